@@ -1,0 +1,30 @@
+// Nuclei: the eight reusable balls at the heart of every level.
+#pragma once
+#include <array>
+#include <memory>
+
+#include "engine/graphics.h"
+#include "entity/list.h"
+
+struct nuc : Kind<nuc> {
+    static constexpr bool kJoinsList = true;
+    static KindList<nuc>& List();
+    float x = 0, y = 0, dx = 0, dy = 0;
+    int r = 0, g = 0, b = 0;
+    int cnum = 0;
+    int caught = 0;
+    int active = 0; // 0 slot free, 1 alive, 2 alive and able to bond
+    int slot = 0;
+    int elecs = 0;
+};
+inline KindList<nuc> nuc_list;
+inline KindList<nuc>& nuc::List() { return nuc_list; }
+
+// Slots 0..7 hold the run's only nuclei; slot 8 stays empty.
+inline std::array<std::shared_ptr<nuc>, 9> nucs;
+
+// The seven shaded balls; frame i is drawn for colour index i.
+inline Image spheres;
+
+void UpdateNuclei();
+void RenderNuclei();

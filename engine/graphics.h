@@ -1,0 +1,43 @@
+// Immediate-mode 2D drawing into one 800 x 600 software framebuffer.
+// Every primitive writes whole pixels in the current colour (solid blend);
+// the platform backend only ever sees the finished picture in Flip.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+constexpr int kScreenW = 800;
+constexpr int kScreenH = 600;
+
+// Pixels are 0xAARRGGBB; the framebuffer ignores alpha.
+struct TImage {
+    int width = 0;
+    int height = 0;
+    int flags = 0;
+    std::vector<std::vector<uint32_t>> frames;
+};
+using Image = std::shared_ptr<TImage>;
+
+// Opens the surface; false (with the reason in GraphicsError()) when no display can be opened.
+bool Graphics(int width, int height, int depth, int hz, int flags);
+const std::string& GraphicsError();
+void EndGraphics();
+
+void Cls();
+void SetColor(int r, int g, int b);
+void Plot(double x, double y);
+void DrawLine(double x1, double y1, double x2, double y2, int lastPixel = 1);
+void DrawRect(double x, double y, double width, double height);
+void DrawImage(const Image& image, double x, double y, int frame = 0);
+Image CreateImage(int width, int height, int frames = 1, int flags = -1);
+void GrabImage(const Image& image, int x, int y, int frame = 0);
+Image LoadAnimImage(const std::string& path, int cellWidth, int cellHeight, int firstCell,
+                    int cellCount, int flags = -1);
+void Flip(int sync = -1);
+void HideMouse();
+void ShowMouse();
+
+// For the headless twin, tests and benchmarks: the back buffer and a count of presented pictures.
+uint32_t* BackBuffer();
+uint64_t PresentedFrames();

@@ -1,0 +1,12 @@
+// Maths in the game's own terms: angles in degrees, the remainder with the sign of the dividend.
+#pragma once
+#include <cmath>
+
+inline double Sin(double degrees) { return std::sin(degrees * 0.017453292519943295); }
+inline double Cos(double degrees) { return std::cos(degrees * 0.017453292519943295); }
+inline double Sqr(double x) { return std::sqrt(x); }
+inline double Mod(double x, double y) { return x - std::trunc(x / y) * y; }
+template <class T> int Sgn(T v) { return (v > T(0)) - (v < T(0)); }
+// The single-precision constants the game's arithmetic is tuned to, applied as stored.
+inline constexpr double k035 = double(0.35f);
+inline constexpr double k07 = double(0.7f);

@@ -1,0 +1,17 @@
+// What a backend provides to the engine facade. Exactly one backend is linked into a program:
+// engine/sdl for the real window, engine/headless for koravel-sim and the tests.
+// Game code never includes this header.
+#pragma once
+#include <cstdint>
+#include <string>
+
+bool PlatformOpen(int width, int height, bool fullscreen, std::string& error);
+void PlatformClose();
+void PlatformPresent(const uint32_t* pixels);
+// Feeds every pending platform event to the input handlers of engine/input_events.h.
+void PlatformPump();
+void PlatformWarpMouse(int x, int y);
+void PlatformShowCursor(bool shown);
+// A monotonic clock in microseconds, and a sleep on it.
+int64_t PlatformMicros();
+void PlatformSleepMicros(int64_t us);

@@ -1,0 +1,33 @@
+#include "engine/rnd.h"
+
+namespace {
+
+int32_t state = 0x1234;
+
+void Step() {
+    int32_t next = 48271 * (state % 44488) - 3399 * (state / 44488);
+    if (next < 0) next += 2147483647;
+    state = next;
+}
+
+} // namespace
+
+void SeedRnd(int64_t seed) {
+    state = int32_t(uint32_t(seed) & 0x7fffffffu);
+    if (state == 0 || state == 2147483647) state = 0x1234;
+}
+
+int32_t RndState() { return state; }
+
+double RndDouble() {
+    Step();
+    const int32_t r1 = state & 0x1ffffffc;
+    Step();
+    const int32_t r2 = state & 0x1ffffff8;
+    return (r1 + r2 / 134217728.0) / 536870912.0;
+}
+
+double Rnd(double a, double b) {
+    if (b > a) return a + (b - a) * RndDouble();
+    return b + (a - b) * RndDouble();
+}

@@ -1,0 +1,192 @@
+// The real window: SDL2 video, events and clock. The only place that includes SDL.
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "engine/input_events.h"
+#include "engine/platform.h"
+#include "engine/sdl/keymap.h"
+
+namespace {
+
+SDL_Window* window = nullptr;
+SDL_Renderer* renderer = nullptr;
+SDL_Texture* texture = nullptr;
+bool cursorHidden = false;
+SDL_Rect viewport{0, 0, 800, 600}; // where the picture lands in the window's output pixels
+double windowToSurface = 1.0;      // surface pixels per window coordinate unit
+int windowOffsetX = 0, windowOffsetY = 0;
+
+void UpdateViewport() {
+    int outW = 800, outH = 600, winW = 800, winH = 600;
+    SDL_GetRendererOutputSize(renderer, &outW, &outH);
+    SDL_GetWindowSize(window, &winW, &winH);
+    const double scale = std::min(outW / 800.0, outH / 600.0);
+    viewport.w = std::max(1, int(800 * scale));
+    viewport.h = std::max(1, int(600 * scale));
+    viewport.x = (outW - viewport.w) / 2;
+    viewport.y = (outH - viewport.h) / 2;
+    // Mouse events come in window coordinates, which differ from output pixels on HiDPI.
+    const double pixelsPerUnit = winW > 0 ? double(outW) / winW : 1.0;
+    windowToSurface = pixelsPerUnit * 800.0 / viewport.w;
+    windowOffsetX = int(viewport.x / pixelsPerUnit);
+    windowOffsetY = int(viewport.y / pixelsPerUnit);
+}
+
+bool RelativeMode() { return SDL_GetRelativeMouseMode() == SDL_TRUE; }
+
+void ApplyCursor() {
+    SDL_ShowCursor(cursorHidden ? SDL_DISABLE : SDL_ENABLE);
+    // A hidden pointer is steered by relative motion, so it can never leave the window.
+    SDL_SetRelativeMouseMode(cursorHidden ? SDL_TRUE : SDL_FALSE);
+}
+
+void ToggleFullscreen() {
+    const bool full = SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP;
+    SDL_SetWindowFullscreen(window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    UpdateViewport();
+}
+
+int ButtonOf(Uint8 sdlButton) {
+    switch (sdlButton) {
+    case SDL_BUTTON_LEFT: return 1;
+    case SDL_BUTTON_RIGHT: return 2;
+    case SDL_BUTTON_MIDDLE: return 3;
+    default: return 0; // side buttons are ignored
+    }
+}
+
+// Returns true when the event asks the program to go to the background.
+bool Handle(const SDL_Event& e) {
+    switch (e.type) {
+    case SDL_QUIT: OnTerminate(); break;
+    case SDL_WINDOWEVENT:
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: OnTerminate(); break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: UpdateViewport(); break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+        case SDL_WINDOWEVENT_MINIMIZED: return true;
+        default: break;
+        }
+        break;
+    case SDL_KEYDOWN:
+        if (e.key.keysym.sym == SDLK_RETURN && (e.key.keysym.mod & KMOD_ALT)) {
+            if (!e.key.repeat) ToggleFullscreen();
+            break;
+        }
+        OnKeyDown(VirtualKeyOf(e.key.keysym.scancode));
+        break;
+    case SDL_KEYUP: OnKeyUp(VirtualKeyOf(e.key.keysym.scancode)); break;
+    case SDL_MOUSEBUTTONDOWN: OnMouseDown(ButtonOf(e.button.button)); break;
+    case SDL_MOUSEBUTTONUP: OnMouseUp(ButtonOf(e.button.button)); break;
+    case SDL_MOUSEMOTION:
+        if (RelativeMode()) OnMouseMotion(e.motion.xrel * windowToSurface, e.motion.yrel * windowToSurface);
+        else
+            OnMouseMove(int((e.motion.x - windowOffsetX) * windowToSurface),
+                        int((e.motion.y - windowOffsetY) * windowToSurface));
+        break;
+    case SDL_MOUSEWHEEL: OnMouseWheel(e.wheel.y); break;
+    default: break;
+    }
+    return false;
+}
+
+// While minimised or without the focus the game waits here, so nothing moves meanwhile.
+void WaitInBackground() {
+    OnSuspend();
+    SDL_Event e;
+    while (SDL_WaitEvent(&e)) {
+        if (e.type == SDL_QUIT ||
+            (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
+            OnTerminate();
+            break;
+        }
+        if (e.type == SDL_WINDOWEVENT && (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED ||
+                                          e.window.event == SDL_WINDOWEVENT_RESTORED))
+            break;
+    }
+    OnResume();
+    UpdateViewport();
+}
+
+} // namespace
+
+bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
+    // Warped relative mode also receives synthetic motion (xdotool, remote desktops).
+    SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_MODE_WARP, "1");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        error = SDL_GetError();
+        return false;
+    }
+    const Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    window = SDL_CreateWindow("Koravel", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                              height, flags);
+    if (window) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
+    if (window && !renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    if (renderer)
+        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
+                                    SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!texture) {
+        error = SDL_GetError();
+        PlatformClose();
+        return false;
+    }
+    UpdateViewport();
+    ApplyCursor();
+    return true;
+}
+
+void PlatformClose() {
+    if (texture) SDL_DestroyTexture(texture);
+    if (renderer) SDL_DestroyRenderer(renderer);
+    if (window) SDL_DestroyWindow(window);
+    texture = nullptr;
+    renderer = nullptr;
+    window = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void PlatformPresent(const uint32_t* pixels) {
+    if (!texture) return;
+    SDL_UpdateTexture(texture, nullptr, pixels, 800 * 4);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_RenderCopy(renderer, texture, nullptr, &viewport);
+    SDL_RenderPresent(renderer);
+}
+
+void PlatformPump() {
+    if (!window) return;
+    SDL_Event e;
+    while (SDL_PollEvent(&e))
+        if (Handle(e)) WaitInBackground();
+}
+
+void PlatformWarpMouse(int x, int y) {
+    // In relative mode the pointer is virtual and MoveMouse alone sets it.
+    if (!window || RelativeMode()) return;
+    SDL_WarpMouseInWindow(window, int(x / windowToSurface) + windowOffsetX,
+                          int(y / windowToSurface) + windowOffsetY);
+}
+
+void PlatformShowCursor(bool shown) {
+    cursorHidden = !shown;
+    if (window) ApplyCursor();
+}
+
+int64_t PlatformMicros() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void PlatformSleepMicros(int64_t us) {
+    const int64_t deadline = PlatformMicros() + us;
+    // Sleep to within a millisecond of the deadline, then yield: accurate without burning a core.
+    for (int64_t left; (left = deadline - PlatformMicros()) > 1000;)
+        std::this_thread::sleep_for(std::chrono::microseconds(left - 1000));
+    while (PlatformMicros() < deadline) std::this_thread::yield();
+}

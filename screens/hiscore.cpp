@@ -1,0 +1,121 @@
+#include "screens/hiscore.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "engine/files.h"
+#include "engine/graphics.h"
+#include "engine/input.h"
+#include "engine/text.h"
+#include "entity/keys.h"
+#include "player/capture.h"
+#include "player/player.h"
+#include "player/trail.h"
+#include "screens/font.h"
+#include "screens/hud.h"
+#include "shell/game.h"
+#include "shell/sounds.h"
+
+void LoadScores() {
+    Stream file = OpenFile(kScoreFile, 1, 1);
+    if (!file) file = ReadFile(kScoreFile); // a read-only table still loads
+    if (!file) {
+        for (int i = 0; i < 10; ++i) {
+            scores[size_t(i)] = 45000 - 1350 * i;
+            levels[size_t(i)] = 20 - i;
+            names[size_t(i)] = "MAX";
+        }
+        return;
+    }
+    for (size_t i = 0; i < 10; ++i) {
+        scores[i] = ToInt(ReadLine(file));
+        levels[i] = ToInt(ReadLine(file));
+        names[i] = ReadLine(file);
+    }
+    CloseFile(file);
+}
+
+bool SaveScores() {
+    std::error_code ec;
+    std::filesystem::create_directories("scores", ec); // a missing folder must not lose the table
+    Stream file = WriteFileAtomic(kScoreFile);
+    if (!file) return false;
+    for (size_t i = 0; i < 10; ++i) {
+        WriteLine(file, Str(scores[i]));
+        WriteLine(file, Str(levels[i]));
+        WriteLine(file, names[i]);
+    }
+    return CloseFile(file);
+}
+
+int ScorePosition(int newScore) {
+    int p = 10;
+    for (int i = 9; i >= 0; --i)
+        if (scores[size_t(i)] < newScore) p = i;
+    return p;
+}
+
+void HighScore() {
+    const int p = ScorePosition(score);
+    if (p == 10) return;
+    current_screen = "highscore";
+    for (int i = 9; i >= p + 1; --i) {
+        scores[size_t(i)] = scores[size_t(i - 1)];
+        names[size_t(i)] = names[size_t(i - 1)];
+        levels[size_t(i)] = levels[size_t(i - 1)];
+    }
+    std::string& name = names[size_t(p)];
+    name.clear();
+    scores[size_t(p)] = score;
+    levels[size_t(p)] = level;
+
+    segdur = 30;
+    int t = 750;
+    pw = 4;
+    letterselected = -9999;
+    loopmode = 2;
+    x = xold = 400;
+    y = yold = 300;
+    MoveMouse(400, 300);
+    bool done = false;
+    while (t > 0 && !VKeyDown(1) && !done) {
+        Cls();
+        SetColor(255, 255, 255);
+        DrawString("PLEASE CIRCLE YOUR INITIALS", 250, 330, -1, 1);
+        DrawString("TIME", 380, 410, -1, 1);
+        DrawString(Str(t / 30 + 1), 390, 430, -1, 1);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 10; ++c) DrawDigit(65 + 10 * r + c, 210 + 40 * c, 290 + 90 * r, -1, 0);
+        x = std::clamp(MouseX(), 60, 740);
+        y = std::clamp(MouseY(), 30, 570);
+        MoveMouse(x, y);
+        if (std::abs(xold - x) > 1 || std::abs(yold - y) > 1) {
+            CreateSeg();
+            xold = x;
+            yold = y;
+        }
+        RenderScores(p, 0);
+        UpdateSegs();
+        RenderSegs();
+        RenderPlayer();
+        t--;
+        if (letterselected >= 0 && looping == 0) {
+            PlaySound(snd_split1);
+            const int k = letterselected;
+            std::string add;
+            if (k < 26) add = Chr(65 + k);
+            else if (k == 26) add = ".";
+            else if (k == 27) add = " ";
+            else if (k == 28 && !name.empty()) name.pop_back();
+            else if (k == 29) done = true;
+            if (name.size() < 3) name += add;
+            letterselected = -999;
+        }
+        Flip(-1);
+        Delay(30);
+    }
+    loopmode = 0;
+    Delay(200);
+    ClearSegs();
+}

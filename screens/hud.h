@@ -1,0 +1,6 @@
+// The numbers of the game: score, best score, level, spare lives and the table of top scores.
+#pragma once
+
+void RenderScore();
+void RenderMenLeft();
+void RenderScores(int hilite, int top);

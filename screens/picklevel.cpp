@@ -1,0 +1,73 @@
+#include "screens/picklevel.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "engine/graphics.h"
+#include "engine/input.h"
+#include "engine/text.h"
+#include "entity/keys.h"
+#include "player/capture.h"
+#include "player/player.h"
+#include "player/trail.h"
+#include "screens/font.h"
+#include "shell/game.h"
+#include "shell/sounds.h"
+
+void PickLevel() {
+    current_screen = "picklevel";
+    int o = 0;
+    int t = 360;
+    level = 0;
+    segdur = 24;
+    pw = 4;
+    levelselected = -9999;
+    loopmode = 1;
+    x = xold = 400;
+    y = yold = 300;
+    MoveMouse(400, 300);
+    bool done = false;
+    while (t > 0 && !VKeyDown(1) && !done) {
+        Cls();
+        SetColor(0, 0, 255);
+        DrawString("KORAVEL", 160, 50, 15, 1);
+        SetColor(255, 255, 255);
+        DrawString("CIRCLE STARTING LEVEL", 300, 220, -1, 1);
+        DrawString("LEFT OR RIGHT TO CHANGE SELECTION", 240, 240, -1, 1);
+        DrawString("TIME", 380, 270, -1, 1);
+        DrawString(Str(t / 30 + 1), 390, 290, -1, 1);
+        for (int i = 0; i < 5; ++i) {
+            const int n = 2 * i + 1 + o;
+            SetColor(255, 255, 255);
+            DrawString(Str(n), 190 + 100 * i, 400, 2.5f, 0);
+            DrawString("BONUS", 175 + 100 * i, 440, -1, 0);
+            DrawString(n < 2 ? "0" : Str(StartBonus(n)), 175 + 100 * i, 420, -1, 0);
+        }
+        x = std::clamp(MouseX(), 60, 740);
+        y = std::clamp(MouseY(), 30, 570);
+        MoveMouse(x, y);
+        if (std::abs(xold - x) > 1 || std::abs(yold - y) > 1) {
+            CreateSeg();
+            xold = x;
+            yold = y;
+        }
+        if (t % 3 == 0) {
+            if (x > 640 && y > 200 && y < 600 && o < highestlevel - 10) o += 2;
+            if (x < 160 && y > 200 && y < 600 && o > 1) o -= 2;
+        }
+        UpdateSegs();
+        RenderSegs();
+        RenderPlayer();
+        Flip(-1);
+        Delay(30);
+        t--;
+        if (levelselected >= 0 && looping == 0) {
+            done = true;
+            level = 2 * levelselected + o;
+            PlaySound(snd_bonus);
+        }
+    }
+    loopmode = 0;
+    ClearSegs();
+    Delay(200);
+}

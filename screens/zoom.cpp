@@ -1,0 +1,75 @@
+#include "screens/zoom.h"
+
+#include "atom/enemies.h"
+#include "engine/graphics.h"
+#include "engine/input.h"
+#include "player/player.h"
+#include "player/trail.h"
+#include "screens/font.h"
+#include "screens/hud.h"
+#include "shell/game.h"
+#include "shell/sounds.h"
+
+namespace {
+
+void DrawGameOverText(float s) {
+    static const char text[] = "GAME OVER";
+    const int x0 = int((800 - 9 * 6 * s) / 2);
+    for (int i = 0; i < 9; ++i)
+        DrawDigit(text[i], int(x0 + 6 * i * s), int((600 - 6 * s) / 2), s, 0);
+}
+
+} // namespace
+
+void ZoomIn() {
+    current_screen = "zoom";
+    PlaySound(snd_zoom);
+    for (int d = 400; d >= 0; d -= 8) {
+        const int h = d / 2;
+        RenderScore();
+        RenderMenLeft();
+        RenderEnemies();
+        SetColor(255, 0, 255);
+        DrawLine(400 + h, 300 + h, 400 + d, 300 + d);
+        DrawLine(400 - h, 300 + h, 400 - d, 300 + d);
+        DrawLine(400 - h, 300 - h, 400 - d, 300 - d);
+        DrawLine(400 + h, 300 - h, 400 + d, 300 - d);
+        SetColor(0, 255, 0);
+        DrawLine(400 + h, 300, 400 + d, 300);
+        DrawLine(400 - h, 300, 400 - d, 300);
+        DrawLine(400, 300 - h, 400, 300 - d);
+        DrawLine(400, 300 + h, 400, 300 + d);
+        Flip(-1);
+        Cls();
+        Delay(2);
+    }
+    xold = 400;
+    yold = 300;
+    x = 400;
+    y = 300;
+    MoveMouse(400, 300);
+    FlushKeys();
+}
+
+void RenderGameOver() {
+    current_screen = "gameover";
+    for (int t = 0; t <= 399; t += 7) {
+        Cls();
+        RenderScore();
+        SetColor(0, t / 2 + 55, 0);
+        DrawGameOverText(float(t) / 30);
+        RenderEnemies();
+        Flip(-1);
+        Delay(20);
+    }
+    Delay(500);
+    for (int t = 400; t >= 0; t -= 10) {
+        Cls();
+        RenderScore();
+        SetColor(0, t / 2 + 55, 0);
+        DrawGameOverText(float(t) / 30);
+        Flip(-1);
+        Delay(20);
+    }
+    Delay(1500);
+}

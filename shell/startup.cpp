@@ -1,0 +1,61 @@
+#include "shell/startup.h"
+
+#include <cstdio>
+#include <string>
+
+#include "atom/bond.h"
+#include "atom/nucleus.h"
+#include "engine/graphics.h"
+#include "engine/input.h"
+#include "engine/rnd.h"
+#include "player/player.h"
+#include "player/trail.h"
+#include "screens/font.h"
+#include "screens/hiscore.h"
+#include "shell/sounds.h"
+#include "shell/tables.h"
+
+namespace {
+
+void WarnMissingSounds(const std::vector<std::string>& missing) {
+    if (missing.empty()) return;
+    std::string list;
+    for (const auto& m : missing) list += (list.empty() ? "" : ", ") + m;
+    std::fprintf(stderr, "koravel: warning: %zu sound file%s missing or unreadable (%s); playing without them\n",
+                 missing.size(), missing.size() == 1 ? "" : "s", list.c_str());
+}
+
+} // namespace
+
+bool Startup() {
+    xold = x;
+    yold = y;
+    LoadScores();
+    for (int i = 0; i < 8; ++i) nucs[size_t(i)] = New<nuc>();
+    for (auto& row : bnds) row.fill(0);
+    for (int i = 0; i < 7; ++i) {
+        auto c = New<col>();
+        c->r = kColourTable[i][0];
+        c->g = kColourTable[i][1];
+        c->b = kColourTable[i][2];
+        cols[size_t(i)] = c;
+    }
+    if (!Graphics(800, 600, 32, 60, 0)) {
+        std::fprintf(stderr, "koravel: cannot open a display: %s\n", GraphicsError().c_str());
+        return false;
+    }
+    HideMouse();
+    spheres = LoadAnimImage("gfx/spheres.bmp", 13, 13, 0, 7, -1);
+    if (!spheres)
+        std::fprintf(stderr, "koravel: warning: gfx/spheres.bmp is missing or not a 91 x 13 bitmap; "
+                             "the nuclei will not be drawn\n");
+    WarnMissingSounds(LoadSounds());
+    LoadFont();
+    FillGlyphCaches();
+    for (int i = 0; i < 30; ++i) {
+        demoposx[size_t(i)] = kDemoPath[i][0];
+        demoposy[size_t(i)] = kDemoPath[i][1];
+    }
+    SeedRnd(seed_override ? *seed_override : MilliSecs());
+    return true;
+}

@@ -1,0 +1,27 @@
+// The game's constant tables: colours and the instructions screen's demonstration path.
+#pragma once
+#include <array>
+#include <memory>
+
+#include "entity/list.h"
+
+struct col : Kind<col> {
+    static constexpr bool kJoinsList = true;
+    static KindList<col>& List();
+    int r = 0, g = 0, b = 0;
+};
+inline KindList<col> col_list;
+inline KindList<col>& col::List() { return col_list; }
+
+// Seven colours in slots 0..6 (red, green, blue, yellow, magenta, cyan, white); slot 7 stays empty.
+inline std::array<std::shared_ptr<col>, 8> cols;
+inline std::array<int, 31> demoposx{};
+inline std::array<int, 31> demoposy{};
+
+constexpr int kColourTable[7][3] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},    {255, 255, 0},
+                                    {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+constexpr int kDemoPath[30][2] = {
+    {450, 300}, {430, 320}, {410, 340}, {385, 360}, {370, 370}, {340, 380}, {300, 390}, {270, 380},
+    {250, 350}, {240, 320}, {230, 280}, {230, 260}, {240, 220}, {270, 180}, {290, 140}, {305, 100},
+    {310, 80},  {305, 55},  {275, 30},  {250, 25},  {220, 40},  {205, 60},  {200, 80},  {205, 105},
+    {220, 130}, {245, 145}, {260, 150}, {280, 145}, {310, 130}, {330, 110}};

@@ -1,0 +1,262 @@
+// koravel-sim: the game on a headless backend with a virtual clock, driven by scripted input.
+// The same seed and input always give the same trace and the same picture hash.
+#include <getopt.h>
+#include <xxhash.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstring>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "engine/files.h"
+#include "engine/graphics.h"
+#include "engine/headless/headless.h"
+#include "engine/input.h"
+#include "engine/sound.h"
+#include "shell/game.h"
+#include "shell/mainloop.h"
+#include "shell/startup.h"
+#include "sim/png.h"
+#include "sim/script.h"
+#include "sim/trace.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: koravel-sim [--dir DIR] [--seed N] [--frames N] [--input FILE] [--lockstep]\n"
+    "                   [--trace FILE] [--entities] [--shot N:FILE]...\n";
+
+const char* const kHelp =
+    "Runs Koravel without a window, on a virtual clock.\n"
+    "  --dir DIR       folder holding gfx/, sound/ and scores/ (default: the current one)\n"
+    "  --seed N        seed for the random generator (default: the virtual clock, 0)\n"
+    "  --frames N      stop after N presented frames\n"
+    "  --input FILE    input script: 'F EVENT' per line, applied just before frame F\n"
+    "                  events: move X Y, moveby DX DY, press|release left|esc, quit\n"
+    "  --lockstep      after each frame print its trace line, then read events from stdin\n"
+    "                  until 'step' or 'step N'; the end of stdin ends the run\n"
+    "  --trace FILE    one JSON object per presented frame\n"
+    "  --entities      add entity positions to each trace line\n"
+    "  --shot N:FILE   write the picture of frame N as a PNG (repeatable)\n"
+    "At the end prints: frames=N ms=T score=S level=L men=M hash=H\n";
+
+struct Options {
+    std::string dir;
+    std::optional<int64_t> seed;
+    std::optional<uint64_t> frames;
+    std::string input;
+    bool lockstep = false;
+    std::string trace;
+    bool entities = false;
+    std::vector<std::pair<uint64_t, std::string>> shots;
+};
+
+// Ends the run from inside the game's loop, with the process exit status.
+struct SimStop {
+    int status;
+};
+
+constexpr int64_t kStallBatchMicros = 2000000; // longer than any pause of the game's own
+constexpr int64_t kStallLimitMicros = 60000000;
+
+[[noreturn]] void Fail(const std::string& message, int status = 2) {
+    std::fprintf(stderr, "koravel-sim: %s\n", message.c_str());
+    std::exit(status);
+}
+
+bool ParseCount(const char* text, uint64_t& out) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long v = std::strtoull(text, &end, 10);
+    if (!*text || *text == '-' || *end || errno) return false;
+    out = v;
+    return true;
+}
+
+Options ParseOptions(int argc, char** argv) {
+    enum { Dir = 1, Seed, Frames, Input, Lockstep, Trace, Entities, Shot, Help };
+    static const option longOptions[] = {
+        {"dir", required_argument, nullptr, Dir},       {"seed", required_argument, nullptr, Seed},
+        {"frames", required_argument, nullptr, Frames}, {"input", required_argument, nullptr, Input},
+        {"lockstep", no_argument, nullptr, Lockstep},   {"trace", required_argument, nullptr, Trace},
+        {"entities", no_argument, nullptr, Entities},   {"shot", required_argument, nullptr, Shot},
+        {"help", no_argument, nullptr, Help},           {nullptr, 0, nullptr, 0}};
+    Options o;
+    opterr = 0;
+    for (int c; (c = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
+        uint64_t n = 0;
+        switch (c) {
+        case Dir: o.dir = optarg; break;
+        case Seed: {
+            char* end = nullptr;
+            errno = 0;
+            const long long v = std::strtoll(optarg, &end, 10);
+            if (!*optarg || *end || errno) Fail(std::string("--seed needs a whole number, not '") + optarg + "'");
+            o.seed = v;
+            break;
+        }
+        case Frames:
+            if (!ParseCount(optarg, n)) Fail(std::string("--frames needs a count, not '") + optarg + "'");
+            o.frames = n;
+            break;
+        case Input: o.input = optarg; break;
+        case Lockstep: o.lockstep = true; break;
+        case Trace: o.trace = optarg; break;
+        case Entities: o.entities = true; break;
+        case Shot: {
+            const std::string arg = optarg;
+            const auto colon = arg.find(':');
+            if (colon == std::string::npos || colon + 1 == arg.size() ||
+                !ParseCount(arg.substr(0, colon).c_str(), n))
+                Fail("--shot needs N:FILE, not '" + arg + "'");
+            o.shots.emplace_back(n, std::filesystem::absolute(arg.substr(colon + 1)).string());
+            break;
+        }
+        case Help: std::fputs(kUsage, stdout), std::fputs(kHelp, stdout), std::exit(0);
+        default:
+            std::fprintf(stderr, "koravel-sim: unknown or incomplete option '%s'\n%s",
+                         argv[optind - 1], kUsage);
+            std::exit(2);
+        }
+    }
+    if (optind < argc) Fail(std::string("unexpected argument '") + argv[optind] + "'\n" + kUsage);
+    return o;
+}
+
+class Driver {
+  public:
+    explicit Driver(Options o) : opt_(std::move(o)), hash_(XXH3_createState()) {
+        XXH3_64bits_reset(hash_);
+        if (!opt_.trace.empty()) {
+            trace_ = std::fopen(opt_.trace.c_str(), "wb");
+            if (!trace_) Fail("cannot write the trace " + opt_.trace + ": " + std::strerror(errno));
+        }
+    }
+    ~Driver() {
+        if (trace_) std::fclose(trace_);
+        XXH3_freeState(hash_);
+    }
+
+    void LoadScript() {
+        if (opt_.input.empty()) return;
+        auto bytes = ReadWholeFile(opt_.input, 256u * 1024 * 1024);
+        if (!bytes) Fail("cannot read the input script " + opt_.input);
+        std::string error;
+        if (!ParseScript(std::string(bytes->begin(), bytes->end()), script_, error))
+            Fail(opt_.input + ": " + error);
+    }
+
+    void Install() {
+        HeadlessOnPresent([this](const uint32_t* pixels) { OnPresent(pixels); });
+        HeadlessOnSleep([this](int64_t now) { OnSleep(now); });
+        QueueThrough(0);
+    }
+
+    void PrintSummary() const {
+        std::printf("frames=%" PRIu64 " ms=%" PRId64 " score=%d level=%d men=%d hash=%016" PRIx64 "\n",
+                    presented_, MilliSecs(), score, level, men, uint64_t(XXH3_64bits_digest(hash_)));
+    }
+
+  private:
+    void QueueThrough(int64_t frame) {
+        while (next_ < script_.size() && script_[next_].frame <= frame)
+            HeadlessQueue(script_[next_++].event);
+        queuedThrough_ = std::max(queuedThrough_, frame);
+    }
+
+    void OnPresent(const uint32_t* pixels) {
+        const uint64_t frame = presented_++;
+        XXH3_64bits_update(hash_, pixels, size_t(kScreenW) * kScreenH * 4);
+        const std::string line = TraceLine(frame, MilliSecs(), opt_.entities, TakeStartedSounds());
+        if (trace_) std::fprintf(trace_, "%s\n", line.c_str());
+        for (const auto& [n, file] : opt_.shots)
+            if (n == frame && !WritePng(file, pixels, kScreenW, kScreenH))
+                Fail("cannot write the picture " + file, 1);
+        lastPresent_ = MicroSecs();
+        stallBatches_ = 0;
+        if (opt_.frames && presented_ >= *opt_.frames) throw SimStop{0};
+        if (opt_.lockstep) {
+            std::printf("%s\n", line.c_str());
+            std::fflush(stdout);
+            if (stepsLeft_ > 0) --stepsLeft_;
+            else ReadLockstep();
+        }
+        QueueThrough(int64_t(presented_));
+    }
+
+    // A game that keeps waiting without presenting (Escape held across the attract cycle)
+    // still gets the scripted input of the frames ahead, and a hung run ends with an error.
+    void OnSleep(int64_t now) {
+        const int64_t stalled = now - lastPresent_;
+        if (stalled > kStallLimitMicros) {
+            std::fprintf(stderr, "koravel-sim: no frame presented for 60 s of virtual time; stopping\n");
+            throw SimStop{1};
+        }
+        if (stalled >= (stallBatches_ + 1) * kStallBatchMicros) {
+            ++stallBatches_;
+            QueueThrough(queuedThrough_ + 1);
+        }
+    }
+
+    void ReadLockstep() {
+        for (std::string line; std::getline(std::cin, line);) {
+            line = line.substr(0, line.find('#'));
+            if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+            uint64_t n = 1;
+            char extra = 0;
+            if (line.rfind("step", 0) == 0) {
+                const std::string rest = line.substr(4);
+                if (rest.find_first_not_of(" \t\r") != std::string::npos &&
+                    (std::sscanf(rest.c_str(), " %" SCNu64 " %c", &n, &extra) != 1 || n == 0))
+                    Fail("lockstep: 'step' takes a positive count, not '" + rest + "'");
+                stepsLeft_ = n - 1;
+                return;
+            }
+            HeadlessEvent e;
+            std::string error;
+            if (!ParseEvent(line, e, error)) Fail("lockstep: " + error);
+            HeadlessQueue(e);
+        }
+        throw SimStop{0}; // the end of stdin ends the run
+    }
+
+    Options opt_;
+    XXH3_state_t* hash_;
+    std::FILE* trace_ = nullptr;
+    std::vector<ScriptEvent> script_;
+    size_t next_ = 0;
+    int64_t queuedThrough_ = -1;
+    uint64_t presented_ = 0;
+    int64_t lastPresent_ = 0;
+    int64_t stallBatches_ = 0;
+    uint64_t stepsLeft_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options opt = ParseOptions(argc, argv);
+    Driver driver(opt);
+    driver.LoadScript();
+    if (!opt.dir.empty()) {
+        std::error_code ec;
+        std::filesystem::current_path(opt.dir, ec);
+        if (ec) Fail("cannot enter " + opt.dir + ": " + ec.message());
+    }
+    seed_override = opt.seed.value_or(0);
+    driver.Install();
+    int status = 0;
+    try {
+        status = RunGame();
+    } catch (const SimStop& stop) {
+        status = stop.status;
+    }
+    if (status == 0) driver.PrintSummary();
+    return status;
+}
