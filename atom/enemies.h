@@ -1,4 +1,5 @@
-// Everything on the field but the player moves in one call and is drawn in another, in a fixed order.
+// Everything on the field but the player moves in one call and is drawn in another, in a fixed
+// order.
 #pragma once
 
 void UpdateEnemies();

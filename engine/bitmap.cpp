@@ -69,9 +69,15 @@ std::optional<Bitmap> DecodeBitmap(const uint8_t* data, size_t size) {
         uint32_t* dst = bmp.pixels.data() + size_t(destRow) * size_t(width);
         for (int32_t col = 0; col < width; ++col) {
             switch (bpp) {
-            case 1: dst[col] = palette[(src[col / 8] >> (7 - col % 8)) & 1]; break;
-            case 4: dst[col] = palette[(src[col / 2] >> (col % 2 ? 0 : 4)) & 15]; break;
-            case 8: dst[col] = palette[src[col]]; break;
+            case 1:
+                dst[col] = palette[(src[col / 8] >> (7 - col % 8)) & 1];
+                break;
+            case 4:
+                dst[col] = palette[(src[col / 2] >> (col % 2 ? 0 : 4)) & 15];
+                break;
+            case 8:
+                dst[col] = palette[src[col]];
+                break;
             case 24: {
                 const uint8_t* p = src + col * 3;
                 dst[col] = Rgb(p[2], p[1], p[0]);

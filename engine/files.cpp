@@ -68,8 +68,10 @@ bool CloseFile(const Stream& stream) {
         ok = std::fclose(stream->file) == 0 && ok;
         stream->file = nullptr;
         if (ok) ok = std::rename(stream->tempPath.c_str(), stream->path.c_str()) == 0;
-        if (ok) SyncFolder(FolderOf(stream->path));
-        else std::remove(stream->tempPath.c_str());
+        if (ok)
+            SyncFolder(FolderOf(stream->path));
+        else
+            std::remove(stream->tempPath.c_str());
         stream->tempPath.clear();
         return ok;
     }

@@ -10,9 +10,9 @@
 
 struct TStream {
     std::FILE* file = nullptr;
-    std::string path;       // final name of an atomic write
-    std::string tempPath;   // where an atomic write goes until it is closed
-    bool failed = false;    // a write failed: an atomic write is then discarded
+    std::string path;     // final name of an atomic write
+    std::string tempPath; // where an atomic write goes until it is closed
+    bool failed = false;  // a write failed: an atomic write is then discarded
     ~TStream();
 };
 using Stream = std::shared_ptr<TStream>;

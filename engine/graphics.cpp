@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/bitmap.h"
 #include "engine/input.h"
@@ -207,8 +207,10 @@ void Flip(int sync) {
         surface.paceAccumulator += 1000;
         const int64_t elapsed = MilliSecs() - surface.openedMs;
         const int64_t wait = surface.paceAccumulator / surface.hz - elapsed;
-        if (wait >= 1 && wait <= 999) Delay(wait);
-        else surface.paceAccumulator = elapsed * surface.hz;
+        if (wait >= 1 && wait <= 999)
+            Delay(wait);
+        else
+            surface.paceAccumulator = elapsed * surface.hz;
     }
     if (surface.open) PlatformPresent(backBuffer);
     surface.presented++;

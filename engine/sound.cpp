@@ -9,8 +9,10 @@ std::vector<std::string> started;
 }
 
 Sound LoadSound(const std::string& path, int flags) {
-    if (!ReadFile(path)) return nullptr;
+    auto wave = LoadWaveFile(path);
+    if (!wave) return nullptr;
     auto sound = std::make_shared<TSound>();
+    sound->wave = std::move(*wave);
     sound->path = path;
     sound->loop = flags != 0;
     return sound;

@@ -4,9 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/wave.h"
+
 struct TSound {
     std::string path; // as loaded, such as "sound/loop.wav"
     bool loop = false;
+    Wave wave;
 };
 using Sound = std::shared_ptr<TSound>;
 
@@ -16,7 +19,8 @@ struct TChannel {
 };
 using Channel = std::shared_ptr<TChannel>;
 
-// Nothing when the file is missing or unreadable; any non-zero flags make the sound loop.
+// Nothing when the file is missing or not an accepted wave file; any non-zero flags make the sound
+// loop.
 Sound LoadSound(const std::string& path, int flags = 0);
 // A new channel playing the sound from its start, or nothing for no sound.
 Channel PlaySound(const Sound& sound);

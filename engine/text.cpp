@@ -12,8 +12,10 @@ int32_t ToInt(const std::string& text) {
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     int base = 10;
-    if (i < text.size() && text[i] == '%') base = 2, ++i;
-    else if (i < text.size() && text[i] == '$') base = 16, ++i;
+    if (i < text.size() && text[i] == '%')
+        base = 2, ++i;
+    else if (i < text.size() && text[i] == '$')
+        base = 16, ++i;
     int64_t value = 0;
     for (; i < text.size(); ++i) {
         const int c = std::tolower(static_cast<unsigned char>(text[i]));
@@ -31,7 +33,9 @@ std::string Mid(const std::string& s, int pos, int n) {
     return n < 0 ? s.substr(start) : s.substr(start, size_t(n));
 }
 
-std::string Left(const std::string& s, int n) { return n <= 0 ? std::string() : s.substr(0, size_t(n)); }
+std::string Left(const std::string& s, int n) {
+    return n <= 0 ? std::string() : s.substr(0, size_t(n));
+}
 
 int Asc(const std::string& s) { return s.empty() ? -1 : static_cast<unsigned char>(s[0]); }
 

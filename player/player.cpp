@@ -32,14 +32,18 @@ void RenderPlayer() {
     const int d = int(pw * k07);
     const int e = d / 2;
     const int c = counter % 30;
-    if (c <= 15) SetColor(0, 255, 0);
-    else SetColor(255, 0, 255);
+    if (c <= 15)
+        SetColor(0, 255, 0);
+    else
+        SetColor(255, 0, 255);
     DrawLine(x, y - pw, x, y - h);
     DrawLine(x - pw, y, x - h, y);
     DrawLine(x, y + pw, x, y + h);
     DrawLine(x + pw, y, x + h, y);
-    if (c < 15) SetColor(255, 0, 255);
-    else SetColor(0, 255, 0);
+    if (c < 15)
+        SetColor(255, 0, 255);
+    else
+        SetColor(0, 255, 0);
     DrawLine(x + d, y + d, x + e, y + e);
     DrawLine(x - d, y + d, x - e, y + e);
     DrawLine(x + d, y - d, x + e, y - e);

@@ -58,8 +58,10 @@ void UpdateSegs() {
 
 void RenderSegs() {
     if (++counter > 30) counter = 0;
-    if (counter <= 15) SetColor(0, 255, 0);
-    else SetColor(255, 0, 255);
+    if (counter <= 15)
+        SetColor(0, 255, 0);
+    else
+        SetColor(255, 0, 255);
     for (auto& s : seg_list) {
         // The colour is not restored: every older segment is drawn magenta too.
         if (s.shrink > 0) SetColor(255, 0, 255);

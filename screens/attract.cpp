@@ -94,8 +94,10 @@ void ShowInstructions() {
         SetColor(255, 0, 0);
         DrawRect(280, 120 - counter / 5, 2, 2);
         DrawRect(230 + counter / 6, 95, 2, 2);
-        if ((counter / 10) % 2 == 0) SetColor(0, 255, 0);
-        else SetColor(255, 0, 255);
+        if ((counter / 10) % 2 == 0)
+            SetColor(0, 255, 0);
+        else
+            SetColor(255, 0, 255);
         const int n = std::min(counter / 10, 29);
         for (int i = 1; i <= n; ++i) {
             x = Px(i);

@@ -9,11 +9,16 @@ bool Drawable(int c) { return c > 32 && c < 100 && letterlen[size_t(c)] >= 0; }
 const Image& Cache(int colour, bool whiteOtherwise) {
     static const Image none;
     switch (colour) {
-    case 0: return vecfontr;
-    case 1: return vecfontg;
-    case 2: return vecfontb;
-    case 3: return vecfontw;
-    default: return whiteOtherwise ? vecfontw : none;
+    case 0:
+        return vecfontr;
+    case 1:
+        return vecfontg;
+    case 2:
+        return vecfontb;
+    case 3:
+        return vecfontw;
+    default:
+        return whiteOtherwise ? vecfontw : none;
     }
 }
 

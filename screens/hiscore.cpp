@@ -86,7 +86,8 @@ void HighScore() {
         DrawString("TIME", 380, 410, -1, 1);
         DrawString(Str(t / 30 + 1), 390, 430, -1, 1);
         for (int r = 0; r < 3; ++r)
-            for (int c = 0; c < 10; ++c) DrawDigit(65 + 10 * r + c, 210 + 40 * c, 290 + 90 * r, -1, 0);
+            for (int c = 0; c < 10; ++c)
+                DrawDigit(65 + 10 * r + c, 210 + 40 * c, 290 + 90 * r, -1, 0);
         x = std::clamp(MouseX(), 60, 740);
         y = std::clamp(MouseY(), 30, 570);
         MoveMouse(x, y);
@@ -104,11 +105,16 @@ void HighScore() {
             PlaySound(snd_split1);
             const int k = letterselected;
             std::string add;
-            if (k < 26) add = Chr(65 + k);
-            else if (k == 26) add = ".";
-            else if (k == 27) add = " ";
-            else if (k == 28 && !name.empty()) name.pop_back();
-            else if (k == 29) done = true;
+            if (k < 26)
+                add = Chr(65 + k);
+            else if (k == 26)
+                add = ".";
+            else if (k == 27)
+                add = " ";
+            else if (k == 28 && !name.empty())
+                name.pop_back();
+            else if (k == 29)
+                done = true;
             if (name.size() < 3) name += add;
             letterselected = -999;
         }

@@ -149,8 +149,10 @@ void PlayFrames() {
         }
         UpdatePlayer();
         bool gameEnded = false;
-        if (dead == 1) gameEnded = DeathBranch();
-        else DrawPlayFrame();
+        if (dead == 1)
+            gameEnded = DeathBranch();
+        else
+            DrawPlayFrame();
         const int64_t work = MicroSecs() - start;
         tim = work / 1000;
         // A game lost in this frame stays lost, even if the level was also just cleared.

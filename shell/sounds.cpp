@@ -9,17 +9,17 @@ std::vector<std::string> LoadSounds() {
         int loop;
     };
     const Entry table[] = {
-        {&snd_bounce, "sound/bounce.wav", 0},       {&snd_photon, "sound/photon.wav", 0},
-        {&snd_killphoton, "sound/killph.wav", 0},   {&snd_killnuc, "sound/killnuc.wav", 0},
-        {&snd_killnuc2, "sound/killnuc2.wav", 0},   {&snd_killtank, "sound/killstar.wav", 0},
-        {&snd_killpuls, "sound/killstar.wav", 0},   {&snd_killstar, "sound/killstar.wav", 0},
-        {&snd_killmine, "sound/killstar.wav", 0},   {&snd_killtail, "sound/killtail.wav", 0},
-        {&snd_bonus, "sound/bonus.wav", 0},         {&snd_death, "sound/death.wav", 0},
-        {&snd_zoom, "sound/zoom.wav", 0},           {&snd_bond1, "sound/bond.wav", 1},
-        {&snd_bond2, "sound/bond.wav", 1},          {&snd_split1, "sound/splitter1.wav", 0},
-        {&snd_split2, "sound/splitter2.wav", 0},    {&snd_split3, "sound/splitter3.wav", 0},
-        {&snd_split4, "sound/splitter4.wav", 0},    {&snd_mine, "sound/mine.wav", 0},
-        {&snd_pulsar, "sound/pulsar.wav", 0},       {&snd_loop, "sound/loop.wav", 0},
+        {&snd_bounce, "sound/bounce.wav", 0},     {&snd_photon, "sound/photon.wav", 0},
+        {&snd_killphoton, "sound/killph.wav", 0}, {&snd_killnuc, "sound/killnuc.wav", 0},
+        {&snd_killnuc2, "sound/killnuc2.wav", 0}, {&snd_killtank, "sound/killstar.wav", 0},
+        {&snd_killpuls, "sound/killstar.wav", 0}, {&snd_killstar, "sound/killstar.wav", 0},
+        {&snd_killmine, "sound/killstar.wav", 0}, {&snd_killtail, "sound/killtail.wav", 0},
+        {&snd_bonus, "sound/bonus.wav", 0},       {&snd_death, "sound/death.wav", 0},
+        {&snd_zoom, "sound/zoom.wav", 0},         {&snd_bond1, "sound/bond.wav", 1},
+        {&snd_bond2, "sound/bond.wav", 1},        {&snd_split1, "sound/splitter1.wav", 0},
+        {&snd_split2, "sound/splitter2.wav", 0},  {&snd_split3, "sound/splitter3.wav", 0},
+        {&snd_split4, "sound/splitter4.wav", 0},  {&snd_mine, "sound/mine.wav", 0},
+        {&snd_pulsar, "sound/pulsar.wav", 0},     {&snd_loop, "sound/loop.wav", 0},
     };
     std::vector<std::string> missing;
     for (const Entry& e : table) {

@@ -21,8 +21,10 @@ void WarnMissingSounds(const std::vector<std::string>& missing) {
     if (missing.empty()) return;
     std::string list;
     for (const auto& m : missing) list += (list.empty() ? "" : ", ") + m;
-    std::fprintf(stderr, "koravel: warning: %zu sound file%s missing or unreadable (%s); playing without them\n",
-                 missing.size(), missing.size() == 1 ? "" : "s", list.c_str());
+    std::fprintf(
+        stderr,
+        "koravel: warning: %zu sound file%s missing or unreadable (%s); playing without them\n",
+        missing.size(), missing.size() == 1 ? "" : "s", list.c_str());
 }
 
 } // namespace
@@ -47,8 +49,9 @@ bool Startup() {
     HideMouse();
     spheres = LoadAnimImage("gfx/spheres.bmp", 13, 13, 0, 7, -1);
     if (!spheres)
-        std::fprintf(stderr, "koravel: warning: gfx/spheres.bmp is missing or not a 91 x 13 bitmap; "
-                             "the nuclei will not be drawn\n");
+        std::fprintf(stderr,
+                     "koravel: warning: gfx/spheres.bmp is missing or not a 91 x 13 bitmap; "
+                     "the nuclei will not be drawn\n");
     WarnMissingSounds(LoadSounds());
     LoadFont();
     FillGlyphCaches();

@@ -5,8 +5,8 @@
 
 #include <cerrno>
 #include <cinttypes>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -81,34 +81,50 @@ bool ParseCount(const char* text, uint64_t& out) {
 
 Options ParseOptions(int argc, char** argv) {
     enum { Dir = 1, Seed, Frames, Input, Lockstep, Trace, Entities, Shot, Help };
-    static const option longOptions[] = {
-        {"dir", required_argument, nullptr, Dir},       {"seed", required_argument, nullptr, Seed},
-        {"frames", required_argument, nullptr, Frames}, {"input", required_argument, nullptr, Input},
-        {"lockstep", no_argument, nullptr, Lockstep},   {"trace", required_argument, nullptr, Trace},
-        {"entities", no_argument, nullptr, Entities},   {"shot", required_argument, nullptr, Shot},
-        {"help", no_argument, nullptr, Help},           {nullptr, 0, nullptr, 0}};
+    static const option longOptions[] = {{"dir", required_argument, nullptr, Dir},
+                                         {"seed", required_argument, nullptr, Seed},
+                                         {"frames", required_argument, nullptr, Frames},
+                                         {"input", required_argument, nullptr, Input},
+                                         {"lockstep", no_argument, nullptr, Lockstep},
+                                         {"trace", required_argument, nullptr, Trace},
+                                         {"entities", no_argument, nullptr, Entities},
+                                         {"shot", required_argument, nullptr, Shot},
+                                         {"help", no_argument, nullptr, Help},
+                                         {nullptr, 0, nullptr, 0}};
     Options o;
     opterr = 0;
     for (int c; (c = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
         uint64_t n = 0;
         switch (c) {
-        case Dir: o.dir = optarg; break;
+        case Dir:
+            o.dir = optarg;
+            break;
         case Seed: {
             char* end = nullptr;
             errno = 0;
             const long long v = std::strtoll(optarg, &end, 10);
-            if (!*optarg || *end || errno) Fail(std::string("--seed needs a whole number, not '") + optarg + "'");
+            if (!*optarg || *end || errno)
+                Fail(std::string("--seed needs a whole number, not '") + optarg + "'");
             o.seed = v;
             break;
         }
         case Frames:
-            if (!ParseCount(optarg, n)) Fail(std::string("--frames needs a count, not '") + optarg + "'");
+            if (!ParseCount(optarg, n))
+                Fail(std::string("--frames needs a count, not '") + optarg + "'");
             o.frames = n;
             break;
-        case Input: o.input = optarg; break;
-        case Lockstep: o.lockstep = true; break;
-        case Trace: o.trace = optarg; break;
-        case Entities: o.entities = true; break;
+        case Input:
+            o.input = optarg;
+            break;
+        case Lockstep:
+            o.lockstep = true;
+            break;
+        case Trace:
+            o.trace = optarg;
+            break;
+        case Entities:
+            o.entities = true;
+            break;
         case Shot: {
             const std::string arg = optarg;
             const auto colon = arg.find(':');
@@ -118,7 +134,8 @@ Options ParseOptions(int argc, char** argv) {
             o.shots.emplace_back(n, std::filesystem::absolute(arg.substr(colon + 1)).string());
             break;
         }
-        case Help: std::fputs(kUsage, stdout), std::fputs(kHelp, stdout), std::exit(0);
+        case Help:
+            std::fputs(kUsage, stdout), std::fputs(kHelp, stdout), std::exit(0);
         default:
             std::fprintf(stderr, "koravel-sim: unknown or incomplete option '%s'\n%s",
                          argv[optind - 1], kUsage);
@@ -159,8 +176,9 @@ class Driver {
     }
 
     void PrintSummary() const {
-        std::printf("frames=%" PRIu64 " ms=%" PRId64 " score=%d level=%d men=%d hash=%016" PRIx64 "\n",
-                    presented_, MilliSecs(), score, level, men, uint64_t(XXH3_64bits_digest(hash_)));
+        std::printf(
+            "frames=%" PRIu64 " ms=%" PRId64 " score=%d level=%d men=%d hash=%016" PRIx64 "\n",
+            presented_, MilliSecs(), score, level, men, uint64_t(XXH3_64bits_digest(hash_)));
     }
 
   private:
@@ -184,8 +202,10 @@ class Driver {
         if (opt_.lockstep) {
             std::printf("%s\n", line.c_str());
             std::fflush(stdout);
-            if (stepsLeft_ > 0) --stepsLeft_;
-            else ReadLockstep();
+            if (stepsLeft_ > 0)
+                --stepsLeft_;
+            else
+                ReadLockstep();
         }
         QueueThrough(int64_t(presented_));
     }
@@ -195,7 +215,8 @@ class Driver {
     void OnSleep(int64_t now) {
         const int64_t stalled = now - lastPresent_;
         if (stalled > kStallLimitMicros) {
-            std::fprintf(stderr, "koravel-sim: no frame presented for 60 s of virtual time; stopping\n");
+            std::fprintf(stderr,
+                         "koravel-sim: no frame presented for 60 s of virtual time; stopping\n");
             throw SimStop{1};
         }
         if (stalled >= (stallBatches_ + 1) * kStallBatchMicros) {
@@ -254,9 +275,7 @@ int main(int argc, char** argv) {
     int status = 0;
     try {
         status = RunGame();
-    } catch (const SimStop& stop) {
-        status = stop.status;
-    }
+    } catch (const SimStop& stop) { status = stop.status; }
     if (status == 0) driver.PrintSummary();
     return status;
 }

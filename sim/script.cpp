@@ -54,7 +54,8 @@ bool ParseEvent(const std::string& text, HeadlessEvent& out, std::string& error)
     if (verb == "press" || verb == "release") {
         if (!args(1)) return false;
         const bool press = verb == "press";
-        if (w[1] == "left") out = {press ? HeadlessEvent::Press : HeadlessEvent::Release, 1, 0};
+        if (w[1] == "left")
+            out = {press ? HeadlessEvent::Press : HeadlessEvent::Release, 1, 0};
         else if (w[1] == "esc")
             out = {press ? HeadlessEvent::KeyPress : HeadlessEvent::KeyRelease, 27, 0};
         else {

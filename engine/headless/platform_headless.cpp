@@ -13,16 +13,36 @@ int64_t virtualMicros = 0;
 
 void Deliver(const HeadlessEvent& e) {
     switch (e.kind) {
-    case HeadlessEvent::Move: OnMouseMove(e.a, e.b); break;
-    case HeadlessEvent::MoveBy: OnMouseMotion(e.a, e.b); break;
-    case HeadlessEvent::Press: OnMouseDown(e.a); break;
-    case HeadlessEvent::Release: OnMouseUp(e.a); break;
-    case HeadlessEvent::KeyPress: OnKeyDown(e.a); break;
-    case HeadlessEvent::KeyRelease: OnKeyUp(e.a); break;
-    case HeadlessEvent::Wheel: OnMouseWheel(e.a); break;
-    case HeadlessEvent::Quit: OnTerminate(); break;
-    case HeadlessEvent::Suspend: OnSuspend(); break;
-    case HeadlessEvent::Resume: OnResume(); break;
+    case HeadlessEvent::Move:
+        OnMouseMove(e.a, e.b);
+        break;
+    case HeadlessEvent::MoveBy:
+        OnMouseMotion(e.a, e.b);
+        break;
+    case HeadlessEvent::Press:
+        OnMouseDown(e.a);
+        break;
+    case HeadlessEvent::Release:
+        OnMouseUp(e.a);
+        break;
+    case HeadlessEvent::KeyPress:
+        OnKeyDown(e.a);
+        break;
+    case HeadlessEvent::KeyRelease:
+        OnKeyUp(e.a);
+        break;
+    case HeadlessEvent::Wheel:
+        OnMouseWheel(e.a);
+        break;
+    case HeadlessEvent::Quit:
+        OnTerminate();
+        break;
+    case HeadlessEvent::Suspend:
+        OnSuspend();
+        break;
+    case HeadlessEvent::Resume:
+        OnResume();
+        break;
     }
 }
 

@@ -51,24 +51,36 @@ void ToggleFullscreen() {
 
 int ButtonOf(Uint8 sdlButton) {
     switch (sdlButton) {
-    case SDL_BUTTON_LEFT: return 1;
-    case SDL_BUTTON_RIGHT: return 2;
-    case SDL_BUTTON_MIDDLE: return 3;
-    default: return 0; // side buttons are ignored
+    case SDL_BUTTON_LEFT:
+        return 1;
+    case SDL_BUTTON_RIGHT:
+        return 2;
+    case SDL_BUTTON_MIDDLE:
+        return 3;
+    default:
+        return 0; // side buttons are ignored
     }
 }
 
 // Returns true when the event asks the program to go to the background.
 bool Handle(const SDL_Event& e) {
     switch (e.type) {
-    case SDL_QUIT: OnTerminate(); break;
+    case SDL_QUIT:
+        OnTerminate();
+        break;
     case SDL_WINDOWEVENT:
         switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: OnTerminate(); break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: UpdateViewport(); break;
+        case SDL_WINDOWEVENT_CLOSE:
+            OnTerminate();
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            UpdateViewport();
+            break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
-        case SDL_WINDOWEVENT_MINIMIZED: return true;
-        default: break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            return true;
+        default:
+            break;
         }
         break;
     case SDL_KEYDOWN:
@@ -78,17 +90,27 @@ bool Handle(const SDL_Event& e) {
         }
         OnKeyDown(VirtualKeyOf(e.key.keysym.scancode));
         break;
-    case SDL_KEYUP: OnKeyUp(VirtualKeyOf(e.key.keysym.scancode)); break;
-    case SDL_MOUSEBUTTONDOWN: OnMouseDown(ButtonOf(e.button.button)); break;
-    case SDL_MOUSEBUTTONUP: OnMouseUp(ButtonOf(e.button.button)); break;
+    case SDL_KEYUP:
+        OnKeyUp(VirtualKeyOf(e.key.keysym.scancode));
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        OnMouseDown(ButtonOf(e.button.button));
+        break;
+    case SDL_MOUSEBUTTONUP:
+        OnMouseUp(ButtonOf(e.button.button));
+        break;
     case SDL_MOUSEMOTION:
-        if (RelativeMode()) OnMouseMotion(e.motion.xrel * windowToSurface, e.motion.yrel * windowToSurface);
+        if (RelativeMode())
+            OnMouseMotion(e.motion.xrel * windowToSurface, e.motion.yrel * windowToSurface);
         else
             OnMouseMove(int((e.motion.x - windowOffsetX) * windowToSurface),
                         int((e.motion.y - windowOffsetY) * windowToSurface));
         break;
-    case SDL_MOUSEWHEEL: OnMouseWheel(e.wheel.y); break;
-    default: break;
+    case SDL_MOUSEWHEEL:
+        OnMouseWheel(e.wheel.y);
+        break;
+    default:
+        break;
     }
     return false;
 }
@@ -122,14 +144,15 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
         error = SDL_GetError();
         return false;
     }
-    const Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    const Uint32 flags =
+        SDL_WINDOW_ALLOW_HIGHDPI | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     window = SDL_CreateWindow("Koravel", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
                               height, flags);
     if (window) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
     if (window && !renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     if (renderer)
-        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
-                                    SDL_TEXTUREACCESS_STREAMING, width, height);
+        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                    width, height);
     if (!texture) {
         error = SDL_GetError();
         PlatformClose();

@@ -1,0 +1,151 @@
+// Walking and removal rules of the entity lists, and the legacy key table.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/headless/headless.h"
+#include "engine/input.h"
+#include "entity/keys.h"
+#include "entity/list.h"
+
+namespace {
+
+struct thing : Kind<thing> {
+    static constexpr bool kJoinsList = true;
+    static KindList<thing>& List();
+    int id = 0;
+};
+KindList<thing> thing_list;
+KindList<thing>& thing::List() { return thing_list; }
+
+std::shared_ptr<thing> Make(int id) {
+    auto t = New<thing>();
+    t->id = id;
+    return t;
+}
+
+std::vector<int> Ids() {
+    std::vector<int> ids;
+    for (auto& t : thing_list) ids.push_back(t.id);
+    return ids;
+}
+
+class ListTest : public ::testing::Test {
+  protected:
+    void SetUp() override { thing_list.Clear(); }
+};
+
+TEST_F(ListTest, RemovingDuringAWalkVisitsEachOnceAndEmptiesTheList) {
+    for (int i = 0; i < 5; ++i) Make(i);
+    std::vector<int> seen;
+    for (auto& t : thing_list) {
+        seen.push_back(t.id);
+        t.Remove();
+        EXPECT_EQ(t.id, seen.back()); // still readable after removal
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_TRUE(thing_list.Empty());
+}
+
+TEST_F(ListTest, AppendingDuringAWalkIsVisitedUnlessWorkingOnTheLast) {
+    for (int i = 0; i < 3; ++i) Make(i);
+    std::vector<int> seen;
+    for (auto& t : thing_list) {
+        seen.push_back(t.id);
+        if (t.id == 0) Make(10);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 10}));
+
+    thing_list.Clear();
+    for (int i = 0; i < 3; ++i) Make(i);
+    seen.clear();
+    for (auto& t : thing_list) {
+        seen.push_back(t.id);
+        if (t.id == 2) Make(10);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(Ids(), (std::vector<int>{0, 1, 2, 10}));
+}
+
+TEST_F(ListTest, RemovingEntitiesAheadOfTheWalkSkipsThem) {
+    std::vector<std::shared_ptr<thing>> all;
+    for (int i = 0; i < 5; ++i) all.push_back(Make(i));
+    std::vector<int> seen;
+    for (auto& t : thing_list) {
+        seen.push_back(t.id);
+        if (t.id == 0) {
+            all[1]->Remove(); // the very next link: met empty, then followed on
+            all[2]->Remove(); // removed further ahead
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, 3, 4}));
+}
+
+TEST_F(ListTest, RemovingTheNextTwoWithoutOtherReferencesStillWalksOn) {
+    for (int i = 0; i < 4; ++i) Make(i);
+    std::vector<int> seen;
+    for (auto& t : thing_list) {
+        seen.push_back(t.id);
+        if (t.id == 0) {
+            // Only the list holds these: their links must outlive the removal for the walk.
+            thing_list.Remove(thing_list.First()->After().get());
+            thing_list.Remove(thing_list.First()->After().get());
+        }
+    }
+    EXPECT_EQ(seen, (std::vector<int>{0, 3}));
+}
+
+TEST_F(ListTest, InsertBeforeItselfAndRemoveTwice) {
+    auto a = Make(1);
+    a->InsertBefore(*thing_list.First());
+    EXPECT_EQ(Ids(), (std::vector<int>{1}));
+    auto b = Make(2);
+    b->InsertBefore(*thing_list.First());
+    EXPECT_EQ(Ids(), (std::vector<int>{2, 1}));
+    Make(3);
+    EXPECT_EQ(Ids(), (std::vector<int>{2, 1, 3}));
+    a->Remove();
+    a->Remove();
+    EXPECT_EQ(Ids(), (std::vector<int>{2, 3}));
+    EXPECT_EQ(a->list, &thing_list); // keeps its list reference
+}
+
+TEST_F(ListTest, NestedWalksAndNeighbours) {
+    for (int i = 0; i < 3; ++i) Make(i);
+    int pairs = 0;
+    for (auto& a : thing_list)
+        for (auto& b : thing_list) pairs += a.id < b.id;
+    EXPECT_EQ(pairs, 3);
+    auto first = thing_list.First();
+    EXPECT_EQ(first->After()->id, 1);
+    EXPECT_EQ(first->Before(), nullptr);
+    EXPECT_EQ(thing_list.Last()->After(), nullptr);
+    DeleteFirst(&thing_list);
+    DeleteLast(&thing_list);
+    EXPECT_EQ(Ids(), (std::vector<int>{1}));
+    DeleteEach(&thing_list);
+    DeleteEach(nullptr);
+    EXPECT_TRUE(thing_list.Empty());
+    auto h = Make(7);
+    EXPECT_EQ(HandleToObject(HandleFromObject(h)), h);
+}
+
+TEST(Keys, TableAndEscape) {
+    int nonZero = 0;
+    for (int v : VKEY) nonZero += v != 0;
+    EXPECT_EQ(nonZero, 96);
+    EXPECT_EQ(VKEY[1], 27);
+    EXPECT_EQ(VKEY[30], 65);
+    EXPECT_EQ(VKEY[211], 46);
+    EXPECT_EQ(VKEY[56], 0);
+
+    HeadlessQueue({HeadlessEvent::KeyPress, 27});
+    HeadlessQueue({HeadlessEvent::KeyRelease, 27});
+    EXPECT_EQ(VKeyHit(1), 1);
+    EXPECT_EQ(VKeyHit(1), 0);
+    EXPECT_EQ(VKeyDown(56), 0);
+    EXPECT_EQ(VKeyDown(-1), 0);
+    EXPECT_EQ(VKeyHit(238), 0);
+}
+
+} // namespace

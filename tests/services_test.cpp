@@ -1,0 +1,128 @@
+// Files, text conversions and the random generator.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine/files.h"
+#include "engine/mathx.h"
+#include "engine/rnd.h"
+#include "engine/text.h"
+
+namespace {
+
+std::string TempFile(const std::string& name, const std::string& bytes) {
+    const auto path = std::filesystem::temp_directory_path() / ("koravel_" + name);
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(Random, FollowsTheMinimalStandardGenerator) {
+    // Reference: state = 48271 * state mod (2^31 - 1), computed directly in 64 bits.
+    for (int64_t seed : {1, 12345, 987654321, 2147483646}) {
+        SeedRnd(seed);
+        int64_t s = seed;
+        for (int i = 0; i < 1000; ++i) {
+            s = s * 48271 % 2147483647;
+            const int64_t r1 = s & 0x1ffffffc;
+            s = s * 48271 % 2147483647;
+            const int64_t r2 = s & 0x1ffffff8;
+            const double expected = (double(r1) + double(r2) / 134217728.0) / 536870912.0;
+            ASSERT_EQ(RndDouble(), expected) << "seed " << seed << " draw " << i;
+        }
+    }
+    SeedRnd(0);
+    EXPECT_EQ(RndState(), 4660);
+    SeedRnd(2147483647);
+    EXPECT_EQ(RndState(), 4660);
+    SeedRnd(-1); // top bit cleared
+    EXPECT_EQ(RndState(), 4660);
+    SeedRnd(int64_t(0x80000005));
+    EXPECT_EQ(RndState(), 5);
+    for (int i = 0; i < 1000; ++i) {
+        const double v = Rnd(5, 2);
+        EXPECT_GE(v, 2.0);
+        EXPECT_LT(v, 5.0);
+        const double u = RndDouble();
+        EXPECT_GE(u, 0.0);
+        EXPECT_LT(u, 1.0);
+    }
+}
+
+TEST(Text, ConversionsAndSubstrings) {
+    EXPECT_EQ(ToInt("  -12x"), -12);
+    EXPECT_EQ(ToInt("x12"), 0);
+    EXPECT_EQ(ToInt("$1F"), 31);
+    EXPECT_EQ(ToInt("%101"), 5);
+    EXPECT_EQ(ToInt("+7"), 7);
+    EXPECT_EQ(ToInt(""), 0);
+    EXPECT_EQ(ToInt("99999999999999999999"), 2147483647);
+    EXPECT_EQ(ToInt("-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(Str(-45), "-45");
+    EXPECT_EQ(Mid("KORAVEL", 3, 3), "RAV");
+    EXPECT_EQ(Mid("KORAVEL", 8, 2), "");
+    EXPECT_EQ(Mid("KORAVEL", 6, 10), "EL");
+    EXPECT_EQ(Left("AB", 5), "AB");
+    EXPECT_EQ(Asc(""), -1);
+    EXPECT_EQ(Asc("A"), 65);
+    EXPECT_EQ(Chr(66), "B");
+    EXPECT_DOUBLE_EQ(Mod(-7, 3), -1);
+    EXPECT_DOUBLE_EQ(Mod(7, -3), 1);
+    EXPECT_DOUBLE_EQ(Sin(90), 1);
+    EXPECT_EQ(Sgn(-2.5), -1);
+    EXPECT_EQ(int(10 * k035), 3);
+    EXPECT_EQ(int(2 * k035), 0);
+    EXPECT_EQ(int(10 * k07), 6);
+}
+
+TEST(Files, LinesIntsAndStrings) {
+    const auto path = TempFile("lines", std::string("AB\r\nCD", 6));
+    Stream s = ReadFile(path);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(ReadLine(s), "AB");
+    EXPECT_EQ(ReadLine(s), "CD");
+    EXPECT_EQ(ReadLine(s), "");
+    EXPECT_EQ(ReadInt(s), 0); // past the end: zero bytes
+    CloseFile(s);
+
+    s = ReadFile(TempFile("zero", std::string("A\0B\rC\n", 6)));
+    EXPECT_EQ(ReadLine(s), "A");
+    EXPECT_EQ(ReadLine(s), "BC");
+
+    s = ReadFile(TempFile("ints", std::string("\x00\x00\x01\x02\xff\xff\xff\xfe", 8) + "xyz"));
+    EXPECT_EQ(ReadInt(s), 258);
+    EXPECT_EQ(ReadInt(s), -2);
+    EXPECT_EQ(ReadString(s, 1 << 30), "xyz"); // a forged length costs only what is there
+
+    EXPECT_FALSE(ReadFile("/nonexistent/koravel"));
+    EXPECT_FALSE(OpenFile("/nonexistent/koravel", 1, 1));
+    EXPECT_FALSE(ReadWholeFile(path, 3)); // larger than allowed
+    EXPECT_EQ(ReadWholeFile(path, 100)->size(), 6u);
+}
+
+TEST(Files, AtomicWriteReplacesOnlyWhenComplete) {
+    const auto path = TempFile("atomic", "old\r\n");
+    {
+        Stream s = WriteFileAtomic(path);
+        WriteLine(s, "new");
+        EXPECT_EQ(Slurp(path), "old\r\n"); // untouched until closed
+        EXPECT_TRUE(CloseFile(s));
+    }
+    EXPECT_EQ(Slurp(path), "new\r\n");
+    {
+        Stream s = WriteFileAtomic(path);
+        WriteLine(s, "abandoned"); // never closed: the old file stays
+    }
+    EXPECT_EQ(Slurp(path), "new\r\n");
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_FALSE(WriteFileAtomic("/nonexistent/dir/file"));
+}
+
+} // namespace

@@ -1,0 +1,155 @@
+// The whole program through koravel-sim: screens, timing, the point, and the way it ends.
+#include "tests/sim_helpers.h"
+
+namespace {
+
+// First frame of each run of consecutive frames on the same screen.
+std::vector<std::pair<int, std::string>> Screens(const SimRun& r) {
+    std::vector<std::pair<int, std::string>> out;
+    for (const auto& l : r.trace)
+        if (out.empty() || out.back().second != Field(l, "screen"))
+            out.emplace_back(Num(l, "frame"), Field(l, "screen"));
+    return out;
+}
+
+// A click on the title at frame 10: the level choice runs out after 360 frames, the zoom
+// takes 51, and play at level 1 starts at frame 421.
+const std::string kStart = "10 press left\n12 release left\n";
+constexpr int kFirstPlayFrame = 421;
+
+TEST(Sim, AttractCycleKeepsItsFrameCountsAndPauses) {
+    auto r = RunSim(GameDir("attract"), "--frames 1000");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.trace.size(), 1000u);
+    const std::vector<std::pair<int, std::string>> expected = {
+        {0, "title"}, {300, "scores"}, {550, "instructions"}, {950, "title"}};
+    EXPECT_EQ(Screens(r), expected);
+    // 60 pictures a second, and 1.5 s between screens.
+    EXPECT_EQ(Num(r.trace[60], "ms") - Num(r.trace[0], "ms"), 1000);
+    EXPECT_GE(Num(r.trace[300], "ms") - Num(r.trace[299], "ms"), 1500);
+    EXPECT_EQ(Num(r.trace[299], "x"), 89); // the reticle's sweep ends at x 89
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("frames=1000 "), std::string::npos);
+}
+
+TEST(Sim, SameSeedAndInputGiveTheSameRun) {
+    const std::string script = kStart + "430 moveby 50 20\n431 moveby -7 3\n";
+    auto a = RunSim(GameDir("det_a"), "--frames 700 --seed 42 --entities", script);
+    auto b = RunSim(GameDir("det_b"), "--frames 700 --seed 42 --entities", script);
+    ASSERT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(a.trace, b.trace);
+    EXPECT_EQ(a.out, b.out);
+    EXPECT_NE(a.out.find("hash="), std::string::npos);
+}
+
+TEST(Sim, PointFollowsAThirdOfTheMouseAndStaysInTheField) {
+    std::string script = kStart;
+    const int f = kFirstPlayFrame + 5;
+    script += std::to_string(f) + " moveby 10 0\n";     // 10 px: the point moves 3
+    script += std::to_string(f + 1) + " moveby 2 -2\n"; // 1 or 2 px: nothing
+    script += std::to_string(f + 2) + " moveby 3 -3\n"; // 3 px: 1
+    for (int i = 0; i < 12; ++i) script += std::to_string(f + 3 + i) + " moveby -1000 -1000\n";
+    auto r = RunSim(GameDir("mapping"), "--frames " + std::to_string(f + 16), script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto& before = r.trace[size_t(f - 1)];
+    EXPECT_EQ(Field(before, "screen"), "levelclear"); // no nuclei yet: the level is clear at once
+    EXPECT_EQ(Num(before, "level"), 1);
+    EXPECT_EQ(Num(before, "men"), 3);
+    EXPECT_EQ(Num(before, "x"), 400);
+    EXPECT_EQ(Num(r.trace[size_t(f)], "x"), 403);
+    EXPECT_EQ(Num(r.trace[size_t(f)], "segs"), 1);
+    EXPECT_EQ(Num(r.trace[size_t(f + 1)], "x"), 403);
+    EXPECT_EQ(Num(r.trace[size_t(f + 1)], "y"), 300);
+    EXPECT_EQ(Num(r.trace[size_t(f + 2)], "x"), 404);
+    EXPECT_EQ(Num(r.trace[size_t(f + 2)], "y"), 299);
+    EXPECT_EQ(Num(r.trace.back(), "x"), 60);
+    EXPECT_EQ(Num(r.trace.back(), "y"), 30);
+}
+
+TEST(Sim, EscapeLeavesTheGameThenEndsTheProgramAndSavesTheTable) {
+    const auto dir = GameDir("escape");
+    std::string script = kStart;
+    script += std::to_string(kFirstPlayFrame + 3) + " press esc\n";
+    script += std::to_string(kFirstPlayFrame + 4) + " release esc\n";
+    script += std::to_string(kFirstPlayFrame + 20) + " press esc\n";
+    script += std::to_string(kFirstPlayFrame + 21) + " release esc\n";
+    auto r = RunSim(dir, "", script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto screens = Screens(r);
+    ASSERT_GE(screens.size(), 5u);
+    EXPECT_EQ(screens[4].second, "title"); // straight back to the title: no initials entry
+    const std::string table = ReadText(dir / "scores" / "hiscores.dat");
+    EXPECT_EQ(table.rfind("45000\r\n20\r\nMAX\r\n", 0), 0u);
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 30);
+}
+
+TEST(Sim, ClosingTheWindowSavesAndEndsCleanly) {
+    const auto dir = GameDir("quit");
+    auto r = RunSim(dir, "", "500 quit\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.trace.size(), 500u);
+    EXPECT_TRUE(std::filesystem::exists(dir / "scores" / "hiscores.dat"));
+}
+
+TEST(Sim, EscapeHeldAcrossTheEndOfAGameNeitherSpinsNorHangs) {
+    std::string script = kStart;
+    script += std::to_string(kFirstPlayFrame + 3) + " press esc\n";
+    script += std::to_string(kFirstPlayFrame + 4) + " release esc\n";
+    auto r = RunSim(GameDir("held"), "--frames 700", script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Field(r.trace.back(), "screen"), "title");
+    // The held key stopped every screen for a while: virtual time passed in 10 ms rests.
+    const int gap = Num(r.trace[size_t(kFirstPlayFrame + 3)], "ms") -
+                    Num(r.trace[size_t(kFirstPlayFrame + 2)], "ms");
+    EXPECT_GE(gap, 2000);
+
+    script = kStart + std::to_string(kFirstPlayFrame + 3) + " press esc\n"; // never released
+    r = RunSim(GameDir("held_forever"), "", script);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no frame presented"), std::string::npos);
+}
+
+TEST(Sim, BadInputGetsOneClearLine) {
+    const auto dir = GameDir("bad");
+    for (const std::string script : {"10 jump\n", "x press left\n", "5 move 1\n", "5 press right\n",
+                                     "-3 quit\n", "7 move 1 99999999999999999999\n"}) {
+        auto r = RunSim(dir, "", script);
+        EXPECT_EQ(r.status, 2) << script;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_NE(r.err.find("line 1"), std::string::npos) << r.err;
+    }
+    for (const std::string args :
+         {"--frames -1", "--seed abc", "--shot 5", "--bogus", "--input /nonexistent"}) {
+        auto r = RunSim(dir, args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_FALSE(r.err.empty());
+    }
+}
+
+TEST(Sim, MissingAssetsWarnOnceAndTheGameRunsOn) {
+    auto r = RunSim(GameDir("bare", false), "--frames 50");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("gfx/spheres.bmp"), std::string::npos);
+    EXPECT_NE(r.err.find("18 sound files"), std::string::npos);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2);
+}
+
+TEST(Sim, LockstepStepsFrameByFrameUntilStdinEnds) {
+    auto r = RunSim(GameDir("lockstep"), "--lockstep", "", "step\nmove 10 10\nstep 5\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::vector<std::string> out;
+    for (std::string l; std::getline(lines, l);) out.push_back(l);
+    ASSERT_EQ(out.size(), 8u); // frames 0..6, then the summary
+    EXPECT_EQ(Num(out[6], "frame"), 6);
+    EXPECT_EQ(out[7].rfind("frames=7 ", 0), 0u);
+}
+
+TEST(Sim, ShotsArePngPictures) {
+    const auto dir = GameDir("shot");
+    auto r = RunSim(dir, "--frames 3 --shot 2:" + (dir / "f2.png").string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadText(dir / "f2.png").substr(1, 3), "PNG");
+}
+
+} // namespace

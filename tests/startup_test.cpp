@@ -1,0 +1,139 @@
+// What start-up builds, the stroke font and its caches, and the score file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "atom/nucleus.h"
+#include "engine/graphics.h"
+#include "screens/font.h"
+#include "screens/hiscore.h"
+#include "shell/sounds.h"
+#include "shell/startup.h"
+#include "shell/tables.h"
+
+namespace {
+
+int LitIn(int x0, int y0, int w, int h) {
+    int n = 0;
+    for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x) n += BackBuffer()[y * kScreenW + x] != 0;
+    return n;
+}
+
+TEST(Startup, BuildsListsTablesFontCachesAndResources) {
+    seed_override = 1;
+    ASSERT_TRUE(Startup()); // run from the build folder, where gfx/ and sound/ are
+    EXPECT_EQ(nuc_list.Count(), 8);
+    EXPECT_EQ(col_list.Count(), 7);
+    EXPECT_EQ(digit_list.Count(), 207);
+    EXPECT_EQ(cols[6]->r + cols[6]->g + cols[6]->b, 765);
+    EXPECT_EQ(cols[7], nullptr);
+    EXPECT_EQ(nucs[8], nullptr);
+    for (int c = 0; c < 100; ++c) EXPECT_EQ(letterlen[size_t(c)] < 0, c < 32 || c > 95) << c;
+    EXPECT_EQ(letterlen[32], 0);
+    EXPECT_EQ(demoposx[0] + 40, 490);
+    EXPECT_EQ(demoposy[1] + 40, 360);
+    ASSERT_TRUE(spheres);
+
+    // Frame 65 of the white cache is a white "A" on black; frame 32 of every cache is black.
+    const auto& a = vecfontw->frames[65];
+    int white = 0, other = 0;
+    for (uint32_t p : a) (p & 0xffffff) == 0xffffff ? ++white : (p & 0xffffff) ? ++other : 0;
+    EXPECT_GT(white, 20);
+    EXPECT_EQ(other, 0);
+    EXPECT_EQ(a[4] & 0xffffff, 0xffffffu); // the apex of the A at (4, 0)
+    for (const Image* cache : {&vecfontr, &vecfontg, &vecfontb, &vecfontw})
+        for (uint32_t p : (*cache)->frames[32]) EXPECT_EQ(p & 0xffffff, 0u);
+    for (uint32_t p : vecfontr->frames[65])
+        EXPECT_TRUE((p & 0xffffff) == 0 || (p & 0xffffff) == 0xff0000);
+
+    // The four capture sounds share one sample; the bond hum loops.
+    ASSERT_TRUE(snd_killtank && snd_killstar);
+    EXPECT_EQ(snd_killtank->wave.samples, snd_killmine->wave.samples);
+    EXPECT_NE(snd_killtank, snd_killpuls);
+    EXPECT_TRUE(snd_bond1->loop && snd_bond2->loop);
+    EXPECT_FALSE(snd_loop->loop);
+
+    // Drawing text: what is drawn and where.
+    Cls();
+    SetColor(255, 255, 255);
+    DrawDigit(32, 10, 10, 3, 0);
+    DrawDigit(96, 10, 10, 3, 0);
+    DrawDigit(65, 10, 10, -1, 4);
+    DrawDigit(32, 10, 10, -1, 0);
+    EXPECT_EQ(LitIn(0, 0, 100, 100), 0);
+    DrawString("A B", 100, 50, -1, 9);
+    EXPECT_GT(LitIn(100, 50, 10, 14), 0);
+    EXPECT_EQ(LitIn(110, 50, 10, 14), 0);
+    EXPECT_GT(LitIn(120, 50, 10, 14), 0);
+    Cls();
+    DrawDigit(65, 300, 300, 0, 0); // scale 0: every stroke collapses to its corner
+    EXPECT_EQ(LitIn(290, 290, 30, 30), 1);
+    Cls();
+    DrawString("11", 100, 100, 2.5f, 0);  // second character 12.5 pixels right
+    EXPECT_GT(LitIn(108, 100, 1, 16), 0); // 107.5 lands on pixel 108
+    EXPECT_GT(LitIn(120, 100, 1, 16), 0);
+}
+
+class ScoreFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ =
+            std::filesystem::temp_directory_path() /
+            ("koravel_scores_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_ / "scores");
+        old_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_);
+    }
+    void TearDown() override { std::filesystem::current_path(old_); }
+    void Write(const std::string& bytes) { std::ofstream(kScoreFile, std::ios::binary) << bytes; }
+    std::string Read() {
+        std::ifstream in(kScoreFile, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::filesystem::path dir_, old_;
+};
+
+TEST_F(ScoreFile, DefaultTableRoundTripsInItsExactFormat) {
+    LoadScores();
+    EXPECT_EQ(scores[0], 45000);
+    EXPECT_EQ(scores[9], 32850);
+    EXPECT_EQ(levels[9], 11);
+    EXPECT_EQ(ScorePosition(40000), 4);
+    EXPECT_EQ(ScorePosition(32850), 10); // equal to the last entry does not rank
+    EXPECT_EQ(ScorePosition(50000), 0);
+    std::filesystem::remove_all("scores"); // a missing folder is made again
+    ASSERT_TRUE(SaveScores());
+    const std::string text = Read();
+    EXPECT_EQ(text.rfind("45000\r\n20\r\nMAX\r\n43650\r\n19\r\nMAX\r\n", 0), 0u);
+    int lines = 0;
+    for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
+    EXPECT_EQ(lines, 30);
+    scores[0] = 1;
+    LoadScores();
+    EXPECT_EQ(scores[0], 45000);
+}
+
+TEST_F(ScoreFile, ShortAndHostileFilesLoadByTheLineRules) {
+    Write("50000\n25\nABC\n40000");
+    LoadScores();
+    EXPECT_EQ(scores[0], 50000);
+    EXPECT_EQ(levels[0], 25);
+    EXPECT_EQ(names[0], "ABC");
+    EXPECT_EQ(scores[1], 40000);
+    EXPECT_EQ(levels[1], 0);
+    EXPECT_EQ(names[1], "");
+    EXPECT_EQ(scores[9], 0);
+
+    Write(std::string(3 * 1024 * 1024, 'Z') + "\n-5\n\x01\x02\xff\n99999999999\n");
+    LoadScores();
+    EXPECT_EQ(scores[0], 0); // the giant line was the score line: it reads as 0
+    EXPECT_EQ(levels[0], -5);
+    EXPECT_EQ(names[0], "\x01\x02\xff");
+    EXPECT_EQ(scores[1], 2147483647);
+}
+
+} // namespace
