@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The real program in a real X window under Xvfb: it starts from any folder, draws its title,
+# answers the mouse, and ends with status 0 and a saved table when its window is closed,
+# on Escape, or on SIGTERM.
+set -u
+build=$1
+wm_close=$2
+command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xwd >/dev/null ||
+  { echo "Xvfb, xdotool or xwd missing: skipped"; exit 77; }
+
+work=$(mktemp -d)
+display=:$((100 + RANDOM % 800))
+Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; kill $game 2>/dev/null; rm -rf "$work"' EXIT
+export DISPLAY=$display SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+fail() { echo "FAIL: $*"; exit 1; }
+mkdir -p "$work/game/scores" "$work/elsewhere"
+cp -r "$build/koravel" "$build/gfx" "$build/sound" "$work/game/"
+
+start() {
+  (cd "$work/elsewhere" && exec "$work/game/koravel" >"$work/out" 2>&1) &
+  game=$!
+  window=$(timeout 10 xdotool search --sync --name '^Koravel$' | head -1)
+  [ -n "$window" ] || fail "no window appeared"
+  xdotool windowfocus --sync "$window" 2>/dev/null
+}
+
+shot() { xwd -root -silent | convert xwd:- "$work/$1.png"; }
+# Mean brightness of the screen, 0..1, and whether the given colour channel shows.
+brightness() { convert "$work/$1.png" -format '%[fx:mean]' info:; }
+finish() { # waits for the game to end and sets status
+  for _ in $(seq 100); do kill -0 $game 2>/dev/null || break; sleep 0.1; done
+  kill -0 $game 2>/dev/null && fail "the game did not end"
+  wait $game; status=$?
+}
+table_ok() {
+  [ "$(grep -c $'\r$' "$work/game/scores/hiscores.dat")" = 30 ] || fail "score table not saved as 30 CR LF lines"
+  rm -f "$work/game/scores/hiscores.dat"
+}
+
+# 1. Title, a click, the level choice, then the close button.
+start
+sleep 2.5
+shot title
+awk -v b="$(brightness title)" 'BEGIN { exit !(b > 0.001) }' || fail "the title is not drawn"
+[ "$(convert "$work/title.png" -crop 600x120+100+60 -format '%[fx:maxima.b > 0.4 && maxima.r < 0.1]' info:)" = 1 ] ||
+  fail "the title word is not blue"
+xdotool mousemove --window "$window" 400 300 mousedown 1 && sleep 0.2 && xdotool mouseup 1
+sleep 0.8
+shot choice
+[ "$(convert "$work/choice.png" -crop 500x60+170+395 -format '%[fx:maxima.r > 0.9]' info:)" = 1 ] ||
+  fail "the level choice is not shown"
+"$wm_close" "$window"
+finish; [ $status = 0 ] || fail "closing the window ended with status $status"
+table_ok
+
+# 2. Escape held at the title ends every screen at once, then the program.
+start
+xdotool keydown Escape
+sleep 0.5
+xdotool keyup Escape
+finish; [ $status = 0 ] || fail "Escape did not end the program with status 0"
+table_ok
+
+# 3. SIGTERM ends it the same way.
+start
+sleep 1
+kill -TERM $game
+finish; [ $status = 0 ] || fail "SIGTERM did not end with status 0"
+table_ok
+
+# 4. No display: one clear line and status 1.
+out=$(DISPLAY=:9999 "$work/game/koravel" 2>&1); status=$?
+[ $status = 1 ] || fail "without a display the status was $status"
+[ "$(echo "$out" | wc -l)" = 1 ] && echo "$out" | grep -q 'cannot open a display' || fail "unclear message: $out"
+echo "window tests passed"
