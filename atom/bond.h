@@ -7,13 +7,12 @@
 #include "engine/sound.h"
 #include "entity/list.h"
 
-struct bond : Kind<bond> {
-    static constexpr bool kJoinsList = true;
-    static KindList<bond>& List();
+struct bond;
+inline KindList<bond> bond_list;
+
+struct bond : Kind<bond, bond_list> {
     std::shared_ptr<nuc> nuc1, nuc2;
 };
-inline KindList<bond> bond_list;
-inline KindList<bond>& bond::List() { return bond_list; }
 
 inline std::array<std::array<int, 9>, 9> bnds{};
 inline int bondact = 2;

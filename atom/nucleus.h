@@ -6,9 +6,10 @@
 #include "engine/graphics.h"
 #include "entity/list.h"
 
-struct nuc : Kind<nuc> {
-    static constexpr bool kJoinsList = true;
-    static KindList<nuc>& List();
+struct nuc;
+inline KindList<nuc> nuc_list;
+
+struct nuc : Kind<nuc, nuc_list> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int r = 0, g = 0, b = 0;
     int cnum = 0;
@@ -17,8 +18,6 @@ struct nuc : Kind<nuc> {
     int slot = 0;
     int elecs = 0;
 };
-inline KindList<nuc> nuc_list;
-inline KindList<nuc>& nuc::List() { return nuc_list; }
 
 // Slots 0..7 hold the run's only nuclei; slot 8 stays empty.
 inline std::array<std::shared_ptr<nuc>, 9> nucs;

@@ -98,9 +98,11 @@ template <class T> class KindList : public TList {
     std::shared_ptr<T> Last() const { return std::static_pointer_cast<T>(TList::Last()); }
 };
 
-// Every kind derives from Kind<itself>, which gives it New (joining its list) and the typed
-// neighbours After and Before.
-template <class T> struct Kind : TKinType {
+// Every kind derives from Kind<itself, its list>, which gives it New (joining its list unless
+// told otherwise) and the typed neighbours After and Before.
+template <class T, KindList<T>& ListOfKind, bool JoinsList = true> struct Kind : TKinType {
+    static constexpr bool kJoinsList = JoinsList;
+    static KindList<T>& List() { return ListOfKind; }
     std::shared_ptr<T> After() const { return std::static_pointer_cast<T>(NeighbourAfter()); }
     std::shared_ptr<T> Before() const { return std::static_pointer_cast<T>(NeighbourBefore()); }
 };

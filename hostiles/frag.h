@@ -2,13 +2,12 @@
 #pragma once
 #include "entity/list.h"
 
-struct Frag : Kind<Frag> {
-    static constexpr bool kJoinsList = true;
-    static KindList<Frag>& List();
+struct Frag;
+inline KindList<Frag> Frag_list;
+
+struct Frag : Kind<Frag, Frag_list> {
     float x = 0, y = 0, dx = 0, dy = 0;
 };
-inline KindList<Frag> Frag_list;
-inline KindList<Frag>& Frag::List() { return Frag_list; }
 
 void CreateFrags();
 void UpdateFrags();

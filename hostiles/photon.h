@@ -2,14 +2,13 @@
 #pragma once
 #include "entity/list.h"
 
-struct phot : Kind<phot> {
-    static constexpr bool kJoinsList = true;
-    static KindList<phot>& List();
+struct phot;
+inline KindList<phot> phot_list;
+
+struct phot : Kind<phot, phot_list> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int caught = 0;
 };
-inline KindList<phot> phot_list;
-inline KindList<phot>& phot::List() { return phot_list; }
 
 void UpdatePhotons();
 void RenderPhotons();

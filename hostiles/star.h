@@ -2,14 +2,13 @@
 #pragma once
 #include "entity/list.h"
 
-struct star : Kind<star> {
-    static constexpr bool kJoinsList = true;
-    static KindList<star>& List();
+struct star;
+inline KindList<star> star_list;
+
+struct star : Kind<star, star_list> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int caught = 0;
 };
-inline KindList<star> star_list;
-inline KindList<star>& star::List() { return star_list; }
 
 void UpdateStars();
 void RenderStars();

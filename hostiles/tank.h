@@ -2,14 +2,13 @@
 #pragma once
 #include "entity/list.h"
 
-struct tank : Kind<tank> {
-    static constexpr bool kJoinsList = true;
-    static KindList<tank>& List();
+struct tank;
+inline KindList<tank> tank_list;
+
+struct tank : Kind<tank, tank_list> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int caught = 0;
 };
-inline KindList<tank> tank_list;
-inline KindList<tank>& tank::List() { return tank_list; }
 
 void UpdateTanks();
 void RenderTanks();

@@ -13,6 +13,12 @@ inline int loopmode = 0; // 0 capture (play), 1 choose a level, 2 choose a lette
 inline int g_numkilled = 0;
 inline int numstarskilled = 0;
 
+// The choosing screens circle their choices with the trail: segments of the given life, a small
+// reticle in the centre, and loops sent to the given mode (1 a level, 2 a letter).
+void BeginChoosing(int trailLife, int mode);
+// Back to capturing, with the trail cleared.
+void EndChoosing();
+
 void CheckBonds(seg& newest);
 void CheckForLoop(seg& newest);
 int PointInPoly(int px, int py);

@@ -1,7 +1,10 @@
 #include "player/player.h"
 
+#include <algorithm>
+
 #include "atom/nucleus.h"
 #include "engine/graphics.h"
+#include "engine/input.h"
 #include "engine/mathx.h"
 #include "player/trail.h"
 
@@ -48,4 +51,10 @@ void RenderPlayer() {
     DrawLine(x - d, y + d, x - e, y + e);
     DrawLine(x + d, y - d, x + e, y - e);
     DrawLine(x - d, y - d, x - e, y - e);
+}
+
+void PointFollowsMouse() {
+    x = std::clamp(MouseX(), 60, 740);
+    y = std::clamp(MouseY(), 30, 570);
+    MoveMouse(x, y);
 }

@@ -12,3 +12,5 @@ inline int nucsalive = 0;
 int RectsOverlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2);
 void UpdatePlayer();
 void RenderPlayer();
+// On the choosing screens the point follows the pointer directly, kept inside the field.
+void PointFollowsMouse();

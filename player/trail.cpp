@@ -1,5 +1,8 @@
 #include "player/trail.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "atom/nucleus.h"
 #include "engine/graphics.h"
 #include "player/capture.h"
@@ -18,6 +21,14 @@ void CreateSeg() {
     seg_list.AddFirst(s);
     CheckBonds(*s);
     CheckForLoop(*s);
+}
+
+void LaySegmentIfMoved() {
+    if (std::abs(xold - x) > 1 || std::abs(yold - y) > 1) {
+        CreateSeg();
+        xold = x;
+        yold = y;
+    }
 }
 
 void UpdateSegs() {

@@ -7,13 +7,12 @@
 #include "engine/graphics.h"
 #include "entity/list.h"
 
-struct digit : Kind<digit> {
-    static constexpr bool kJoinsList = true;
-    static KindList<digit>& List();
+struct digit;
+inline KindList<digit> digit_list;
+
+struct digit : Kind<digit, digit_list> {
     float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
-inline KindList<digit> digit_list;
-inline KindList<digit>& digit::List() { return digit_list; }
 
 inline std::array<int, 101> letterlen{};
 inline std::array<std::array<std::shared_ptr<digit>, 7>, 101> letters;

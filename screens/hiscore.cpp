@@ -70,14 +70,9 @@ void HighScore() {
     scores[size_t(p)] = score;
     levels[size_t(p)] = level;
 
-    segdur = 30;
     int t = 750;
-    pw = 4;
     letterselected = -9999;
-    loopmode = 2;
-    x = xold = 400;
-    y = yold = 300;
-    MoveMouse(400, 300);
+    BeginChoosing(30, 2);
     bool done = false;
     while (t > 0 && !VKeyDown(1) && !done) {
         Cls();
@@ -88,14 +83,8 @@ void HighScore() {
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 10; ++c)
                 DrawDigit(65 + 10 * r + c, 210 + 40 * c, 290 + 90 * r, -1, 0);
-        x = std::clamp(MouseX(), 60, 740);
-        y = std::clamp(MouseY(), 30, 570);
-        MoveMouse(x, y);
-        if (std::abs(xold - x) > 1 || std::abs(yold - y) > 1) {
-            CreateSeg();
-            xold = x;
-            yold = y;
-        }
+        PointFollowsMouse();
+        LaySegmentIfMoved();
         RenderScores(p, 0);
         UpdateSegs();
         RenderSegs();
@@ -121,7 +110,6 @@ void HighScore() {
         Flip(-1);
         Delay(30);
     }
-    loopmode = 0;
     Delay(200);
-    ClearSegs();
+    EndChoosing();
 }

@@ -19,13 +19,8 @@ void PickLevel() {
     int o = 0;
     int t = 360;
     level = 0;
-    segdur = 24;
-    pw = 4;
     levelselected = -9999;
-    loopmode = 1;
-    x = xold = 400;
-    y = yold = 300;
-    MoveMouse(400, 300);
+    BeginChoosing(24, 1);
     bool done = false;
     while (t > 0 && !VKeyDown(1) && !done) {
         Cls();
@@ -43,14 +38,8 @@ void PickLevel() {
             DrawString("BONUS", 175 + 100 * i, 440, -1, 0);
             DrawString(n < 2 ? "0" : Str(StartBonus(n)), 175 + 100 * i, 420, -1, 0);
         }
-        x = std::clamp(MouseX(), 60, 740);
-        y = std::clamp(MouseY(), 30, 570);
-        MoveMouse(x, y);
-        if (std::abs(xold - x) > 1 || std::abs(yold - y) > 1) {
-            CreateSeg();
-            xold = x;
-            yold = y;
-        }
+        PointFollowsMouse();
+        LaySegmentIfMoved();
         if (t % 3 == 0) {
             if (x > 640 && y > 200 && y < 600 && o < highestlevel - 10) o += 2;
             if (x < 160 && y > 200 && y < 600 && o > 1) o -= 2;
@@ -67,7 +56,6 @@ void PickLevel() {
             PlaySound(snd_bonus);
         }
     }
-    loopmode = 0;
-    ClearSegs();
+    EndChoosing();
     Delay(200);
 }

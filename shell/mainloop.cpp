@@ -142,11 +142,7 @@ void PlayFrames() {
         UpdateEnemies();
         UpdateSegs();
         MouseToPoint();
-        if (std::abs(xold - x) > 1 || std::abs(yold - y) > 1) {
-            CreateSeg();
-            xold = x;
-            yold = y;
-        }
+        LaySegmentIfMoved();
         UpdatePlayer();
         bool gameEnded = false;
         if (dead == 1)

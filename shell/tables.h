@@ -5,13 +5,12 @@
 
 #include "entity/list.h"
 
-struct col : Kind<col> {
-    static constexpr bool kJoinsList = true;
-    static KindList<col>& List();
+struct col;
+inline KindList<col> col_list;
+
+struct col : Kind<col, col_list> {
     int r = 0, g = 0, b = 0;
 };
-inline KindList<col> col_list;
-inline KindList<col>& col::List() { return col_list; }
 
 // Seven colours in slots 0..6 (red, green, blue, yellow, magenta, cyan, white); slot 7 stays empty.
 inline std::array<std::shared_ptr<col>, 8> cols;

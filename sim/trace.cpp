@@ -24,14 +24,20 @@ void Field(std::string& out, const char* name, int64_t value) {
     out += std::to_string(value);
 }
 
+// [[x, y], ...] of a kind, or [[x, y, caught], ...] for the nuclei in play.
 template <class List> void Positions(std::string& out, const char* name, const List& list) {
     out += ",\"";
     out += name;
     out += "\":[";
     bool first = true;
     for (const auto& e : list) {
+        std::string extra;
+        if constexpr (requires { e.active; }) {
+            if (e.active <= 0) continue;
+            extra = "," + std::to_string(e.caught);
+        }
         out += first ? "[" : ",[";
-        out += std::to_string(int(e.x)) + "," + std::to_string(int(e.y)) + "]";
+        out += std::to_string(int(e.x)) + "," + std::to_string(int(e.y)) + extra + "]";
         first = false;
     }
     out += "]";
@@ -73,16 +79,7 @@ std::string TraceLine(uint64_t frame, int64_t ms, bool entities,
     for (size_t i = 0; i < sounds.size(); ++i) out += (i ? ",\"" : "\"") + sounds[i] + "\"";
     out += "]";
     if (entities) {
-        out += ",\"nucs\":[";
-        bool first = true;
-        for (const auto& n : nuc_list) {
-            if (n.active <= 0) continue;
-            out += first ? "[" : ",[";
-            out += std::to_string(int(n.x)) + "," + std::to_string(int(n.y)) + "," +
-                   std::to_string(n.caught) + "]";
-            first = false;
-        }
-        out += "]";
+        Positions(out, "nucs", nuc_list);
         Positions(out, "elecs", elec_list);
         Positions(out, "phots", phot_list);
         Positions(out, "tanks", tank_list);

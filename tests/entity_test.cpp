@@ -10,13 +10,11 @@
 
 namespace {
 
-struct thing : Kind<thing> {
-    static constexpr bool kJoinsList = true;
-    static KindList<thing>& List();
+struct thing;
+KindList<thing> thing_list;
+struct thing : Kind<thing, thing_list> {
     int id = 0;
 };
-KindList<thing> thing_list;
-KindList<thing>& thing::List() { return thing_list; }
 
 std::shared_ptr<thing> Make(int id) {
     auto t = New<thing>();
