@@ -11,12 +11,16 @@ struct bond;
 inline KindList<bond> bond_list;
 
 struct bond : Kind<bond, bond_list> {
-    std::shared_ptr<nuc> nuc1, nuc2;
+    std::shared_ptr<nuc> nuc1; // the lower slot
+    std::shared_ptr<nuc> nuc2;
 };
 
 inline std::array<std::array<int, 9>, 9> bnds{};
-inline int bondact = 2;
+inline float bcount = 0;
+inline int bondact = 2; // 2 harmless, 1 warning, 0 deadly
+inline int bondsalive = 0;
 inline Channel chn_bond;
 
+void CreateBonds(const std::shared_ptr<nuc>& a, const std::shared_ptr<nuc>& b);
 void UpdateBonds();
 void RenderBonds();

@@ -25,5 +25,10 @@ inline std::array<std::shared_ptr<nuc>, 9> nucs;
 // The seven shaded balls; frame i is drawn for colour index i.
 inline Image spheres;
 
-void UpdateNuclei();
-void RenderNuclei();
+// Fills the nucleus of a free slot for a new level, with its electrons.
+void CreateNucleus(int slot);
+// Places a nucleus 50 to 275 pixels off the centre column and 50 to 235 off the centre row,
+// moving away at a random speed.
+void ScatterNucleus(nuc& n);
+void UpdateNucleus();
+void RenderNucleus();

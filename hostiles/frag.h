@@ -7,7 +7,13 @@ inline KindList<Frag> Frag_list;
 
 struct Frag : Kind<Frag, Frag_list> {
     float x = 0, y = 0, dx = 0, dy = 0;
+    int r = 0, g = 0, b = 0;
+    int life = 0;
 };
 
+inline int fragsalive = 0;
+
+// Four rings of sixteen from the point, skipping rings once 100 fragments are alive.
 void CreateFrags();
 void UpdateFrags();
+void RenderFrags();

@@ -1,5 +1,4 @@
 // The hostile particles arrive level by level; until they do, their walks find empty lists.
-#include "hostiles/frag.h"
 #include "hostiles/mine.h"
 #include "hostiles/photon.h"
 #include "hostiles/pulsar.h"
@@ -16,5 +15,7 @@ void UpdateStars() {}
 void RenderStars() {}
 void UpdatePulsars() {}
 void RenderPulsars() {}
-void CreateFrags() {}
-void UpdateFrags() {}
+void CreatePhoton() {}
+void CreateTanks() {}
+void CreateStars(int, int) {}
+void CreatePulsars() {}

@@ -10,5 +10,6 @@ struct phot : Kind<phot, phot_list> {
     int caught = 0;
 };
 
+void CreatePhoton();
 void UpdatePhotons();
 void RenderPhotons();

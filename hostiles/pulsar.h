@@ -11,5 +11,6 @@ struct pulsar : Kind<pulsar, pulsar_list> {
     int caught = 0;
 };
 
+void CreatePulsars();
 void UpdatePulsars();
 void RenderPulsars();

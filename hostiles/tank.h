@@ -10,5 +10,6 @@ struct tank : Kind<tank, tank_list> {
     int caught = 0;
 };
 
+void CreateTanks();
 void UpdateTanks();
 void RenderTanks();

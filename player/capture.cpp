@@ -1,8 +1,56 @@
 #include "player/capture.h"
 
+#include <algorithm>
+
+#include "atom/bond.h"
+#include "atom/electron.h"
+#include "atom/level.h"
+#include "atom/nucleus.h"
 #include "engine/input.h"
+#include "hostiles/frag.h"
+#include "hostiles/mine.h"
+#include "hostiles/photon.h"
+#include "hostiles/pulsar.h"
+#include "hostiles/star.h"
+#include "hostiles/tank.h"
 #include "player/player.h"
 #include "player/trail.h"
+#include "shell/sounds.h"
+
+namespace {
+
+// A segment's extent: its box as reals, widths and heights raised to at least 1.
+struct Extent {
+    double x0, x1, y0, y1, w, h;
+};
+
+Extent ExtentOf(double ax, double ay, double bx, double by) {
+    Extent e{std::min(ax, bx), std::max(ax, bx), std::min(ay, by), std::max(ay, by), 0, 0};
+    e.w = std::max(e.x1 - e.x0, 1.0);
+    e.h = std::max(e.y1 - e.y0, 1.0);
+    return e;
+}
+
+bool Overlap(const Extent& a, const Extent& b) {
+    return RectsOverlap(int(a.x0), int(a.y0), int(a.w), int(a.h), int(b.x0), int(b.y0), int(b.w),
+                        int(b.h));
+}
+
+// The strict bounding-box test, then the polygon test.
+bool InLoop(int px, int py) {
+    return RectsOverlap(px, py, 1, 1, minx, miny, maxx - minx, maxy - miny) && PointInPoly(px, py);
+}
+
+template <class List> void CatchFree(const List& list) {
+    for (auto& e : list) {
+        if (e.caught == 0 && InLoop(int(e.x), int(e.y))) {
+            e.caught = 1;
+            g_numkilled++;
+        }
+    }
+}
+
+} // namespace
 
 void BeginChoosing(int trailLife, int mode) {
     segdur = trailLife;
@@ -18,7 +66,180 @@ void EndChoosing() {
     ClearSegs();
 }
 
-// Bonds and loop closing arrive with the capture mechanics; until then a trail closes nothing.
-void CheckBonds(seg&) {}
-void CheckForLoop(seg&) {}
-int PointInPoly(int, int) { return 0; }
+void CheckBonds(seg& newest) {
+    if (bondact != 0) return;
+    const Extent s = ExtentOf(x, y, xold, yold);
+    double m, b;
+    if (x == xold) {
+        m = 100000000;
+        b = yold;
+    } else {
+        m = double(y - yold) / double(x - xold);
+        b = yold - m * xold;
+    }
+    for (auto& bd : bond_list) {
+        const nuc& a = *bd.nuc1;
+        const nuc& c = *bd.nuc2;
+        const Extent e = ExtentOf(a.x, a.y, c.x, c.y);
+        if (!Overlap(e, s)) continue;
+        // A bond without horizontal extent has no line to cross.
+        if (a.x == c.x) continue;
+        const double mb = (double(c.y) - a.y) / (double(c.x) - a.x);
+        const double bb = c.y - mb * c.x;
+        if (m - mb == 0) continue;
+        const double X = (bb - b) / (m - mb);
+        const double Y = (m * bb - mb * b) / (m - mb);
+        if (e.x0 <= X && X <= e.x1 && s.x0 <= X && X <= s.x1) {
+            newest.x1 = float(X);
+            newest.y1 = float(Y);
+            x = int(X);
+            y = int(Y);
+            MoveMouse(x, y);
+            CreateFrags();
+            dead = 1;
+            return;
+        }
+    }
+}
+
+void CheckForLoop(seg& S) {
+    if (segs <= 2) return;
+    const Extent s = ExtentOf(S.x1, S.y1, S.x2, S.y2);
+    double m1, b1;
+    if (s.x1 - s.x0 == 0) {
+        m1 = 100000000;
+        b1 = s.y1;
+    } else {
+        m1 = (double(S.y1) - S.y2) / (double(S.x1) - S.x2);
+        b1 = S.y1 - m1 * S.x1;
+    }
+    for (auto it = seg_list.begin(); it != seg_list.end(); ++it) {
+        seg& T = *it;
+        if (&T == &S || T.shrink != 0) continue;
+        const Extent t = ExtentOf(T.x1, T.y1, T.x2, T.y2);
+        if (!Overlap(t, s)) continue;
+        if (T.x1 == T.x2) {
+            CreateLoop(x, y, S, T);
+            continue;
+        }
+        const double mT = (double(T.y1) - T.y2) / (double(T.x1) - T.x2);
+        const double bT = T.y1 - mT * T.x1;
+        const double d = m1 - mT;
+        if (d == 0) {
+            if (m1 == 0) CreateLoop(x, y, S, T);
+            continue;
+        }
+        const double X = (bT - b1) / d;
+        const double Y = (m1 * bT - mT * b1) / d;
+        if (t.x0 <= X && X <= t.x1 && s.x0 <= X && X <= s.x1) CreateLoop(int(X), int(Y), S, T);
+    }
+}
+
+void CreateLoop(int crossX, int crossY, seg& S, seg& T) {
+    if (looping == 1) return;
+    looping = 1;
+    T.x2 = float(crossX);
+    T.y2 = float(crossY);
+    S.x1 = float(crossX);
+    S.y1 = float(crossY);
+    cpx = cpy = 0;
+    maxx = 0, minx = 800, maxy = 0, miny = 600;
+    int n = 0, count = 0;
+    bool past = false;
+    for (auto& g : seg_list) {
+        if (past) {
+            g.life = 1;
+        } else {
+            // Consecutive loops can make a trail longer than the polygon's room; the vertices
+            // beyond it are dropped, the segments still shrink.
+            if (n < int(xpseg.size()) - 1) {
+                xpseg[size_t(n)] = g.x1;
+                ypseg[size_t(n)] = g.y1;
+                n++;
+            }
+            count++;
+            if (g.x1 > maxx) maxx = int(g.x1);
+            if (g.x1 < minx) minx = int(g.x1);
+            if (g.y1 > maxy) maxy = int(g.y1);
+            if (g.y1 < miny) miny = int(g.y1);
+            cpx += g.x1 + g.x2; // summed in single precision, as the globals are stored
+            cpy += g.y1 + g.y2;
+            g.life = 1;
+            g.shrink = 5;
+        }
+        if (&g == &T) past = true;
+    }
+    xpseg[size_t(n)] = xpseg[0];
+    ypseg[size_t(n)] = ypseg[0];
+    cpx = cpx / float(2 * count);
+    cpy = cpy / float(2 * count);
+    g_numkilled = 0;
+    numsegsinloop = n;
+    switch (loopmode) {
+    case 0: KillEm(); break;
+    case 1: LevelEm(); break;
+    case 2: AlphaEm(); break;
+    default: break;
+    }
+}
+
+int PointInPoly(int px, int py) {
+    bool inside = false;
+    for (int i = 0; i < numsegsinloop; ++i) {
+        const double xi = xpseg[size_t(i)], yi = ypseg[size_t(i)];
+        const double xj = xpseg[size_t(i + 1)], yj = ypseg[size_t(i + 1)];
+        if (((yi <= py && py < yj) || (yj <= py && py < yi)) &&
+            px < xi + (xj - xi) * (py - yi) / (yj - yi))
+            inside = !inside;
+    }
+    return inside ? 1 : 0;
+}
+
+void KillEm() {
+    g_numkilled = 0;
+    bool electrons = false;
+    for (int i = 0; i < 8; ++i) {
+        nuc& n = *nucs[size_t(i)];
+        if (n.active > 0 && n.caught == 0 && InLoop(int(n.x), int(n.y))) {
+            n.caught = 1;
+            g_numkilled++;
+            nucskilled = 1;
+        }
+    }
+    for (auto& e : elec_list) {
+        if (e.caught != 0) continue;
+        nuc& p = *e.parent;
+        if (p.active > 0) {
+            if (!InLoop(int(p.x + e.ox), int(p.y + e.oy))) continue;
+            if (p.caught == 1) {
+                p.elecs++;
+                e.withnuc = 1;
+            }
+        } else {
+            if (!InLoop(int(e.ox), int(e.oy))) continue;
+            e.withnuc = 0;
+        }
+        e.caught = 1;
+        electrons = true;
+    }
+    CatchFree(phot_list);
+    CatchFree(tank_list);
+    for (auto& m : mine_list) {
+        if (m.caught == 0 && m.life > 15 && InLoop(m.x, m.y)) {
+            m.caught = 1;
+            g_numkilled++;
+        }
+    }
+    for (auto& st : star_list) {
+        if (st.caught != 0) continue;
+        const int px = int(st.x), py = int(st.y);
+        if (!RectsOverlap(px, py, 1, 1, minx, miny, maxx - minx, maxy - miny)) continue;
+        numstarskilled = std::min(numstarskilled + 1, 4);
+        if (PointInPoly(px, py)) {
+            st.caught = 1;
+            g_numkilled++;
+        }
+    }
+    CatchFree(pulsar_list);
+    if (g_numkilled == 0 && !electrons) PlaySound(snd_loop);
+}

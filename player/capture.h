@@ -19,6 +19,11 @@ void BeginChoosing(int trailLife, int mode);
 // Back to capturing, with the trail cleared.
 void EndChoosing();
 
+// Tests the segment just laid against live bonds (a crossing kills) and older segments.
 void CheckBonds(seg& newest);
 void CheckForLoop(seg& newest);
+void CreateLoop(int crossX, int crossY, seg& newest, seg& older);
+// Even-odd test against the last closed loop; a point on an edge is not counted by that edge.
 int PointInPoly(int px, int py);
+// Marks everything inside the last loop as caught; its owners score it later.
+void KillEm();

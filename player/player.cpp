@@ -2,30 +2,136 @@
 
 #include <algorithm>
 
+#include "atom/bond.h"
 #include "atom/nucleus.h"
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/mathx.h"
+#include "hostiles/frag.h"
+#include "hostiles/mine.h"
+#include "hostiles/photon.h"
+#include "hostiles/pulsar.h"
+#include "hostiles/star.h"
+#include "hostiles/tank.h"
 #include "player/trail.h"
+
+namespace {
+
+struct HitBox {
+    int x, y, size;
+};
+
+HitBox PlayerBox() {
+    const int r = int(pw * k07);
+    return {x - r, y - r, 2 * r + 1};
+}
+
+bool Touches(const HitBox& p, int bx, int by, int bw, int bh) {
+    return RectsOverlap(bx, by, bw, bh, p.x, p.y, p.size, p.size);
+}
+
+void Hit() {
+    CreateFrags();
+    dead = 1;
+}
+
+// A bond kills where its line crosses either diagonal of the hit box, within the box and the
+// bond's horizontal extent; the point is snapped onto the crossing first.
+void TestBonds(const HitBox& p) {
+    for (auto& bd : bond_list) {
+        const nuc& a = *bd.nuc1;
+        const nuc& b = *bd.nuc2;
+        const int minX = int(std::min(a.x, b.x)), maxX = int(std::max(a.x, b.x));
+        const int minY = int(std::min(a.y, b.y)), maxY = int(std::max(a.y, b.y));
+        const int w = maxX - minX, h = maxY - minY;
+        if (!Touches(p, minX, minY, w, h) || w == 0) continue;
+        const double m = (double(b.y) - a.y) / (double(b.x) - a.x);
+        const double c = b.y - m * b.x;
+        auto onBoth = [&](double X) { return p.x <= X && X <= p.x + p.size && minX <= X && X <= maxX; };
+        const double c1 = p.y - p.x;
+        if (1 - m != 0) {
+            const double X = (c - c1) / (1 - m), Y = (c - m * c1) / (1 - m);
+            if (onBoth(X)) {
+                x = int(X);
+                y = int(Y);
+                MoveMouse(x, y);
+                Hit();
+                return;
+            }
+        }
+        const double c2 = double(p.y) + p.size + p.x;
+        if (-1 - m != 0) {
+            const double X = (c - c2) / (-1 - m), Y = (-c - m * c2) / (-1 - m);
+            if (onBoth(X)) {
+                x = int(X);
+                y = int(Y);
+                MoveMouse(x, y);
+                Hit();
+            }
+        }
+    }
+}
+
+template <class List> void TestFree(const HitBox& p, const List& list, float half, int size) {
+    for (const auto& e : list)
+        if (e.caught == 0 && Touches(p, int(e.x - half), int(e.y - half), size, size)) Hit();
+}
+
+// The pulsar's shield grows with its pulse: more boxes count as it swells.
+bool TouchesPulsar(const HitBox& p, const pulsar& s) {
+    struct Part {
+        int from;
+        float dx, dy;
+        int w, h;
+    };
+    static const Part parts[] = {
+        {-1, 0, 0, 2, 2},       {4, 0, -8, 1, 8},       {5, 0, -20, 10, 10},  {5, -10, -20, 10, 10},
+        {6, -25, -20, 15, 1},   {6, 10, -20, 15, 1},    {7, -35, -20, 10, 10}, {7, 25, -20, 10, 10},
+        {8, -35, -10, 1, 22},   {8, 35, -10, 1, 22},    {9, -32, 12, 14, 10}, {9, 18, 12, 14, 10},
+        {10, -15, 25, 31, 1},
+    };
+    const int k = s.pulse / 4;
+    for (const Part& part : parts)
+        if (k > part.from && Touches(p, int(s.x + part.dx), int(s.y + part.dy), part.w, part.h))
+            return true;
+    return false;
+}
+
+} // namespace
 
 int RectsOverlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2) {
     return x1 < x2 + w2 && x1 + w1 > x2 && y1 < y2 + h2 && y1 + h1 > y2;
 }
 
 void UpdatePlayer() {
+    const HitBox p = PlayerBox();
+    if (bondact == 0) TestBonds(p);
     nucsalive = 0;
     for (int i = 0; i < 8; ++i) {
-        const auto& n = nucs[size_t(i)];
-        if (n && n->active > 0 && n->caught == 0) nucsalive++;
+        const nuc& n = *nucs[size_t(i)];
+        if (n.active <= 0 || n.caught != 0) continue;
+        nucsalive++;
+        if (Touches(p, int(n.x - 5), int(n.y - 5), 11, 11)) Hit();
+    }
+    TestFree(p, phot_list, 7, 15);
+    TestFree(p, tank_list, 9, 18);
+    for (const auto& m : mine_list) {
+        if (m.caught != 0 || m.life <= 15) continue;
+        const int q = m.life / 10;
+        if (Touches(p, m.x - q / 2, m.y - q / 2, q, q)) Hit();
+    }
+    TestFree(p, star_list, 9, 18);
+    for (const auto& s : pulsar_list) {
+        if (s.caught == 0 && TouchesPulsar(p, s)) {
+            Hit();
+            break;
+        }
     }
     // Every 61 frames the reticle grows, unless a nucleus was caught meanwhile.
     if (++pwtimer > 60) {
         pwtimer = 0;
-        if (nucskilled == 0) {
-            if (++pw > 80) pw = 80;
-        } else {
-            pw = 4;
-        }
+        if (nucskilled == 0) pw = std::min(pw + 1, 80);
+        else pw = 4;
         nucskilled = 0;
     }
 }
@@ -35,18 +141,14 @@ void RenderPlayer() {
     const int d = int(pw * k07);
     const int e = d / 2;
     const int c = counter % 30;
-    if (c <= 15)
-        SetColor(0, 255, 0);
-    else
-        SetColor(255, 0, 255);
+    if (c <= 15) SetColor(0, 255, 0);
+    else SetColor(255, 0, 255);
     DrawLine(x, y - pw, x, y - h);
     DrawLine(x - pw, y, x - h, y);
     DrawLine(x, y + pw, x, y + h);
     DrawLine(x + pw, y, x + h, y);
-    if (c < 15)
-        SetColor(255, 0, 255);
-    else
-        SetColor(0, 255, 0);
+    if (c < 15) SetColor(255, 0, 255);
+    else SetColor(0, 255, 0);
     DrawLine(x + d, y + d, x + e, y + e);
     DrawLine(x - d, y + d, x - e, y + e);
     DrawLine(x + d, y - d, x + e, y - e);

@@ -32,12 +32,18 @@ template <class List> void Positions(std::string& out, const char* name, const L
     bool first = true;
     for (const auto& e : list) {
         std::string extra;
+        float ex, ey;
+        if constexpr (requires { e.parent; }) {
+            ex = ElecX(e), ey = ElecY(e);
+        } else {
+            ex = e.x, ey = e.y;
+        }
         if constexpr (requires { e.active; }) {
             if (e.active <= 0) continue;
             extra = "," + std::to_string(e.caught);
         }
         out += first ? "[" : ",[";
-        out += std::to_string(int(e.x)) + "," + std::to_string(int(e.y)) + extra + "]";
+        out += std::to_string(int(ex)) + "," + std::to_string(int(ey)) + extra + "]";
         first = false;
     }
     out += "]";

@@ -52,7 +52,8 @@ TEST(Sim, PointFollowsAThirdOfTheMouseAndStaysInTheField) {
     auto r = RunSim(GameDir("mapping"), "--frames " + std::to_string(f + 16), script);
     ASSERT_EQ(r.status, 0) << r.err;
     const auto& before = r.trace[size_t(f - 1)];
-    EXPECT_EQ(Field(before, "screen"), "levelclear"); // no nuclei yet: the level is clear at once
+    EXPECT_EQ(Field(before, "screen"), "play");
+    EXPECT_EQ(Num(before, "nuc"), 3);
     EXPECT_EQ(Num(before, "level"), 1);
     EXPECT_EQ(Num(before, "men"), 3);
     EXPECT_EQ(Num(before, "x"), 400);

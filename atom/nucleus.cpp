@@ -1,0 +1,83 @@
+#include "atom/nucleus.h"
+
+#include "atom/electron.h"
+#include "atom/level.h"
+#include "engine/rnd.h"
+#include "player/capture.h"
+#include "player/points.h"
+#include "player/trail.h"
+#include "shell/sounds.h"
+#include "shell/tables.h"
+
+void ScatterNucleus(nuc& n) {
+    n.x = float(Rnd(50, 275));
+    n.y = float(Rnd(50, 235));
+    n.x = Rnd(0, 10) <= 4 ? 400 + n.x : 400 - n.x;
+    n.y = Rnd(0, 10) <= 4 ? 300 + n.y : 300 - n.y;
+    n.dx = float(Rnd(double(0.3f), nucspeed));
+    n.dy = float(Rnd(double(0.3f), nucspeed));
+    if (Rnd(0, 10) > 4) n.dx = -n.dx;
+    if (Rnd(0, 10) > 4) n.dy = -n.dy;
+}
+
+void CreateNucleus(int slot) {
+    const auto& n = nucs[size_t(slot)];
+    n->slot = slot;
+    n->caught = 0;
+    n->active = nucact;
+    ScatterNucleus(*n);
+    n->cnum = int(Rnd(0, 6));
+    const col& c = *cols[size_t(n->cnum)];
+    n->r = c.r;
+    n->g = c.g;
+    n->b = c.b;
+    n->elecs = 0;
+    CreateElectrons(n);
+}
+
+void UpdateNucleus() {
+    for (int i = 0; i < 8; ++i) {
+        nuc& n = *nucs[size_t(i)];
+        if (n.active <= 0) continue;
+        if (n.caught == 0) {
+            n.x = n.x + n.dx;
+            n.y = n.y + n.dy;
+            if (n.x < 120 || n.x >= 680) {
+                PlaySound(snd_bounce);
+                n.dx = -n.dx;
+                n.x = n.x + n.dx;
+            }
+            if (n.y >= 540 || n.y < 60) {
+                PlaySound(snd_bounce);
+                n.dy = -n.dy;
+                n.y = n.y + n.dy;
+            }
+        }
+        if (n.caught == 1 && looping == 0) {
+            int points = 300 + 20 * n.elecs;
+            if (g_numkilled >= 2) {
+                points *= 2;
+                PlaySound(snd_killnuc2);
+            } else {
+                PlaySound(snd_killnuc);
+            }
+            CreatePoints(int(n.x), int(n.y), points);
+            n.active = 0;
+        }
+    }
+}
+
+void RenderNucleus() {
+    for (int i = 0; i < 8; ++i) {
+        const nuc& n = *nucs[size_t(i)];
+        if (n.active <= 0) continue;
+        const col& c = *cols[size_t(n.cnum)];
+        SetColor(c.r, c.g, c.b);
+        if (n.caught == 0) {
+            DrawImage(spheres, n.x - 6, n.y - 6, n.cnum);
+        } else {
+            DrawRect(n.x - 7, n.y, 15, 1);
+            DrawRect(n.x, n.y - 7, 1, 15);
+        }
+    }
+}
