@@ -103,7 +103,9 @@ void RenderElectrons() {
         elecsalive++;
         const col& c = *cols[size_t(e.cnum)];
         SetColor(c.r, c.g, c.b);
-        if (e.loose == 0 && e.caught == 0) DrawRect(ElecX(e), ElecY(e), 2, 2);
-        else Cross(ElecX(e), ElecY(e));
+        if (e.loose == 0 && e.caught == 0)
+            DrawRect(ElecX(e), ElecY(e), 2, 2);
+        else
+            Cross(ElecX(e), ElecY(e));
     }
 }

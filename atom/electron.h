@@ -11,11 +11,11 @@ inline KindList<elec> elec_list;
 struct elec : Kind<elec, elec_list> {
     std::shared_ptr<nuc> parent;
     int rad = 0;
-    int axis = 0;   // 0 travels along x, 1 along y
-    float ox = 0;   // offset from the parent while bound; absolute once loose
+    int axis = 0; // 0 travels along x, 1 along y
+    float ox = 0; // offset from the parent while bound; absolute once loose
     float oy = 0;
-    float dx = 0;   // bound: speed on the travelled axis, or the arc selector (+-1.0)
-    float dy = 0;   // loose: the velocity
+    float dx = 0; // bound: speed on the travelled axis, or the arc selector (+-1.0)
+    float dy = 0; // loose: the velocity
     int r = 0, g = 0, b = 0;
     int cnum = 0;
     int loose = 0;

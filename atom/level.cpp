@@ -99,17 +99,16 @@ void SetLevelDifficulty() {
     tankspeed = L > 79 ? 4.5f : 3.0f;
     tanksperlevel = L < 13 ? 0 : 1 - L % 2 + (L > 39 && L % 3 == 0 ? 1 : 0);
     minedur = std::min(L / 2 + 100, 200);
-    starsperlevel = L < 6 ? 0
-                          : std::min((L - 6) / 3 % 2 + (L % 5 < 2 ? 1 : 0) +
-                                         (L > 30 && L % 3 == 1 ? 1 : 0),
-                                     3);
+    starsperlevel =
+        L < 6 ? 0
+              : std::min((L - 6) / 3 % 2 + (L % 5 < 2 ? 1 : 0) + (L > 30 && L % 3 == 1 ? 1 : 0), 3);
     starsplitwait = std::max(380 - 2 * L, 100);
     starspeed = float(std::min(L / 22 + 6, 10));
-    pulsarsperlevel = L < 8 ? 0
-                            : std::min((L % 3 == 0 ? 1 : 0) + (L % 4 == 0 ? 1 : 0) +
-                                           (L > 24 && L % 5 == 0 ? 1 : 0) +
-                                           (L > 49 && L % 2 == 0 ? 1 : 0),
-                                       4);
+    pulsarsperlevel =
+        L < 8 ? 0
+              : std::min((L % 3 == 0 ? 1 : 0) + (L % 4 == 0 ? 1 : 0) +
+                             (L > 24 && L % 5 == 0 ? 1 : 0) + (L > 49 && L % 2 == 0 ? 1 : 0),
+                         4);
     pulsarspeed = std::min(2.5f + float(L / 22), 5.0f);
 }
 

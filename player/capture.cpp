@@ -176,10 +176,17 @@ void CreateLoop(int crossX, int crossY, seg& S, seg& T) {
     g_numkilled = 0;
     numsegsinloop = n;
     switch (loopmode) {
-    case 0: KillEm(); break;
-    case 1: LevelEm(); break;
-    case 2: AlphaEm(); break;
-    default: break;
+    case 0:
+        KillEm();
+        break;
+    case 1:
+        LevelEm();
+        break;
+    case 2:
+        AlphaEm();
+        break;
+    default:
+        break;
     }
 }
 

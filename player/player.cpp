@@ -47,7 +47,9 @@ void TestBonds(const HitBox& p) {
         if (!Touches(p, minX, minY, w, h) || w == 0) continue;
         const double m = (double(b.y) - a.y) / (double(b.x) - a.x);
         const double c = b.y - m * b.x;
-        auto onBoth = [&](double X) { return p.x <= X && X <= p.x + p.size && minX <= X && X <= maxX; };
+        auto onBoth = [&](double X) {
+            return p.x <= X && X <= p.x + p.size && minX <= X && X <= maxX;
+        };
         const double c1 = p.y - p.x;
         if (1 - m != 0) {
             const double X = (c - c1) / (1 - m), Y = (c - m * c1) / (1 - m);
@@ -85,9 +87,9 @@ bool TouchesPulsar(const HitBox& p, const pulsar& s) {
         int w, h;
     };
     static const Part parts[] = {
-        {-1, 0, 0, 2, 2},       {4, 0, -8, 1, 8},       {5, 0, -20, 10, 10},  {5, -10, -20, 10, 10},
-        {6, -25, -20, 15, 1},   {6, 10, -20, 15, 1},    {7, -35, -20, 10, 10}, {7, 25, -20, 10, 10},
-        {8, -35, -10, 1, 22},   {8, 35, -10, 1, 22},    {9, -32, 12, 14, 10}, {9, 18, 12, 14, 10},
+        {-1, 0, 0, 2, 2},     {4, 0, -8, 1, 8},    {5, 0, -20, 10, 10},   {5, -10, -20, 10, 10},
+        {6, -25, -20, 15, 1}, {6, 10, -20, 15, 1}, {7, -35, -20, 10, 10}, {7, 25, -20, 10, 10},
+        {8, -35, -10, 1, 22}, {8, 35, -10, 1, 22}, {9, -32, 12, 14, 10},  {9, 18, 12, 14, 10},
         {10, -15, 25, 31, 1},
     };
     const int k = s.pulse / 4;
@@ -130,8 +132,10 @@ void UpdatePlayer() {
     // Every 61 frames the reticle grows, unless a nucleus was caught meanwhile.
     if (++pwtimer > 60) {
         pwtimer = 0;
-        if (nucskilled == 0) pw = std::min(pw + 1, 80);
-        else pw = 4;
+        if (nucskilled == 0)
+            pw = std::min(pw + 1, 80);
+        else
+            pw = 4;
         nucskilled = 0;
     }
 }
@@ -141,14 +145,18 @@ void RenderPlayer() {
     const int d = int(pw * k07);
     const int e = d / 2;
     const int c = counter % 30;
-    if (c <= 15) SetColor(0, 255, 0);
-    else SetColor(255, 0, 255);
+    if (c <= 15)
+        SetColor(0, 255, 0);
+    else
+        SetColor(255, 0, 255);
     DrawLine(x, y - pw, x, y - h);
     DrawLine(x - pw, y, x - h, y);
     DrawLine(x, y + pw, x, y + h);
     DrawLine(x + pw, y, x + h, y);
-    if (c < 15) SetColor(255, 0, 255);
-    else SetColor(0, 255, 0);
+    if (c < 15)
+        SetColor(255, 0, 255);
+    else
+        SetColor(0, 255, 0);
     DrawLine(x + d, y + d, x + e, y + e);
     DrawLine(x - d, y + d, x - e, y + e);
     DrawLine(x + d, y - d, x + e, y - e);

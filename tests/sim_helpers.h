@@ -2,6 +2,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -68,3 +70,38 @@ inline std::string Field(const std::string& line, const std::string& name) {
 inline int Num(const std::string& line, const std::string& name) {
     return std::stoi(Field(line, name));
 }
+
+// Script lines that steer the point of play from (x, y) through the waypoints, one `move` a
+// frame from startFrame on, as fast as the pointer's screen limits allow and keeping each
+// leg's direction (so no leg turns back on itself). Returns the frame after the last move.
+inline int SteerPoint(std::string& script, int frame,
+                      const std::vector<std::pair<int, int>>& points, int x = 400, int y = 300) {
+    const double k = double(0.35f);
+    auto pointerOffset = [&](int d) { // the pointer offset that moves the point exactly d
+        if (d == 0) return 0;
+        int o = int(std::ceil(std::abs(d) / k));
+        while (int(o * k) < std::abs(d)) ++o;
+        return d > 0 ? o : -o;
+    };
+    for (auto [tx, ty] : points) {
+        while (x != tx || y != ty) {
+            const int rx = tx - x, ry = ty - y;
+            double f = 1.0;
+            if (rx > 0) f = std::min(f, int((799 - x) * k) / double(rx));
+            if (rx < 0) f = std::min(f, int(x * k) / double(-rx));
+            if (ry > 0) f = std::min(f, int((599 - y) * k) / double(ry));
+            if (ry < 0) f = std::min(f, int(y * k) / double(-ry));
+            int dx = int(rx * f), dy = int(ry * f);
+            if (rx && !dx) dx = rx > 0 ? 1 : -1;
+            if (ry && !dy) dy = ry > 0 ? 1 : -1;
+            script += std::to_string(frame++) + " move " + std::to_string(x + pointerOffset(dx)) +
+                      " " + std::to_string(y + pointerOffset(dy)) + "\n";
+            x += dx, y += dy;
+        }
+    }
+    return frame;
+}
+
+// A loop around the whole field the nuclei move in, closed across its first side.
+inline const std::vector<std::pair<int, int>> kFieldLoop = {
+    {90, 280}, {80, 60}, {700, 45}, {715, 540}, {110, 555}, {100, 200}, {60, 190}};

@@ -154,3 +154,49 @@ TEST(Sim, ShotsArePngPictures) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SimPlay, ALoopAroundTheFieldCapturesTheMoleculeAndTheNextLevelZoomsIn) {
+    std::string script = kStart;
+    const int end = SteerPoint(script, kFirstPlayFrame + 9, kFieldLoop);
+    auto r =
+        RunSim(GameDir("field_loop"), "--seed 3 --frames " + std::to_string(end + 140), script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Find the frame F whose trail closed the loop, and check the shrink's timeline.
+    int F = -1;
+    for (int f = kFirstPlayFrame; f < end + 5 && F < 0; ++f)
+        if (Num(r.trace[size_t(f)], "looping") == 1) F = f;
+    ASSERT_GT(F, 0);
+    std::vector<int> looping;
+    for (int f = F; f <= F + 7; ++f) looping.push_back(Num(r.trace[size_t(f)], "looping"));
+    EXPECT_EQ(looping, (std::vector<int>{1, 0, 1, 1, 1, 1, 1, 0}));
+    // Scored two frames later: three nuclei caught by one loop pay double.
+    EXPECT_EQ(Num(r.trace[size_t(F + 1)], "score"), 0);
+    const auto& paid = r.trace[size_t(F + 2)];
+    EXPECT_EQ(Num(paid, "nuc"), 0);
+    EXPECT_EQ(Num(paid, "pnts"), 3);
+    EXPECT_EQ(Num(paid, "score"), 2 * (900 + 20 * 8));
+    EXPECT_NE(Field(paid, "sounds").find("killnuc2"), std::string::npos);
+    // The level is clear; its 61 counted frames wait for the shrink to end, then level 2 zooms in.
+    EXPECT_EQ(Field(r.trace[size_t(F + 2)], "screen"), "levelclear");
+    int zoom = -1;
+    for (size_t f = size_t(F); f < r.trace.size() && zoom < 0; ++f)
+        if (Field(r.trace[f], "screen") == "zoom") zoom = int(f);
+    EXPECT_EQ(zoom, F + 7 + 60);
+    EXPECT_EQ(Num(r.trace.back(), "level"), 2);
+    EXPECT_EQ(Num(r.trace.back(), "nuc"), 3);
+}
+
+TEST(SimPlay, ASmallLoopThatCatchesNothingSoundsAndShrinks) {
+    std::string script = kStart;
+    SteerPoint(script, kFirstPlayFrame + 9, {{380, 260}, {340, 240}, {330, 280}, {420, 275}});
+    auto r = RunSim(GameDir("small_loop"), "--seed 3 --frames 450", script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    bool sounded = false;
+    for (const auto& l : r.trace)
+        if (Field(l, "sounds").find("sound/loop.wav") != std::string::npos) sounded = true;
+    EXPECT_TRUE(sounded);
+}
+
+} // namespace

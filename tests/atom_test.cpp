@@ -1,0 +1,322 @@
+// Levels and the atom: difficulty, set-up, nuclei, electrons and bonds.
+#include "tests/game_fixture.h"
+
+#include <cmath>
+
+#include "atom/enemies.h"
+
+namespace {
+
+using Atom = GameTest;
+
+// level, nucsperlevel, nucspeed, nucact, phspeed, phcreatewait, tanksperlevel, tankspeed,
+// tankminewait, minedur, starsperlevel, starsplitwait, starspeed, pulsarsperlevel, pulsarspeed,
+// segdur, bcountmax, bcountwarn, bcountdead
+const double kReference[][19] = {
+    {1, 3, 3, 1, 2, 194, 0, 3, 70, 100, 0, 378, 6, 0, 2.5, 25, 980, 490, 735},
+    {2, 3, 3, 1, 2, 188, 0, 3, 70, 101, 0, 376, 6, 0, 2.5, 25, 960, 480, 720},
+    {3, 3, 3, 1, 2, 182, 0, 3, 70, 101, 0, 374, 6, 0, 2.5, 25, 940, 470, 705},
+    {4, 3, 3, 1, 2, 176, 0, 3, 70, 102, 0, 372, 6, 0, 2.5, 25, 920, 460, 690},
+    {5, 4, 3, 1, 3, 170, 0, 3, 70, 102, 0, 370, 6, 0, 2.5, 25, 900, 450, 675},
+    {6, 4, 3, 1, 3, 164, 0, 3, 70, 103, 1, 368, 6, 0, 2.5, 24, 880, 440, 660},
+    {7, 4, 3, 1, 3, 158, 0, 3, 70, 103, 0, 366, 6, 0, 2.5, 24, 860, 430, 645},
+    {8, 5, 3, 1, 3, 152, 0, 3, 70, 104, 0, 364, 6, 1, 2.5, 24, 840, 420, 630},
+    {9, 5, 3, 1, 3, 146, 0, 3, 70, 104, 1, 362, 6, 1, 2.5, 24, 820, 410, 615},
+    {10, 4, 3, 2, 4, 140, 0, 3, 70, 105, 2, 360, 6, 0, 2.5, 24, 800, 400, 600},
+    {11, 4, 3, 2, 4, 134, 0, 3, 70, 105, 2, 358, 6, 0, 2.5, 24, 780, 390, 585},
+    {12, 4, 3, 2, 4, 128, 0, 3, 70, 106, 0, 356, 6, 2, 2.5, 23, 760, 380, 570},
+    {13, 4, 3, 2, 4, 122, 0, 3, 70, 106, 0, 354, 6, 0, 2.5, 23, 740, 370, 555},
+    {14, 4, 3, 2, 4, 116, 1, 3, 70, 107, 0, 352, 6, 0, 2.5, 23, 720, 360, 540},
+    {15, 5, 3, 2, 5, 110, 0, 3, 70, 107, 2, 350, 6, 1, 2.5, 23, 700, 350, 525},
+    {16, 6, 3, 2, 5, 104, 1, 3, 70, 108, 2, 348, 6, 1, 2.5, 23, 680, 340, 510},
+    {17, 6, 3, 2, 5, 98, 0, 3, 70, 108, 1, 346, 6, 0, 2.5, 23, 660, 330, 495},
+    {18, 6, 3, 2, 5, 92, 1, 3, 70, 109, 0, 344, 6, 1, 2.5, 22, 640, 320, 480},
+    {19, 6, 3, 2, 5, 86, 0, 3, 70, 109, 0, 342, 6, 0, 2.5, 22, 620, 310, 465},
+    {20, 5, 4, 2, 6, 80, 1, 3, 70, 110, 1, 340, 6, 1, 2.5, 22, 600, 300, 450},
+    {24, 6, 4, 2, 6, 56, 1, 3, 70, 112, 0, 332, 7, 2, 3.5, 21, 520, 260, 390},
+    {25, 7, 4, 2, 7, 50, 0, 3, 70, 112, 1, 330, 7, 1, 3.5, 21, 500, 250, 375},
+    {30, 6, 4, 2, 8, 50, 1, 3, 70, 115, 1, 320, 7, 2, 3.5, 20, 400, 200, 300},
+    {35, 8, 4, 2, 9, 50, 0, 3, 70, 117, 2, 310, 7, 1, 3.5, 20, 300, 150, 225},
+    {39, 8, 4, 2, 9, 50, 0, 3, 70, 119, 1, 302, 7, 1, 3.5, 19, 220, 110, 165},
+    {40, 8, 5, 2, 10, 50, 1, 3, 70, 120, 3, 300, 7, 2, 3.5, 19, 200, 40, 100},
+    {44, 8, 5, 2, 10, 50, 1, 3, 70, 122, 0, 292, 8, 1, 4.5, 18, 200, 40, 100},
+    {50, 8, 5, 2, 12, 50, 1, 3, 70, 125, 1, 280, 8, 2, 4.5, 17, 200, 40, 100},
+    {60, 8, 6, 2, 12, 50, 2, 3, 70, 130, 1, 260, 8, 4, 4.5, 15, 200, 40, 100},
+    {66, 8, 6, 2, 12, 50, 2, 3, 70, 133, 1, 248, 9, 2, 5, 14, 200, 40, 100},
+    {80, 8, 7, 2, 12, 50, 1, 4.5, 50, 140, 1, 220, 9, 3, 5, 12, 200, 40, 100},
+    {88, 8, 7, 2, 12, 50, 1, 4.5, 50, 144, 2, 204, 10, 2, 5, 12, 200, 40, 100},
+    {100, 8, 8, 2, 12, 50, 1, 4.5, 50, 150, 3, 180, 10, 3, 5, 12, 200, 40, 100},
+};
+
+std::vector<double> Difficulty() {
+    return {double(nucsperlevel),
+            nucspeed,
+            double(nucact),
+            phspeed,
+            double(phcreatewait),
+            double(tanksperlevel),
+            tankspeed,
+            double(tankminewait),
+            double(minedur),
+            double(starsperlevel),
+            double(starsplitwait),
+            starspeed,
+            double(pulsarsperlevel),
+            pulsarspeed,
+            double(segdur),
+            bcountmax,
+            double(bcountwarn),
+            double(bcountdead)};
+}
+
+TEST_F(Atom, DifficultyFollowsTheReferenceTableAndItsCaps) {
+    for (const auto& row : kReference) {
+        level = int(row[0]);
+        SetLevelDifficulty();
+        EXPECT_EQ(Difficulty(), std::vector<double>(row + 1, row + 19)) << "level " << level;
+    }
+    for (level = 1; level <= 300; ++level) {
+        SetLevelDifficulty();
+        EXPECT_GE(phcreatewait, 50);
+        EXPECT_LE(nucsperlevel, 8);
+        EXPECT_GE(bcountmax, 200);
+        EXPECT_LE(phspeed, 12);
+        EXPECT_LE(pulsarspeed, 5);
+        EXPECT_GE(segdur, 12);
+        EXPECT_LE(starspeed, 10);
+        EXPECT_LE(nucspeed, 8);
+        EXPECT_GE(starsplitwait, 100);
+        EXPECT_LE(minedur, 200);
+        EXPECT_LE(starsperlevel, 3);
+        EXPECT_LE(pulsarsperlevel, 4);
+        EXPECT_EQ(nucact, level < 10 ? 1 : 2);
+    }
+    level = 78, SetLevelDifficulty();
+    EXPECT_EQ(segdur, 12);
+    level = 140, SetLevelDifficulty();
+    EXPECT_EQ(starsplitwait, 100);
+    level = 200, SetLevelDifficulty();
+    EXPECT_EQ(minedur, 200);
+}
+
+std::vector<int> ActiveSlots() {
+    std::vector<int> slots;
+    for (int i = 0; i < 8; ++i)
+        if (nucs[size_t(i)]->active) slots.push_back(i);
+    return slots;
+}
+
+TEST_F(Atom, SetUpLevelFillsTheHighestSlotsAndTriesItsBonds) {
+    New<Frag>();
+    level = 0;
+    phcreatewait = 100; // what an earlier level left
+    SetUpLevel();
+    EXPECT_EQ(level, 1);
+    EXPECT_EQ(ActiveSlots(), (std::vector<int>{5, 6, 7}));
+    EXPECT_EQ(nucs[5]->active, 1);
+    EXPECT_EQ(bond_list.Count(), 0);
+    EXPECT_EQ(Frag_list.Count(), 1); // fragments outlive the level change
+    EXPECT_EQ(phtimer, 110);         // from the wait as it stood before this level's difficulty
+    for (int slot : ActiveSlots()) {
+        const nuc& n = *nucs[size_t(slot)];
+        EXPECT_GE(std::fabs(n.x - 400), 50);
+        EXPECT_GE(std::fabs(n.y - 300), 50);
+        EXPECT_LT(n.cnum, 6);
+    }
+    const int electrons = elec_list.Count();
+    EXPECT_GE(electrons, 3);
+    EXPECT_LE(electrons, 15);
+
+    level = 9;
+    SetUpLevel();
+    EXPECT_EQ(ActiveSlots(), (std::vector<int>{4, 5, 6, 7}));
+    EXPECT_EQ(bond_list.Count(), 0); // i from 0..1 meets no pair of live slots
+
+    for (int seed = 1; seed <= 20; ++seed) {
+        SeedRnd(seed);
+        level = 34;
+        SetUpLevel();
+        EXPECT_EQ(ActiveSlots().size(), 8u);
+        EXPECT_EQ(bnds[6][7], 0);
+        for (auto& bd : bond_list) EXPECT_EQ(bd.nuc2->slot, bd.nuc1->slot + 1);
+        EXPECT_LE(bond_list.Count(), 35 / 8 + 1 + 35 % 4);
+    }
+    EXPECT_EQ(x, 400);
+    EXPECT_EQ(MouseX(), 400);
+}
+
+TEST_F(Atom, NucleiBounceInsideTheirFrame) {
+    nuc& n = Nucleus(0, 679, 100);
+    n.dx = 1, n.dy = 0;
+    UpdateNucleus();
+    EXPECT_EQ(n.x, 679);
+    EXPECT_EQ(n.dx, -1);
+    EXPECT_EQ(Sounds(), std::vector<std::string>{"bounce"});
+    n.x = 121, n.dx = -1;
+    UpdateNucleus();
+    EXPECT_EQ(n.x, 120); // exactly 120 is inside
+    EXPECT_TRUE(Sounds().empty());
+    n.x = 300, n.y = 61, n.dx = 0, n.dy = -1;
+    UpdateNucleus();
+    EXPECT_EQ(n.y, 60);
+    n.y = 539, n.dy = 1;
+    UpdateNucleus();
+    EXPECT_EQ(n.y, 539);
+    n.caught = 1;
+    looping = 1;
+    UpdateNucleus();
+    EXPECT_EQ(n.y, 539); // caught: stands still, and waits for the loop to end
+    EXPECT_EQ(n.active, 1);
+}
+
+TEST_F(Atom, ElectronsOrbitInTheirPeriodsAndFlyOffWhenLoose) {
+    const int periods[] = {164, 208, 244, 276, 304};
+    for (int k = 1; k <= 5; ++k) {
+        for (int axis = 0; axis < 2; ++axis) {
+            elec_list.Clear();
+            Nucleus(0, 400, 300);
+            auto e = New<elec>();
+            e->parent = nucs[0];
+            e->rad = 20 * k + 15;
+            e->axis = axis;
+            (axis ? e->dy : e->dx) = 0.2f;
+            (axis ? e->dx : e->dy) = 1.0f;
+            std::vector<int> flips;
+            float before = 1;
+            for (int f = 1; f <= 1000 && flips.size() < 3; ++f) {
+                UpdateElectrons();
+                const float sel = axis ? e->dx : e->dy;
+                if (sel != before) flips.push_back(f);
+                before = sel;
+            }
+            ASSERT_EQ(flips.size(), 3u);
+            EXPECT_EQ(flips[2] - flips[0], periods[k - 1]) << "size " << e->rad << " axis " << axis;
+        }
+    }
+    // Loose: the first update only converts, then it flies at 3 to 6 pixels a frame.
+    elec_list.Clear();
+    Nucleus(0, 400, 300);
+    auto e = New<elec>();
+    e->parent = nucs[0], e->rad = 35, e->dx = 0.2f, e->dy = 1;
+    UpdateElectrons();
+    const float ox = e->ox, oy = e->oy;
+    nucs[0]->active = 0;
+    UpdateElectrons();
+    EXPECT_EQ(e->loose, 1);
+    EXPECT_FLOAT_EQ(e->ox, 400 + ox);
+    EXPECT_FLOAT_EQ(e->oy, 300 + oy);
+    EXPECT_GE(std::fabs(e->dx), 3);
+    EXPECT_LT(std::fabs(e->dx), 6);
+    e->ox = 797, e->dx = 3, e->dy = 0;
+    UpdateElectrons();
+    EXPECT_EQ(elec_list.Count(), 1); // exactly on x 800 stays
+    UpdateElectrons();
+    EXPECT_EQ(elec_list.Count(), 0);
+}
+
+TEST_F(Atom, EachAwardPath) {
+    // A nucleus caught with its five electrons: one popup of 400, none for the electrons.
+    nuc& n = Nucleus(0, 300, 300);
+    for (int k = 0; k < 5; ++k) {
+        auto e = New<elec>();
+        e->parent = nucs[0], e->caught = 1, e->withnuc = 1;
+    }
+    n.caught = 1, n.elecs = 5;
+    g_numkilled = 1;
+    UpdateEnemies();
+    EXPECT_EQ(score, 400);
+    EXPECT_EQ(pnts_list.Count(), 1);
+    EXPECT_EQ(elec_list.Count(), 0);
+    EXPECT_EQ(Sounds(), std::vector<std::string>{"killnuc"});
+    // Doubled when the loop caught another particle too.
+    score = 0;
+    Nucleus(1, 300, 300).caught = 1;
+    nucs[1]->elecs = 5;
+    g_numkilled = 2;
+    UpdateNucleus();
+    EXPECT_EQ(score, 800);
+    EXPECT_EQ(Sounds(), std::vector<std::string>{"killnuc2"});
+    // An electron caught without its nucleus pays 20, a loose one 200.
+    score = 0;
+    Nucleus(2, 300, 300);
+    auto bound = New<elec>();
+    bound->parent = nucs[2], bound->caught = 1;
+    auto loose = New<elec>();
+    loose->parent = nucs[0], loose->loose = 1, loose->caught = 1, loose->ox = 50, loose->oy = 50;
+    UpdateElectrons();
+    EXPECT_EQ(score, 220);
+    EXPECT_EQ(elec_list.Count(), 0);
+}
+
+TEST_F(Atom, TheBondCycleAndItsHum) {
+    for (int lv : {1, 40}) {
+        level = lv;
+        SetLevelDifficulty();
+        bcount = 0, bondact = 2;
+        std::vector<int> runs = {0};
+        int last = bondact;
+        for (int f = 0; f < 2 * int(bcountmax) + 2; ++f) {
+            UpdateBonds();
+            if (bondact != last) runs.push_back(0), last = bondact;
+            runs.back()++;
+        }
+        if (lv == 1)
+            EXPECT_EQ(std::vector<int>(runs.begin(), runs.begin() + 4),
+                      (std::vector<int>{490, 244, 246, 491}));
+        else
+            EXPECT_EQ(std::vector<int>(runs.begin(), runs.begin() + 4),
+                      (std::vector<int>{40, 59, 101, 41}));
+    }
+    level = 40;
+    SetLevelDifficulty();
+    bcount = 0, bondact = 2;
+    Nucleus(0, 300, 300, 2);
+    Nucleus(1, 305, 305, 2); // within 10 on both axes: they bond
+    UpdateBonds();
+    EXPECT_EQ(bond_list.Count(), 1);
+    EXPECT_EQ(bnds[0][1], 1);
+    int warnStarts = 0, deadStarts = 0;
+    for (int f = 0; f < 199; ++f) {
+        UpdateBonds();
+        RenderBonds();
+        for (const auto& s : Sounds()) (s == "bond2" ? warnStarts : deadStarts)++;
+    }
+    EXPECT_EQ(warnStarts, 6); // restarted on bcount 50, 60, ... 90, and at its first frame
+    EXPECT_EQ(deadStarts, 1); // a steady hum
+    ASSERT_TRUE(chn_bond);
+    nucs[1]->active = 0;
+    UpdateBonds(); // removed, still counted this frame
+    EXPECT_TRUE(chn_bond);
+    UpdateBonds();
+    EXPECT_FALSE(chn_bond);
+    EXPECT_EQ(bnds[0][1], 0);
+}
+
+TEST_F(Atom, OnlyBondCapableNucleiCloserThanTenBond) {
+    Nucleus(0, 300, 300, 2);
+    Nucleus(1, 309.9f, 290.1f, 2);
+    Nucleus(2, 300, 310, 2); // exactly 10 from slot 0 on y
+    Nucleus(3, 301, 301, 1); // too early a level to bond
+    UpdateBonds();
+    ASSERT_EQ(bond_list.Count(), 1);
+    EXPECT_EQ(bond_list.First()->nuc1->slot, 0);
+    EXPECT_EQ(bond_list.First()->nuc2->slot, 1);
+}
+
+TEST_F(Atom, ThePhotonLauncherCountsDownEvenWithoutLaunching) {
+    level = 1;
+    SetLevelDifficulty();
+    phtimer = 0;
+    const int wait = phcreatewait;
+    UpdateEnemies();
+    EXPECT_EQ(phtimer, wait + 10);
+    EXPECT_EQ(phcreatewait, wait - 1);
+    EXPECT_TRUE(Sounds().empty()); // level 1 launches nothing
+    level = 2;
+    nucsalive = 1;
+    phtimer = 0;
+    UpdateEnemies();
+    EXPECT_EQ(Sounds(), std::vector<std::string>{"photon"});
+}
+
+} // namespace
