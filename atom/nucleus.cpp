@@ -1,6 +1,7 @@
 #include "atom/nucleus.h"
 
 #include "atom/electron.h"
+#include "atom/field.h"
 #include "atom/level.h"
 #include "engine/rnd.h"
 #include "player/capture.h"
@@ -10,14 +11,8 @@
 #include "shell/tables.h"
 
 void ScatterNucleus(nuc& n) {
-    n.x = float(Rnd(50, 275));
-    n.y = float(Rnd(50, 235));
-    n.x = Rnd(0, 10) <= 4 ? 400 + n.x : 400 - n.x;
-    n.y = Rnd(0, 10) <= 4 ? 300 + n.y : 300 - n.y;
-    n.dx = float(Rnd(double(0.3f), nucspeed));
-    n.dy = float(Rnd(double(0.3f), nucspeed));
-    if (Rnd(0, 10) > 4) n.dx = -n.dx;
-    if (Rnd(0, 10) > 4) n.dy = -n.dy;
+    PlaceOffCentre(n.x, n.y);
+    RandomVelocity(n.dx, n.dy, double(0.3f), nucspeed);
 }
 
 void CreateNucleus(int slot) {
@@ -42,16 +37,8 @@ void UpdateNucleus() {
         if (n.caught == 0) {
             n.x = n.x + n.dx;
             n.y = n.y + n.dy;
-            if (n.x < 120 || n.x >= 680) {
-                PlaySound(snd_bounce);
-                n.dx = -n.dx;
-                n.x = n.x + n.dx;
-            }
-            if (n.y >= 540 || n.y < 60) {
-                PlaySound(snd_bounce);
-                n.dy = -n.dy;
-                n.y = n.y + n.dy;
-            }
+            if (BounceX(n.x, n.dx)) PlaySound(snd_bounce);
+            if (BounceY(n.y, n.dy)) PlaySound(snd_bounce);
         }
         if (n.caught == 1 && looping == 0) {
             int points = 300 + 20 * n.elecs;

@@ -6,10 +6,12 @@ struct mine;
 inline KindList<mine> mine_list;
 
 struct mine : Kind<mine, mine_list> {
-    int x = 0, y = 0;
-    int life = 0;
+    int x = 0, y = 0; // whole pixels
     int caught = 0;
+    int life = 0; // deadly and catchable above 15, gone below 10
 };
+
+void CreateMine(int mx, int my);
 
 void UpdateMines();
 void RenderMines();

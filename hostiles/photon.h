@@ -8,7 +8,14 @@ inline KindList<phot> phot_list;
 struct phot : Kind<phot, phot_list> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int caught = 0;
+    int frame = 0; // 0..3: the triangle turns a quarter a frame
 };
+
+inline int phcol = 0; // red, green, blue in turn, shared by all photons
+
+// The launch point for a player at (px, py): where the ray from the centre away from the player
+// meets the border. False when the player stands on the centre, which gives no direction.
+bool PhotonLaunchPoint(double px, double py, double& ex, double& ey);
 
 void CreatePhoton();
 void UpdatePhotons();

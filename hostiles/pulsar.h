@@ -7,8 +7,9 @@ inline KindList<pulsar> pulsar_list;
 
 struct pulsar : Kind<pulsar, pulsar_list> {
     float x = 0, y = 0, dx = 0, dy = 0;
-    int pulse = 0;
     int caught = 0;
+    int pulse = 0; // 0..48 and back: the shield grows from 20 up
+    int dir = 0;
 };
 
 void CreatePulsars();

@@ -8,6 +8,7 @@ inline KindList<star> star_list;
 struct star : Kind<star, star_list> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int caught = 0;
+    int frame = 0;
 };
 
 inline int starsalive = 0;

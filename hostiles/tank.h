@@ -8,6 +8,8 @@ inline KindList<tank> tank_list;
 struct tank : Kind<tank, tank_list> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int caught = 0;
+    int frame = 0; // 0..31
+    int timer = 0; // frames until the next mine
 };
 
 void CreateTanks();

@@ -39,17 +39,18 @@ class GameTest : public ::testing::Test {
                 cols[size_t(i)] = c;
             }
             // Named stand-ins, so the sounds a routine starts can be checked.
-            for (auto [handle, path] :
-                 std::vector<std::pair<Sound*, const char*>>{{&snd_loop, "loop"},
-                                                             {&snd_killtail, "killtail"},
-                                                             {&snd_bonus, "bonus"},
-                                                             {&snd_killnuc, "killnuc"},
-                                                             {&snd_killnuc2, "killnuc2"},
-                                                             {&snd_bounce, "bounce"},
-                                                             {&snd_death, "death"},
-                                                             {&snd_bond1, "bond1"},
-                                                             {&snd_bond2, "bond2"},
-                                                             {&snd_photon, "photon"}}) {
+            for (auto [handle, path] : std::vector<std::pair<Sound*, const char*>>{
+                     {&snd_bounce, "bounce"},     {&snd_photon, "photon"},
+                     {&snd_killphoton, "killph"}, {&snd_killnuc, "killnuc"},
+                     {&snd_killnuc2, "killnuc2"}, {&snd_killtank, "killtank"},
+                     {&snd_killpuls, "killpuls"}, {&snd_killstar, "killstar"},
+                     {&snd_killmine, "killmine"}, {&snd_killtail, "killtail"},
+                     {&snd_bonus, "bonus"},       {&snd_death, "death"},
+                     {&snd_zoom, "zoom"},         {&snd_bond1, "bond1"},
+                     {&snd_bond2, "bond2"},       {&snd_split1, "split1"},
+                     {&snd_split2, "split2"},     {&snd_split3, "split3"},
+                     {&snd_split4, "split4"},     {&snd_mine, "mine"},
+                     {&snd_pulsar, "pulsar"},     {&snd_loop, "loop"}}) {
                 *handle = std::make_shared<TSound>();
                 (*handle)->path = path;
             }

@@ -1,0 +1,45 @@
+#include "hostiles/mine.h"
+
+#include "atom/field.h"
+#include "atom/level.h"
+#include "engine/graphics.h"
+#include "player/points.h"
+#include "player/trail.h"
+#include "shell/sounds.h"
+
+void CreateMine(int mx, int my) {
+    auto m = New<mine>();
+    m->x = mx;
+    m->y = my;
+    m->life = minedur;
+    m->caught = 0;
+}
+
+void UpdateMines() {
+    for (auto it = mine_list.begin(); it != mine_list.end(); ++it) {
+        mine& m = *it;
+        if (m.caught == 0) {
+            if (--m.life < 10) m.Remove();
+        } else if (looping == 0) {
+            CreatePoints(m.x, m.y, Award(300));
+            PlaySound(snd_killmine);
+            m.Remove();
+        }
+    }
+}
+
+void RenderMines() {
+    SetColor(0, 255, 0);
+    for (const auto& m : mine_list) {
+        if (m.caught) {
+            DrawRect(m.x - 5, m.y, 11, 1);
+            DrawRect(m.x, m.y - 5, 1, 11);
+            continue;
+        }
+        const int r = m.life / 15; // the diamond shrinks as the mine runs out
+        DrawLine(m.x, m.y - r, m.x + r, m.y);
+        DrawLine(m.x + r, m.y, m.x, m.y + r);
+        DrawLine(m.x, m.y + r, m.x - r, m.y);
+        DrawLine(m.x - r, m.y, m.x, m.y - r);
+    }
+}

@@ -1,0 +1,76 @@
+#include "hostiles/pulsar.h"
+
+#include <cstdlib>
+
+#include "atom/field.h"
+#include "atom/level.h"
+#include "engine/graphics.h"
+#include "engine/mathx.h"
+#include "engine/rnd.h"
+#include "player/player.h"
+#include "player/points.h"
+#include "player/trail.h"
+#include "shell/sounds.h"
+
+void CreatePulsars() {
+    auto p = New<pulsar>();
+    p->caught = 0;
+    PlaceOffCentre(p->x, p->y);
+    RandomVelocity(p->dx, p->dy, 0.5, pulsarspeed);
+    p->pulse = int(Rnd(0, 32));
+    p->dir = 1;
+}
+
+void UpdatePulsars() {
+    for (auto it = pulsar_list.begin(); it != pulsar_list.end(); ++it) {
+        pulsar& p = *it;
+        p.pulse += p.dir;
+        if (p.pulse == 48) p.dir = -1;
+        if (p.pulse == 0) p.dir = 1;
+        if (p.caught == 0) {
+            p.x = p.x + p.dx;
+            p.y = p.y + p.dy;
+            BounceX(p.x, p.dx);
+            BounceY(p.y, p.dy);
+            if (Rnd(0, 1000) > 500) { // re-aim at the player, about every other frame
+                const int hx = int(p.x - x), hy = int(p.y - y);
+                if (std::abs(hx) > 10) p.dx = float(-Sgn(hx) * Rnd(0.5, pulsarspeed));
+                if (std::abs(hy) > 10) p.dy = float(-Sgn(hy) * Rnd(0.5, pulsarspeed));
+            }
+        } else if (looping == 0) {
+            CreatePoints(int(p.x), int(p.y), Award(300));
+            PlaySound(snd_killpuls);
+            p.Remove();
+        }
+    }
+}
+
+void RenderPulsars() {
+    struct Stroke {
+        int from;
+        float x1, y1, x2, y2;
+    };
+    static const Stroke shield[] = {
+        {4, 0, -10, 0, 0},       {5, 0, -10, -10, -20},  {5, 0, -10, 10, -20},
+        {6, -10, -20, -25, -20}, {6, 10, -20, 25, -20},  {7, -25, -20, -35, -10},
+        {7, 25, -20, 35, -10},   {8, -35, -10, -35, 12}, {8, 35, -10, 35, 12},
+        {9, -35, 12, -15, 25},   {9, 35, 12, 15, 25},    {10, -15, 25, 0, 25},
+        {10, 15, 25, 0, 25},
+    };
+    static const int colours[3][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    for (const auto& p : pulsar_list) {
+        if (p.caught) {
+            // No colour of its own: the cross takes whatever was drawn last.
+            DrawRect(p.x - 7, p.y, 15, 1);
+            DrawRect(p.x, p.y - 7, 1, 15);
+            continue;
+        }
+        SetColor(255, 255, 255);
+        DrawRect(p.x - 2, p.y, 5, 5);
+        if (p.pulse == 20 && p.dir == 1) PlaySound(snd_pulsar);
+        const int k = p.pulse / 4;
+        SetColor(colours[k % 3][0], colours[k % 3][1], colours[k % 3][2]);
+        for (const Stroke& s : shield)
+            if (k > s.from) DrawLine(p.x + s.x1, p.y + s.y1, p.x + s.x2, p.y + s.y2);
+    }
+}

@@ -1,0 +1,81 @@
+#include "hostiles/star.h"
+
+#include "atom/field.h"
+#include "atom/level.h"
+#include "engine/graphics.h"
+#include "engine/rnd.h"
+#include "player/capture.h"
+#include "player/player.h"
+#include "player/points.h"
+#include "player/trail.h"
+#include "shell/sounds.h"
+
+void CreateStars(int sx, int sy) {
+    auto s = New<star>();
+    s->InsertBefore(*star_list.First()); // new stars lead the list
+    s->caught = 0;
+    if (sx == -1) {
+        PlaceOffCentre(s->x, s->y);
+    } else {
+        s->x = float(sx);
+        s->y = float(sy);
+    }
+    RandomVelocity(s->dx, s->dy, 0.5, starspeed);
+    s->frame = int(Rnd(0, 31));
+    starsalive++;
+}
+
+void UpdateStars() {
+    if (--startimer < 0) startimer = starsplitwait;
+    for (auto it = star_list.begin(); it != star_list.end(); ++it) {
+        star& s = *it;
+        if (++s.frame > 7) s.frame = 0;
+        if (s.caught == 0) {
+            s.x = s.x + s.dx;
+            s.y = s.y + s.dy;
+            BounceX(s.x, s.dx);
+            BounceY(s.y, s.dy);
+            if (startimer == 0 && nucsalive > 0 && starsalive < 18) {
+                CreateStars(int(s.x), int(s.y));
+                CreateStars(int(s.x), int(s.y));
+                PlaySound(snd_split4);
+            }
+        } else if (looping == 0) {
+            CreatePoints(int(s.x), int(s.y), Award(numstarskilled * 100));
+            PlaySound(snd_killstar);
+            s.Remove();
+            starsalive--;
+        }
+    }
+}
+
+void RenderStars() {
+    if (starsalive <= 0) return;
+    const bool flashing = startimer < 60 && (startimer / 8) % 2 == 0;
+    if (flashing) {
+        SetColor(255, 255, 255);
+        // Played while drawing, so every redraw at these moments sounds again.
+        if (startimer == 54) PlaySound(snd_split1);
+        if (startimer == 38) PlaySound(snd_split2);
+        if (startimer == 22) PlaySound(snd_split3);
+    } else {
+        SetColor(255, 255, 0);
+    }
+    static const float strokes[4][5][4] = {
+        {{0, -10, -3, 0}, {9, -2, -2, -2}, {2, -2, 7, 9}, {3, 0, -7, 9}, {0, 3, -9, -2}},
+        {{0, 10, 3, 0}, {-9, 2, 2, 2}, {-2, 2, -7, -9}, {-3, 0, 7, -9}, {0, -3, 9, 2}},
+        {{0, 10, -3, 0}, {9, 2, -2, 2}, {2, 2, 7, -9}, {3, 0, -7, -9}, {0, -3, -9, 2}},
+        {{0, -10, 3, 0}, {-9, -2, 2, -2}, {-2, -2, -7, 9}, {-3, 0, 7, 9}, {0, 3, 9, -2}},
+    };
+    for (const auto& s : star_list) {
+        if (s.caught) {
+            DrawRect(s.x - 7, s.y, 15, 1);
+            DrawRect(s.x, s.y - 7, 1, 15);
+            continue;
+        }
+        const int phase = s.frame / 4;
+        if (phase < 0 || phase > 3) continue; // a newborn star not yet updated
+        for (const auto& k : strokes[phase])
+            DrawLine(s.x + k[0], s.y + k[1], s.x + k[2], s.y + k[3]);
+    }
+}

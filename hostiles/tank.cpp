@@ -1,0 +1,91 @@
+#include "hostiles/tank.h"
+
+#include "atom/field.h"
+#include "atom/level.h"
+#include "engine/graphics.h"
+#include "engine/rnd.h"
+#include "hostiles/mine.h"
+#include "player/player.h"
+#include "player/points.h"
+#include "player/trail.h"
+#include "shell/sounds.h"
+
+void CreateTanks() {
+    auto t = New<tank>();
+    t->caught = 0;
+    PlaceOffCentre(t->x, t->y);
+    RandomVelocity(t->dx, t->dy, double(0.3f), tankspeed);
+    t->timer = int(Rnd(5, tankminewait));
+    t->frame = int(Rnd(0, 31));
+}
+
+void UpdateTanks() {
+    for (auto it = tank_list.begin(); it != tank_list.end(); ++it) {
+        tank& t = *it;
+        if (++t.frame > 31) t.frame = 0;
+        if (t.caught == 0) {
+            if (Rnd(0, 1000) > 980) { // a turn, about one frame in fifty
+                const float odx = t.dx, ody = t.dy;
+                if (Rnd(0, 10) <= 4) {
+                    t.dy = Rnd(0, 10) > 4 ? -odx : odx;
+                    t.dx = ody;
+                } else {
+                    t.dx = Rnd(0, 10) > 4 ? -ody : ody;
+                    t.dy = odx;
+                }
+            }
+            t.x = t.x + t.dx;
+            t.y = t.y + t.dy;
+            BounceX(t.x, t.dx);
+            BounceY(t.y, t.dy);
+            if (--t.timer < 0) {
+                t.timer = tankminewait;
+                if (nucsalive > 0) {
+                    CreateMine(int(t.x), int(t.y));
+                    PlaySound(snd_mine);
+                }
+            }
+        } else if (looping == 0) {
+            CreatePoints(int(t.x), int(t.y), Award(100));
+            PlaySound(snd_killtank);
+            t.Remove();
+        }
+    }
+}
+
+namespace {
+
+void Triangle(float cx, float cy, const float (&c)[3][2]) {
+    for (int i = 0; i < 3; ++i)
+        DrawLine(cx + c[i][0], cy + c[i][1], cx + c[(i + 1) % 3][0], cy + c[(i + 1) % 3][1]);
+}
+
+} // namespace
+
+void RenderTanks() {
+    static const float tips[4] = {10, 12, 15, 12};
+    for (const auto& t : tank_list) {
+        if (t.timer <= 10)
+            SetColor(255, 255, 255); // a mine is coming
+        else
+            SetColor(0, 0, 255);
+        if (t.caught) {
+            DrawRect(t.x - 7, t.y, 15, 1);
+            DrawRect(t.x, t.y - 7, 1, 15);
+            continue;
+        }
+        const int phase = t.frame / 4;
+        const float L = tips[phase % 4];
+        if (phase < 4) {
+            const float a[3][2] = {{0, -L}, {9, 5}, {-9, 5}};
+            const float b[3][2] = {{9, -5}, {0, L}, {-9, -5}};
+            Triangle(t.x, t.y, a);
+            Triangle(t.x, t.y, b);
+        } else {
+            const float a[3][2] = {{5, -9}, {5, 9}, {-L, 0}};
+            const float b[3][2] = {{L, 0}, {-5, 9}, {-5, -9}};
+            Triangle(t.x, t.y, a);
+            Triangle(t.x, t.y, b);
+        }
+    }
+}
