@@ -2,19 +2,22 @@
 
 #include <utility>
 
-#include "engine/files.h"
+#include "engine/mixer.h"
 
 namespace {
 std::vector<std::string> started;
-}
+// Loaded sounds are kept for the whole run: the mixer plays straight from their samples.
+std::vector<Sound> loaded;
+} // namespace
 
 Sound LoadSound(const std::string& path, int flags) {
     auto wave = LoadWaveFile(path);
     if (!wave) return nullptr;
     auto sound = std::make_shared<TSound>();
-    sound->wave = std::move(*wave);
     sound->path = path;
     sound->loop = flags != 0;
+    sound->wave = std::move(*wave);
+    loaded.push_back(sound);
     return sound;
 }
 
@@ -22,12 +25,12 @@ Channel PlaySound(const Sound& sound) {
     if (!sound) return nullptr;
     started.push_back(sound->path);
     auto channel = std::make_shared<TChannel>();
-    channel->sound = sound;
+    channel->voice = MixerStart(&sound->wave, sound->loop);
     return channel;
 }
 
 void StopChannel(const Channel& channel) {
-    if (channel) channel->stopped = true;
+    if (channel) MixerStop(channel->voice);
 }
 
 std::vector<std::string> TakeStartedSounds() { return std::exchange(started, {}); }

@@ -1,5 +1,6 @@
 // Sound effects: load once, start and forget, stop the one looping channel.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,16 +15,16 @@ struct TSound {
 using Sound = std::shared_ptr<TSound>;
 
 struct TChannel {
-    Sound sound;
-    bool stopped = false;
+    uint64_t voice = 0; // the mixer's voice
 };
 using Channel = std::shared_ptr<TChannel>;
 
-// Nothing when the file is missing or not an accepted wave file; any non-zero flags make the sound
-// loop.
+// Nothing when the file is missing or not an accepted wave file; any non-zero flags make the
+// sound loop.
 Sound LoadSound(const std::string& path, int flags = 0);
-// A new channel playing the sound from its start, or nothing for no sound.
+// A new channel playing the sound from its start, overlapping any other; nothing for no sound.
 Channel PlaySound(const Sound& sound);
+// Stops the channel at once; its voice is freed.
 void StopChannel(const Channel& channel);
 
 // The paths of the sounds started since the last call, oldest first (for koravel-sim's trace).

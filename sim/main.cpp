@@ -22,6 +22,7 @@
 #include "shell/game.h"
 #include "shell/mainloop.h"
 #include "shell/startup.h"
+#include "sim/audio_out.h"
 #include "sim/png.h"
 #include "sim/script.h"
 #include "sim/trace.h"
@@ -30,7 +31,7 @@ namespace {
 
 const char* const kUsage =
     "usage: koravel-sim [--dir DIR] [--seed N] [--frames N] [--input FILE] [--lockstep]\n"
-    "                   [--trace FILE] [--entities] [--shot N:FILE]...\n";
+    "                   [--trace FILE] [--entities] [--shot N:FILE]... [--audio FILE.wav]\n";
 
 const char* const kHelp =
     "Runs Koravel without a window, on a virtual clock.\n"
@@ -44,6 +45,7 @@ const char* const kHelp =
     "  --trace FILE    one JSON object per presented frame\n"
     "  --entities      add entity positions to each trace line\n"
     "  --shot N:FILE   write the picture of frame N as a PNG (repeatable)\n"
+    "  --audio FILE    mix everything played, on the virtual clock, into a 44100 Hz stereo wave\n"
     "At the end prints: frames=N ms=T score=S level=L men=M hash=H\n";
 
 struct Options {
@@ -55,6 +57,7 @@ struct Options {
     std::string trace;
     bool entities = false;
     std::vector<std::pair<uint64_t, std::string>> shots;
+    std::string audio;
 };
 
 // Ends the run from inside the game's loop, with the process exit status.
@@ -80,7 +83,7 @@ bool ParseCount(const char* text, uint64_t& out) {
 }
 
 Options ParseOptions(int argc, char** argv) {
-    enum { Dir = 1, Seed, Frames, Input, Lockstep, Trace, Entities, Shot, Help };
+    enum { Dir = 1, Seed, Frames, Input, Lockstep, Trace, Entities, Shot, Audio, Help };
     static const option longOptions[] = {{"dir", required_argument, nullptr, Dir},
                                          {"seed", required_argument, nullptr, Seed},
                                          {"frames", required_argument, nullptr, Frames},
@@ -89,6 +92,7 @@ Options ParseOptions(int argc, char** argv) {
                                          {"trace", required_argument, nullptr, Trace},
                                          {"entities", no_argument, nullptr, Entities},
                                          {"shot", required_argument, nullptr, Shot},
+                                         {"audio", required_argument, nullptr, Audio},
                                          {"help", no_argument, nullptr, Help},
                                          {nullptr, 0, nullptr, 0}};
     Options o;
@@ -134,6 +138,9 @@ Options ParseOptions(int argc, char** argv) {
             o.shots.emplace_back(n, std::filesystem::absolute(arg.substr(colon + 1)).string());
             break;
         }
+        case Audio:
+            o.audio = std::filesystem::absolute(optarg).string();
+            break;
         case Help:
             std::fputs(kUsage, stdout), std::fputs(kHelp, stdout), std::exit(0);
         default:
@@ -150,6 +157,8 @@ class Driver {
   public:
     explicit Driver(Options o) : opt_(std::move(o)), hash_(XXH3_createState()) {
         XXH3_64bits_reset(hash_);
+        if (!opt_.audio.empty() && !audio_.Open(opt_.audio))
+            Fail("cannot write the audio " + opt_.audio + ": " + std::strerror(errno));
         if (!opt_.trace.empty()) {
             trace_ = std::fopen(opt_.trace.c_str(), "wb");
             if (!trace_) Fail("cannot write the trace " + opt_.trace + ": " + std::strerror(errno));
@@ -173,6 +182,12 @@ class Driver {
         HeadlessOnPresent([this](const uint32_t* pixels) { OnPresent(pixels); });
         HeadlessOnSleep([this](int64_t now) { OnSleep(now); });
         QueueThrough(0);
+    }
+
+    // Mixes what is still due and closes the wave file; false when it could not be written.
+    bool FinishAudio() {
+        audio_.Advance(MicroSecs());
+        return audio_.Close();
     }
 
     void PrintSummary() const {
@@ -213,6 +228,7 @@ class Driver {
     // A game that keeps waiting without presenting (Escape held across the attract cycle)
     // still gets the scripted input of the frames ahead, and a hung run ends with an error.
     void OnSleep(int64_t now) {
+        audio_.Advance(now);
         const int64_t stalled = now - lastPresent_;
         if (stalled > kStallLimitMicros) {
             std::fprintf(stderr,
@@ -257,6 +273,7 @@ class Driver {
     int64_t lastPresent_ = 0;
     int64_t stallBatches_ = 0;
     uint64_t stepsLeft_ = 0;
+    AudioOut audio_;
 };
 
 } // namespace
@@ -276,6 +293,10 @@ int main(int argc, char** argv) {
     try {
         status = RunGame();
     } catch (const SimStop& stop) { status = stop.status; }
+    if (!driver.FinishAudio()) {
+        std::fprintf(stderr, "koravel-sim: could not write %s\n", opt.audio.c_str());
+        status = 1;
+    }
     if (status == 0) driver.PrintSummary();
     return status;
 }

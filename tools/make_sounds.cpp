@@ -79,7 +79,9 @@ bool WriteWave(const std::string& path, const std::vector<double>& samples, doub
     put16(16);        // bits per sample
     out.insert(out.end(), {'d', 'a', 't', 'a'});
     put32(dataBytes);
-    for (double s : samples) put16(uint16_t(int16_t(std::clamp(s * volume, -1.0, 1.0) * 32767)));
+    // Headroom: several effects often sound at once (three nuclei scored by one loop).
+    for (double s : samples)
+        put16(uint16_t(int16_t(std::clamp(s * volume * 0.6, -1.0, 1.0) * 32767)));
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     const bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "engine/input_events.h"
+#include "engine/mixer.h"
 #include "engine/platform.h"
 #include "engine/sdl/keymap.h"
 
@@ -18,6 +20,33 @@ bool cursorHidden = false;
 SDL_Rect viewport{0, 0, 800, 600}; // where the picture lands in the window's output pixels
 double windowToSurface = 1.0;      // surface pixels per window coordinate unit
 int windowOffsetX = 0, windowOffsetY = 0;
+SDL_AudioDeviceID audioDevice = 0;
+int audioRate = 44100;
+
+// The only other thread: it mixes straight into SDL's buffer at the device's own rate, so SDL
+// converts nothing (its stream conversion cuts the ends of sounds).
+void AudioCallback(void*, Uint8* stream, int bytes) {
+    MixerRender(reinterpret_cast<int16_t*>(stream), bytes / 4, audioRate);
+}
+
+void OpenAudio() {
+    SDL_AudioSpec want{}, have{};
+    want.freq = 44100;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 512;
+    want.callback = AudioCallback;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+        audioDevice =
+            SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    if (!audioDevice) {
+        std::fprintf(stderr, "koravel: warning: no audio device (%s); playing silently\n",
+                     SDL_GetError());
+        return;
+    }
+    audioRate = have.freq;
+    SDL_PauseAudioDevice(audioDevice, 0);
+}
 
 void UpdateViewport() {
     int outW = 800, outH = 600, winW = 800, winH = 600;
@@ -160,10 +189,14 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
     }
     UpdateViewport();
     ApplyCursor();
+    OpenAudio();
     return true;
 }
 
 void PlatformClose() {
+    if (audioDevice) SDL_CloseAudioDevice(audioDevice);
+    audioDevice = 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
     if (texture) SDL_DestroyTexture(texture);
     if (renderer) SDL_DestroyRenderer(renderer);
     if (window) SDL_DestroyWindow(window);

@@ -1,0 +1,137 @@
+#include "engine/mixer.h"
+
+#include <algorithm>
+#include <array>
+#include <mutex>
+
+namespace {
+
+struct Command {
+    enum Kind { Start, Stop } kind = Start;
+    uint64_t id = 0;
+    const Wave* wave = nullptr;
+    bool loop = false;
+};
+
+struct Voice {
+    uint64_t id = 0; // 0: free
+    const Wave* wave = nullptr;
+    bool loop = false;
+    uint64_t position = 0; // in source frames, 32.32 fixed point
+    uint64_t started = 0;  // start order, to drop the oldest first
+};
+
+constexpr size_t kQueue = 256;
+
+std::mutex queueLock;
+std::array<Command, kQueue> queue;
+size_t queued = 0;
+uint64_t nextId = 1;
+
+// Owned by whichever thread renders.
+std::array<Voice, kMaxVoices> voices;
+uint64_t startCount = 0;
+int activeVoices = 0;
+
+void Apply(const Command& c) {
+    if (c.kind == Command::Stop) {
+        for (Voice& v : voices)
+            if (v.id == c.id) v.id = 0;
+        return;
+    }
+    Voice* slot = nullptr;
+    for (Voice& v : voices)
+        if (v.id == 0) slot = &v;
+    if (!slot) { // all busy: the oldest one-shot makes room; a looping hum is never cut
+        for (Voice& v : voices)
+            if (!v.loop && (!slot || v.started < slot->started)) slot = &v;
+    }
+    if (!slot) return;
+    *slot = Voice{c.id, c.wave, c.loop, 0, ++startCount};
+}
+
+int16_t Sample(const Wave& w, int64_t frame, int channel) {
+    return w
+        .samples[size_t(frame) * size_t(w.channels) + size_t(std::min(channel, w.channels - 1))];
+}
+
+// Adds the voice's next frames, resampled by linear interpolation, to the sum.
+void MixVoice(Voice& v, int32_t* sum, int frames, int rate) {
+    const Wave& w = *v.wave;
+    const uint64_t step = (uint64_t(w.rate) << 32) / uint64_t(std::max(rate, 1));
+    const uint64_t end = uint64_t(w.frames) << 32;
+    for (int f = 0; f < frames; ++f) {
+        if (v.position >= end) {
+            if (!v.loop) break;
+            v.position -= end; // seamless: the fraction carries into the next pass
+        }
+        const int64_t i = int64_t(v.position >> 32);
+        const int64_t frac = int64_t(v.position & 0xffffffffu);
+        const int64_t j = i + 1 < w.frames ? i + 1 : (v.loop ? 0 : -1);
+        for (int c = 0; c < 2; ++c) {
+            const int64_t a = Sample(w, i, c);
+            const int64_t b = j >= 0 ? Sample(w, j, c) : 0;
+            sum[f * 2 + c] += int32_t(a + (((b - a) * frac) >> 32));
+        }
+        v.position += step;
+    }
+    if (!v.loop && v.position >= end) v.id = 0; // finished: the slot is free again
+}
+
+} // namespace
+
+uint64_t MixerStart(const Wave* wave, bool loop) {
+    std::lock_guard<std::mutex> hold(queueLock);
+    const uint64_t id = nextId++;
+    if (!wave || wave->frames <= 0) return id;
+    if (queued == kQueue) { // nobody is rendering: keep the newest
+        std::move(queue.begin() + 1, queue.end(), queue.begin());
+        --queued;
+    }
+    queue[queued++] = Command{Command::Start, id, wave, loop};
+    return id;
+}
+
+void MixerStop(uint64_t id) {
+    std::lock_guard<std::mutex> hold(queueLock);
+    if (queued == kQueue) return;
+    queue[queued++] = Command{Command::Stop, id, nullptr, false};
+}
+
+void MixerRender(int16_t* out, int frames, int rate) {
+    std::array<Command, kQueue> taken;
+    size_t count;
+    {
+        std::lock_guard<std::mutex> hold(queueLock);
+        count = queued;
+        std::copy_n(queue.begin(), count, taken.begin());
+        queued = 0;
+    }
+    for (size_t i = 0; i < count; ++i) Apply(taken[i]);
+
+    // Sum in 32 bits, a block at a time, and saturate once at the end.
+    constexpr int kBlock = 1024;
+    static std::array<int32_t, kBlock * 2> sum;
+    for (int done = 0; done < frames; done += kBlock) {
+        const int n = std::min(kBlock, frames - done);
+        std::fill_n(sum.begin(), n * 2, 0);
+        activeVoices = 0;
+        for (Voice& v : voices) {
+            if (v.id == 0) continue;
+            MixVoice(v, sum.data(), n, rate);
+            if (v.id != 0) activeVoices++;
+        }
+        for (int k = 0; k < n * 2; ++k)
+            out[size_t(done) * 2 + size_t(k)] =
+                int16_t(std::clamp<int32_t>(sum[size_t(k)], INT16_MIN, INT16_MAX));
+    }
+}
+
+int MixerVoices() { return activeVoices; }
+
+void MixerReset() {
+    std::lock_guard<std::mutex> hold(queueLock);
+    queued = 0;
+    voices.fill(Voice{});
+    activeVoices = 0;
+}
