@@ -80,13 +80,13 @@ bool CloseFile(const Stream& stream) {
     return ok;
 }
 
-std::string ReadLine(const Stream& stream) {
+std::string ReadLine(const Stream& stream, size_t maxLength) {
     std::string line;
     if (!stream || !stream->file) return line;
     for (int c; (c = std::getc(stream->file)) != EOF;) {
         if (c == 10 || c == 0) break;
         // A hostile file cannot make one line eat memory: the excess is skipped.
-        if (c != 13 && line.size() < kMaxLine) line.push_back(char(c));
+        if (c != 13 && line.size() < maxLength) line.push_back(char(c));
     }
     return line;
 }

@@ -27,9 +27,9 @@ Stream WriteFileAtomic(const std::string& path);
 // Returns false when the file could not be written completely.
 bool CloseFile(const Stream& stream);
 
-// Lines longer than kMaxLine bytes keep their first kMaxLine bytes.
+// Lines longer than maxLength bytes keep their first maxLength bytes; the rest is skipped.
 constexpr size_t kMaxLine = 1048575;
-std::string ReadLine(const Stream& stream);
+std::string ReadLine(const Stream& stream, size_t maxLength = kMaxLine);
 bool WriteLine(const Stream& stream, const std::string& text);
 int32_t ReadInt(const Stream& stream);
 std::string ReadString(const Stream& stream, int length);

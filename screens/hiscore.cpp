@@ -1,8 +1,11 @@
 #include "screens/hiscore.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "engine/files.h"
 #include "engine/graphics.h"
@@ -17,9 +20,43 @@
 #include "shell/game.h"
 #include "shell/sounds.h"
 
+namespace {
+
+// Beyond any real table: a hostile line costs no more than this.
+constexpr size_t kMaxScoreLine = 4096;
+
+// Whether a file can really be made in the folder (permissions alone say nothing for root).
+bool CanWriteIn(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    const std::string probe = folder + "/.hiscores.probe";
+    const int fd = ::open(probe.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+std::string UserScoreFile() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    std::string base;
+    if (xdg && *xdg == '/') base = xdg;
+    else if (home && *home) base = std::string(home) + "/.local/share";
+    else return kScoreFile;
+    return base + "/koravel/" + kScoreFile;
+}
+
+} // namespace
+
+std::string ScoreFilePath() {
+    return CanWriteIn("scores") ? kScoreFile : UserScoreFile();
+}
+
 void LoadScores() {
-    Stream file = OpenFile(kScoreFile, 1, 1);
-    if (!file) file = ReadFile(kScoreFile); // a read-only table still loads
+    // Read only: a table the game may not write must still load.
+    Stream file = ReadFile(ScoreFilePath());
+    if (!file) file = ReadFile(kScoreFile); // the table shipped beside a read-only game
     if (!file) {
         for (int i = 0; i < 10; ++i) {
             scores[size_t(i)] = 45000 - 1350 * i;
@@ -29,17 +66,19 @@ void LoadScores() {
         return;
     }
     for (size_t i = 0; i < 10; ++i) {
-        scores[i] = ToInt(ReadLine(file));
-        levels[i] = ToInt(ReadLine(file));
-        names[i] = ReadLine(file);
+        scores[i] = ToInt(ReadLine(file, kMaxScoreLine));
+        levels[i] = ToInt(ReadLine(file, kMaxScoreLine));
+        names[i] = ReadLine(file, kMaxScoreLine);
     }
     CloseFile(file);
 }
 
 bool SaveScores() {
+    const std::string path = ScoreFilePath();
     std::error_code ec;
-    std::filesystem::create_directories("scores", ec); // a missing folder must not lose the table
-    Stream file = WriteFileAtomic(kScoreFile);
+    // A missing folder must not lose the table.
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    Stream file = WriteFileAtomic(path);
     if (!file) return false;
     for (size_t i = 0; i < 10; ++i) {
         WriteLine(file, Str(scores[i]));
@@ -112,4 +151,6 @@ void HighScore() {
     }
     Delay(200);
     EndChoosing();
+    // A new entry survives a later crash or power cut.
+    SaveScores();
 }

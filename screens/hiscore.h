@@ -10,6 +10,9 @@ inline int letterselected = -9999;
 
 inline const char* const kScoreFile = "scores/hiscores.dat";
 
+// Where the table is kept: "scores/hiscores.dat" beside the game, or, when that folder cannot be
+// written, koravel/scores/hiscores.dat in the user's data folder.
+std::string ScoreFilePath();
 void LoadScores();
 // Returns false when the table could not be written (the old file is then left as it was).
 bool SaveScores();

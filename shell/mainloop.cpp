@@ -177,7 +177,8 @@ void EndGame() {
 
 void Shutdown() {
     if (!SaveScores())
-        std::fprintf(stderr, "koravel: could not save %s: %s\n", kScoreFile, std::strerror(errno));
+        std::fprintf(stderr, "koravel: could not save %s: %s\n", ScoreFilePath().c_str(),
+                     std::strerror(errno));
     EndGraphics();
     ShowMouse();
 }

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 #include "atom/nucleus.h"
 #include "engine/graphics.h"
@@ -117,6 +118,25 @@ TEST_F(ScoreFile, DefaultTableRoundTripsInItsExactFormat) {
     EXPECT_EQ(scores[0], 45000);
 }
 
+TEST_F(ScoreFile, AReadOnlyGameKeepsItsTableInTheUsersDataFolder) {
+    // The game's folder takes no file (here "scores" is not a folder, which stops root too), so
+    // the table goes to the user's data folder and is read back from there.
+    std::filesystem::remove_all("scores");
+    std::ofstream("scores") << "not a folder";
+    const auto home = dir_ / "home";
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    EXPECT_NE(ScoreFilePath(), kScoreFile);
+    LoadScores();
+    EXPECT_EQ(scores[0], 45000); // nothing readable: the default table
+    names[0] = "NEW";
+    ASSERT_TRUE(SaveScores());
+    EXPECT_TRUE(std::filesystem::exists(home / "koravel/scores/hiscores.dat"));
+    names[0].clear();
+    LoadScores();
+    EXPECT_EQ(names[0], "NEW");
+    unsetenv("XDG_DATA_HOME");
+}
+
 TEST_F(ScoreFile, ShortAndHostileFilesLoadByTheLineRules) {
     Write("50000\n25\nABC\n40000");
     LoadScores();
@@ -128,11 +148,16 @@ TEST_F(ScoreFile, ShortAndHostileFilesLoadByTheLineRules) {
     EXPECT_EQ(names[1], "");
     EXPECT_EQ(scores[9], 0);
 
-    Write(std::string(3 * 1024 * 1024, 'Z') + "\n-5\n\x01\x02\xff\n99999999999\n");
+    Write(std::string(3 * 1024 * 1024, 'Z') + "\n-5\n\x01\x02\xff\n99999999999\n\n" +
+          std::string(10000, 'N') + "\n");
     LoadScores();
     EXPECT_EQ(scores[0], 0); // the giant line was the score line: it reads as 0
     EXPECT_EQ(levels[0], -5);
     EXPECT_EQ(names[0], "\x01\x02\xff");
+    EXPECT_EQ(scores[1], 2147483647);
+    EXPECT_EQ(names[1].size(), 4096u); // a long name keeps its first 4 KiB
+    chmod(kScoreFile, 0444);            // read-only: still the table, not the default
+    LoadScores();
     EXPECT_EQ(scores[1], 2147483647);
 }
 
