@@ -105,3 +105,18 @@ inline int SteerPoint(std::string& script, int frame,
 // A loop around the whole field the nuclei move in, closed across its first side.
 inline const std::vector<std::pair<int, int>> kFieldLoop = {
     {90, 280}, {80, 60}, {700, 45}, {715, 540}, {110, 555}, {100, 200}, {60, 190}};
+
+// On the choosing screens the point follows the pointer: a lead-in from the left, then a small
+// spiral clockwise around (cx, cy) that crosses the lead-in and closes a loop around the point.
+// Returns the frame after it, leaving time for the loop to shrink.
+inline int CircleAt(std::string& script, int frame, int cx, int cy) {
+    auto move = [&](int px, int py) {
+        script += std::to_string(frame++) + " move " + std::to_string(px) + " " + std::to_string(py) + "\n";
+    };
+    move(cx - 35, cy + 3);
+    for (int k = 0; k < 8; ++k) {
+        const double a = (195 + 60 * k) * 3.14159265358979323846 / 180, r = 14 + 1.2 * k;
+        move(int(std::lround(cx + r * std::cos(a))), int(std::lround(cy + r * std::sin(a))));
+    }
+    return frame + 10;
+}

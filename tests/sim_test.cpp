@@ -200,3 +200,61 @@ TEST(SimPlay, ASmallLoopThatCatchesNothingSoundsAndShrinks) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SimChoosing, ALevelIsChosenByCirclingItsNumberAfterScrolling) {
+    std::string script = kStart;
+    for (int f = 11; f <= 22; ++f) script += std::to_string(f) + " move 700 400\n"; // o becomes 8
+    CircleAt(script, 23, 405, 405);                                                 // box 2: 13
+    auto r = RunSim(GameDir("choose"), "--frames 200", script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    int zoom = -1;
+    for (size_t f = 0; f < r.trace.size() && zoom < 0; ++f)
+        if (Field(r.trace[f], "screen") == "zoom") zoom = int(f);
+    ASSERT_GT(zoom, 0);
+    EXPECT_LT(zoom, 60); // chosen long before the 360 frames run out
+    EXPECT_EQ(Num(r.trace[size_t(zoom)], "level"), 13);
+    EXPECT_NE(Field(r.trace[size_t(zoom)], "sounds").find("bonus"), std::string::npos);
+}
+
+TEST(SimChoosing, InitialsAreCircledLetterByLetter) {
+    // A table that any score beats, and a quick game at level 51 that the point stands through.
+    const auto dir = GameDir("initials");
+    std::string table;
+    for (int i = 0; i < 10; ++i) table += "-1\r\n1\r\nZZ\r\n";
+    std::ofstream(dir / "scores" / "hiscores.dat", std::ios::binary) << table;
+    std::string script = kStart;
+    for (int f = 13; f < 83; ++f) script += std::to_string(f) + " move 700 400\n";
+    CircleAt(script, 83, 605, 405);
+    auto first = RunSim(dir, "--seed 5 --frames 1000", script);
+    int H = -1;
+    for (size_t f = 0; f < first.trace.size() && H < 0; ++f)
+        if (Field(first.trace[f], "screen") == "highscore") H = int(f);
+    ASSERT_GT(H, 0) << "the game should have ended";
+    // A, B, C, D, delete, E, then the tick: "ABE".
+    int f = H + 2;
+    for (int cell : {0, 1, 2, 3, 28, 4, 29}) f = CircleAt(script, f, 215 + 40 * (cell % 10), 295 + 90 * (cell / 10));
+    script += std::to_string(f + 30) + " quit\n";
+    std::ofstream(dir / "scores" / "hiscores.dat", std::ios::binary) << table;
+    auto r = RunSim(dir, "--seed 5", script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadText(dir / "scores" / "hiscores.dat").substr(0, 12), "0\r\n51\r\nABE\r\n");
+    EXPECT_EQ(Field(r.trace[size_t(f)], "screen"), "title"); // the tick ended the entry
+}
+
+TEST(SimScreens, AttractPicturesAreDrawn) {
+    const auto dir = GameDir("pictures");
+    auto r = RunSim(dir, "--frames 950 --shot 180:" + (dir / "title.png").string() + " --shot 400:" +
+                             (dir / "scores.png").string() + " --shot 949:" +
+                             (dir / "instructions.png").string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* name : {"title.png", "scores.png", "instructions.png"})
+        EXPECT_GT(std::filesystem::file_size(dir / name), 1000u) << name;
+    EXPECT_EQ(Num(r.trace[180], "x"), 684); // the reticle's sweep starts at full size
+    EXPECT_EQ(Num(r.trace[180], "y"), 268);
+    EXPECT_EQ(Num(r.trace[949], "x"), 370); // the instructions' point on the trail's end
+    EXPECT_EQ(Num(r.trace[949], "y"), 150);
+}
+
+} // namespace
