@@ -134,28 +134,28 @@ bool DeathBranch() {
     return false;
 }
 
-void PlayFrames() {
-    while (!VKeyHit(1) && gameover == 0) {
-        current_screen = dcount > 0 ? "levelclear" : "play";
-        const int64_t start = MicroSecs();
-        Cls();
-        UpdateEnemies();
-        UpdateSegs();
-        MouseToPoint();
-        LaySegmentIfMoved();
-        UpdatePlayer();
-        bool gameEnded = false;
-        if (dead == 1)
-            gameEnded = DeathBranch();
-        else
-            DrawPlayFrame();
-        const int64_t work = MicroSecs() - start;
-        tim = work / 1000;
-        // A game lost in this frame stays lost, even if the level was also just cleared.
-        if (nucsalive == 0 && elecsalive == 0 && !gameEnded) LevelComplete();
-        Flip(0);
-        if (work < 30000) DelayMicros(30000 - work);
-    }
+} // namespace
+
+void PlayFrame() {
+    current_screen = dcount > 0 ? "levelclear" : "play";
+    const int64_t start = MicroSecs();
+    Cls();
+    UpdateEnemies();
+    UpdateSegs();
+    MouseToPoint();
+    LaySegmentIfMoved();
+    UpdatePlayer();
+    bool gameEnded = false;
+    if (dead == 1)
+        gameEnded = DeathBranch();
+    else
+        DrawPlayFrame();
+    const int64_t work = MicroSecs() - start;
+    tim = work / 1000;
+    // A game lost in this frame stays lost, even if the level was also just cleared.
+    if (nucsalive == 0 && elecsalive == 0 && !gameEnded) LevelComplete();
+    Flip(0);
+    if (work < 30000) DelayMicros(30000 - work);
 }
 
 void EndGame() {
@@ -173,6 +173,12 @@ void EndGame() {
         for (auto& n : nuc_list) n.active = 0;
         bondact = 2;
     }
+}
+
+namespace {
+
+void PlayFrames() {
+    while (!VKeyHit(1) && gameover == 0) PlayFrame();
 }
 
 void Shutdown() {

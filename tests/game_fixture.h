@@ -24,6 +24,7 @@
 #include "player/player.h"
 #include "player/points.h"
 #include "player/trail.h"
+#include "screens/font.h"
 #include "shell/game.h"
 #include "shell/sounds.h"
 #include "shell/tables.h"
@@ -32,6 +33,8 @@ class GameTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!nucs[0]) {
+            LoadFont();
+            FillGlyphCaches();
             for (int i = 0; i < 8; ++i) nucs[size_t(i)] = New<nuc>();
             for (int i = 0; i < 7; ++i) {
                 auto c = New<col>();

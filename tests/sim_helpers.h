@@ -111,7 +111,8 @@ inline const std::vector<std::pair<int, int>> kFieldLoop = {
 // Returns the frame after it, leaving time for the loop to shrink.
 inline int CircleAt(std::string& script, int frame, int cx, int cy) {
     auto move = [&](int px, int py) {
-        script += std::to_string(frame++) + " move " + std::to_string(px) + " " + std::to_string(py) + "\n";
+        script += std::to_string(frame++) + " move " + std::to_string(px) + " " +
+                  std::to_string(py) + "\n";
     };
     move(cx - 35, cy + 3);
     for (int k = 0; k < 8; ++k) {

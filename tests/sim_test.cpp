@@ -234,7 +234,8 @@ TEST(SimChoosing, InitialsAreCircledLetterByLetter) {
     ASSERT_GT(H, 0) << "the game should have ended";
     // A, B, C, D, delete, E, then the tick: "ABE".
     int f = H + 2;
-    for (int cell : {0, 1, 2, 3, 28, 4, 29}) f = CircleAt(script, f, 215 + 40 * (cell % 10), 295 + 90 * (cell / 10));
+    for (int cell : {0, 1, 2, 3, 28, 4, 29})
+        f = CircleAt(script, f, 215 + 40 * (cell % 10), 295 + 90 * (cell / 10));
     script += std::to_string(f + 30) + " quit\n";
     std::ofstream(dir / "scores" / "hiscores.dat", std::ios::binary) << table;
     auto r = RunSim(dir, "--seed 5", script);
@@ -245,9 +246,9 @@ TEST(SimChoosing, InitialsAreCircledLetterByLetter) {
 
 TEST(SimScreens, AttractPicturesAreDrawn) {
     const auto dir = GameDir("pictures");
-    auto r = RunSim(dir, "--frames 950 --shot 180:" + (dir / "title.png").string() + " --shot 400:" +
-                             (dir / "scores.png").string() + " --shot 949:" +
-                             (dir / "instructions.png").string());
+    auto r = RunSim(dir, "--frames 950 --shot 180:" + (dir / "title.png").string() +
+                             " --shot 400:" + (dir / "scores.png").string() +
+                             " --shot 949:" + (dir / "instructions.png").string());
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* name : {"title.png", "scores.png", "instructions.png"})
         EXPECT_GT(std::filesystem::file_size(dir / name), 1000u) << name;

@@ -156,7 +156,7 @@ TEST_F(ScoreFile, ShortAndHostileFilesLoadByTheLineRules) {
     EXPECT_EQ(names[0], "\x01\x02\xff");
     EXPECT_EQ(scores[1], 2147483647);
     EXPECT_EQ(names[1].size(), 4096u); // a long name keeps its first 4 KiB
-    chmod(kScoreFile, 0444);            // read-only: still the table, not the default
+    chmod(kScoreFile, 0444);           // read-only: still the table, not the default
     LoadScores();
     EXPECT_EQ(scores[1], 2147483647);
 }
