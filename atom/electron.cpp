@@ -75,8 +75,8 @@ void UpdateElectrons() {
             continue;
         }
         if (e.loose == 0) {
-            e.ox = float(e.cx + e.ox);
-            e.oy = float(e.cy + e.oy);
+            e.ox = float(e.cx) + e.ox;
+            e.oy = float(e.cy) + e.oy;
             e.dx = float(Rnd(3, 6));
             if (Rnd(0, 10) > 4) e.dx = -e.dx;
             e.dy = float(Rnd(3, 6));

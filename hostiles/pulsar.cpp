@@ -33,7 +33,7 @@ void UpdatePulsars() {
             BounceX(p.x, p.dx);
             BounceY(p.y, p.dy);
             if (Rnd(0, 1000) > 500) { // re-aim at the player, about every other frame
-                const int hx = int(p.x - x), hy = int(p.y - y);
+                const int hx = int(p.x - float(x)), hy = int(p.y - float(y));
                 if (std::abs(hx) > 10) p.dx = float(-Sgn(hx) * Rnd(0.5, pulsarspeed));
                 if (std::abs(hy) > 10) p.dy = float(-Sgn(hy) * Rnd(0.5, pulsarspeed));
             }

@@ -158,10 +158,10 @@ void CreateLoop(int crossX, int crossY, seg& S, seg& T) {
                 n++;
             }
             count++;
-            if (g.x1 > maxx) maxx = int(g.x1);
-            if (g.x1 < minx) minx = int(g.x1);
-            if (g.y1 > maxy) maxy = int(g.y1);
-            if (g.y1 < miny) miny = int(g.y1);
+            if (g.x1 > float(maxx)) maxx = int(g.x1);
+            if (g.x1 < float(minx)) minx = int(g.x1);
+            if (g.y1 > float(maxy)) maxy = int(g.y1);
+            if (g.y1 < float(miny)) miny = int(g.y1);
             cpx += g.x1 + g.x2; // summed in single precision, as the globals are stored
             cpy += g.y1 + g.y2;
             g.life = 1;

@@ -41,9 +41,9 @@ void ShowTitle() {
             DrawString("PORTED TO MORDAVEX IN 2006", int(420 - 72 * (s - 10) / 2), 450, c, 2);
         }
         if (s == 18) {
-            x = int(tx + (L - 1) * 6 * 18 - (float(counter) / 10 - 18) * 50 - 40);
+            x = int(float(tx + (L - 1) * 6 * 18) - (float(counter) / 10 - 18) * 50 - 40);
             DrawLine(tx + (L - 1) * 108 - 40, y, x, y);
-            y = int(ty + 10 * s);
+            y = int(float(ty) + 10 * s);
             pw = int(1 + s / 2);
             RenderPlayer();
         }

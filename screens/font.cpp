@@ -5,7 +5,9 @@
 namespace {
 
 // Codes 33..95, once the font is loaded.
-bool Drawable(int c) { return c > 32 && c < 100 && letterlen[size_t(c)] >= 0 && letters[size_t(c)][0]; }
+bool Drawable(int c) {
+    return c > 32 && c < 100 && letterlen[size_t(c)] >= 0 && letters[size_t(c)][0];
+}
 
 const Image& Cache(int colour, bool whiteOtherwise) {
     static const Image none;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <system_error>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "engine/files.h"
@@ -41,17 +41,18 @@ std::string UserScoreFile() {
     const char* xdg = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
     std::string base;
-    if (xdg && *xdg == '/') base = xdg;
-    else if (home && *home) base = std::string(home) + "/.local/share";
-    else return kScoreFile;
+    if (xdg && *xdg == '/')
+        base = xdg;
+    else if (home && *home)
+        base = std::string(home) + "/.local/share";
+    else
+        return kScoreFile;
     return base + "/koravel/" + kScoreFile;
 }
 
 } // namespace
 
-std::string ScoreFilePath() {
-    return CanWriteIn("scores") ? kScoreFile : UserScoreFile();
-}
+std::string ScoreFilePath() { return CanWriteIn("scores") ? kScoreFile : UserScoreFile(); }
 
 void LoadScores() {
     // Read only: a table the game may not write must still load.

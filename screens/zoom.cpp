@@ -14,9 +14,9 @@ namespace {
 
 void DrawGameOverText(float s) {
     static const char text[] = "GAME OVER";
-    const int x0 = int((800 - 9 * 6 * s) / 2);
+    const int x0 = int((800 - 54 * s) / 2);
     for (int i = 0; i < 9; ++i)
-        DrawDigit(text[i], int(x0 + 6 * i * s), int((600 - 6 * s) / 2), s, 0);
+        DrawDigit(text[i], int(float(x0) + float(6 * i) * s), int((600 - 6 * s) / 2), s, 0);
 }
 
 } // namespace

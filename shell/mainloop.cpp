@@ -74,9 +74,10 @@ void MouseToPoint() {
 
 void DrawCentredLine(const std::string& text, float s, int lineY) {
     const int n = int(text.size());
-    const int x0 = int((800 - n * 6 * s) / 2);
+    const int x0 = int((800 - float(n * 6) * s) / 2);
     for (int i = 0; i < n; ++i)
-        DrawDigit(static_cast<unsigned char>(text[size_t(i)]), int(x0 + i * 6 * s), lineY, s, 0);
+        DrawDigit(static_cast<unsigned char>(text[size_t(i)]), int(float(x0) + float(i * 6) * s),
+                  lineY, s, 0);
 }
 
 void LevelComplete() {

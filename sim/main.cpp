@@ -23,6 +23,7 @@
 #include "shell/mainloop.h"
 #include "shell/startup.h"
 #include "sim/audio_out.h"
+#include "sim/bot.h"
 #include "sim/png.h"
 #include "sim/script.h"
 #include "sim/trace.h"
@@ -31,7 +32,8 @@ namespace {
 
 const char* const kUsage =
     "usage: koravel-sim [--dir DIR] [--seed N] [--frames N] [--input FILE] [--lockstep]\n"
-    "                   [--trace FILE] [--entities] [--shot N:FILE]... [--audio FILE.wav]\n";
+    "                   [--trace FILE] [--entities] [--shot N:FILE]... [--audio FILE.wav]\n"
+    "                   [--bot idle|random|player]\n";
 
 const char* const kHelp =
     "Runs Koravel without a window, on a virtual clock.\n"
@@ -46,6 +48,7 @@ const char* const kHelp =
     "  --entities      add entity positions to each trace line\n"
     "  --shot N:FILE   write the picture of frame N as a PNG (repeatable)\n"
     "  --audio FILE    mix everything played, on the virtual clock, into a 44100 Hz stereo wave\n"
+    "  --bot NAME      drive the input itself: idle, random (seeded) or player (an autopilot)\n"
     "At the end prints: frames=N ms=T score=S level=L men=M hash=H\n";
 
 struct Options {
@@ -58,6 +61,7 @@ struct Options {
     bool entities = false;
     std::vector<std::pair<uint64_t, std::string>> shots;
     std::string audio;
+    std::string bot;
 };
 
 // Ends the run from inside the game's loop, with the process exit status.
@@ -83,7 +87,7 @@ bool ParseCount(const char* text, uint64_t& out) {
 }
 
 Options ParseOptions(int argc, char** argv) {
-    enum { Dir = 1, Seed, Frames, Input, Lockstep, Trace, Entities, Shot, Audio, Help };
+    enum { Dir = 1, Seed, Frames, Input, Lockstep, Trace, Entities, Shot, Audio, BotName, Help };
     static const option longOptions[] = {{"dir", required_argument, nullptr, Dir},
                                          {"seed", required_argument, nullptr, Seed},
                                          {"frames", required_argument, nullptr, Frames},
@@ -93,6 +97,7 @@ Options ParseOptions(int argc, char** argv) {
                                          {"entities", no_argument, nullptr, Entities},
                                          {"shot", required_argument, nullptr, Shot},
                                          {"audio", required_argument, nullptr, Audio},
+                                         {"bot", required_argument, nullptr, BotName},
                                          {"help", no_argument, nullptr, Help},
                                          {nullptr, 0, nullptr, 0}};
     Options o;
@@ -141,6 +146,10 @@ Options ParseOptions(int argc, char** argv) {
         case Audio:
             o.audio = std::filesystem::absolute(optarg).string();
             break;
+        case BotName:
+            o.bot = optarg;
+            if (!MakeBot(o.bot, 0)) Fail("--bot takes idle, random or player, not '" + o.bot + "'");
+            break;
         case Help:
             std::fputs(kUsage, stdout), std::fputs(kHelp, stdout), std::exit(0);
         default:
@@ -157,6 +166,7 @@ class Driver {
   public:
     explicit Driver(Options o) : opt_(std::move(o)), hash_(XXH3_createState()) {
         XXH3_64bits_reset(hash_);
+        if (!opt_.bot.empty()) bot_ = MakeBot(opt_.bot, uint64_t(opt_.seed.value_or(0)));
         if (!opt_.audio.empty() && !audio_.Open(opt_.audio))
             Fail("cannot write the audio " + opt_.audio + ": " + std::strerror(errno));
         if (!opt_.trace.empty()) {
@@ -223,6 +233,7 @@ class Driver {
                 ReadLockstep();
         }
         QueueThrough(int64_t(presented_));
+        if (bot_) bot_->AfterFrame(frame);
     }
 
     // A game that keeps waiting without presenting (Escape held across the attract cycle)
@@ -238,6 +249,7 @@ class Driver {
         if (stalled >= (stallBatches_ + 1) * kStallBatchMicros) {
             ++stallBatches_;
             QueueThrough(queuedThrough_ + 1);
+            if (bot_) bot_->AfterFrame(presented_); // a bot gets its turn too: it may let go
         }
     }
 
@@ -274,6 +286,7 @@ class Driver {
     int64_t stallBatches_ = 0;
     uint64_t stepsLeft_ = 0;
     AudioOut audio_;
+    std::unique_ptr<Bot> bot_;
 };
 
 } // namespace

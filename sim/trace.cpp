@@ -36,7 +36,7 @@ template <class List> void Positions(std::string& out, const char* name, const L
         if constexpr (requires { e.parent; }) {
             ex = ElecX(e), ey = ElecY(e);
         } else {
-            ex = e.x, ey = e.y;
+            ex = float(e.x), ey = float(e.y);
         }
         if constexpr (requires { e.active; }) {
             if (e.active <= 0) continue;

@@ -259,3 +259,20 @@ TEST(SimScreens, AttractPicturesAreDrawn) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SimBots, TheAutopilotClearsLevelsAndTheFuzzerRunsOn) {
+    auto r = RunSim(GameDir("autopilot"), "--seed 4 --bot player --frames 4000");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_GE(Num(r.trace.back(), "level"), 3);
+    EXPECT_GT(Num(r.trace.back(), "score"), 0);
+    auto f = RunSim(GameDir("fuzzer"), "--seed 9 --bot random --frames 6000");
+    ASSERT_EQ(f.status, 0) << f.err;
+    EXPECT_EQ(f.trace.size(), 6000u);
+    auto idle = RunSim(GameDir("idle"), "--bot idle --frames 100");
+    EXPECT_EQ(idle.status, 0);
+    EXPECT_EQ(RunSim(GameDir("nobot"), "--bot chess").status, 2);
+}
+
+} // namespace

@@ -196,14 +196,13 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
 void PlatformClose() {
     if (audioDevice) SDL_CloseAudioDevice(audioDevice);
     audioDevice = 0;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
     if (texture) SDL_DestroyTexture(texture);
     if (renderer) SDL_DestroyRenderer(renderer);
     if (window) SDL_DestroyWindow(window);
     texture = nullptr;
     renderer = nullptr;
     window = nullptr;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_Quit(); // also lets go of SDL's D-Bus connection
 }
 
 void PlatformPresent(const uint32_t* pixels) {

@@ -1,0 +1,213 @@
+#include "sim/bot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "atom/bond.h"
+#include "atom/nucleus.h"
+#include "engine/headless/headless.h"
+#include "engine/mathx.h"
+#include "hostiles/mine.h"
+#include "hostiles/photon.h"
+#include "hostiles/pulsar.h"
+#include "hostiles/star.h"
+#include "hostiles/tank.h"
+#include "player/player.h"
+#include "shell/game.h"
+
+namespace {
+
+bool Screen(const char* name) { return std::strcmp(current_screen, name) == 0; }
+bool AttractScreen() { return Screen("title") || Screen("scores") || Screen("instructions"); }
+bool InPlay() { return Screen("play") || Screen("levelclear"); }
+
+void Queue(HeadlessEvent::Kind kind, int a = 0, int b = 0) { HeadlessQueue({kind, a, b}); }
+
+class IdleBot : public Bot {
+  public:
+    void AfterFrame(uint64_t) override {}
+};
+
+// Fuzzes the input: random motion, clicks, and Escape presses, though only in play: elsewhere
+// an Escape press ends the run.
+class RandomBot : public Bot {
+  public:
+    explicit RandomBot(uint64_t seed) : rng_(seed) {}
+    void AfterFrame(uint64_t) override {
+        std::uniform_int_distribution<int> move(-60, 60), percent(0, 999);
+        if (percent(rng_) < 800) Queue(HeadlessEvent::MoveBy, move(rng_), move(rng_));
+        if (percent(rng_) < 20) Queue(HeadlessEvent::Press, 1);
+        if (percent(rng_) < 25) Queue(HeadlessEvent::Release, 1);
+        if (escHeld_)
+            Queue(HeadlessEvent::KeyRelease, 27), escHeld_ = false;
+        else if (InPlay() && percent(rng_) < 2)
+            Queue(HeadlessEvent::KeyPress, 27), escHeld_ = true;
+        if (percent(rng_) < 1) Queue(HeadlessEvent::Wheel, move(rng_));
+    }
+
+  private:
+    std::mt19937_64 rng_;
+    bool escHeld_ = false;
+};
+
+// Plays the way a person would: starts a game, sweeps loops around the field the molecule moves
+// in, holds back from anything deadly, and circles initials when it makes the table.
+class PlayerBot : public Bot {
+  public:
+    void AfterFrame(uint64_t) override {
+        if (AttractScreen()) return Click();
+        released();
+        if (Screen("picklevel")) return Choose(205, 405); // level 1
+        if (Screen("highscore")) return Initials();
+        if (InPlay()) return Play();
+        plan_.clear();
+        leg_ = 0;
+    }
+
+  private:
+    // The choosing screens: the point follows the pointer, so a small spiral closes a loop.
+    void Choose(int cx, int cy) {
+        if (plan_.empty()) {
+            plan_.emplace_back(cx - 35, cy + 3);
+            for (int k = 0; k < 8; ++k) {
+                const double a = (195 + 60 * k) * 3.14159265358979323846 / 180, r = 14 + 1.2 * k;
+                plan_.emplace_back(int(std::lround(cx + r * std::cos(a))),
+                                   int(std::lround(cy + r * std::sin(a))));
+            }
+            for (int k = 0; k < 12; ++k) plan_.emplace_back(cx - 60, cy + 40); // let the loop end
+        }
+        const auto [px, py] = plan_.front();
+        plan_.pop_front();
+        Queue(HeadlessEvent::Move, px, py);
+    }
+
+    void Initials() {
+        static const int cells[] = {1, 14, 19, 29}; // B, O, T, then the tick
+        if (plan_.empty() && letter_ < 4) {
+            const int k = cells[letter_++];
+            Choose(215 + 40 * (k % 10), 295 + 90 * (k / 10));
+            return;
+        }
+        if (!plan_.empty()) {
+            const auto [px, py] = plan_.front();
+            plan_.pop_front();
+            Queue(HeadlessEvent::Move, px, py);
+        }
+    }
+
+    void Click() {
+        plan_.clear();
+        letter_ = 0;
+        if (pressed_) return;
+        Queue(HeadlessEvent::Press, 1);
+        pressed_ = true;
+    }
+    void released() {
+        if (pressed_) Queue(HeadlessEvent::Release, 1), pressed_ = false;
+    }
+
+    // The loop around the field, its legs turning so that no corner closes a loop of its own.
+    static constexpr std::pair<int, int> kLoop[] = {{90, 280},  {80, 60},   {700, 45}, {715, 540},
+                                                    {110, 555}, {100, 200}, {60, 190}};
+
+    void Play() {
+        const int n = int(std::size(kLoop));
+        auto [tx, ty] = kLoop[leg_ % n];
+        if (x == tx && y == ty) {
+            leg_ = (leg_ + 1) % n;
+            std::tie(tx, ty) = kLoop[leg_];
+        }
+        int dx, dy;
+        Step(tx, ty, dx, dy);
+        // Hold back, or sidestep, when the step would touch something deadly.
+        const std::pair<int, int> tries[] = {
+            {dx, dy},           {dx / 2, dy / 2},  {0, 0},
+            {-dx / 2, -dy / 2}, {dy / 2, -dx / 2}, {-dy / 2, dx / 2}};
+        for (auto [sx, sy] : tries) {
+            if (Safe(x + sx, y + sy)) {
+                dx = sx, dy = sy;
+                break;
+            }
+        }
+        Queue(HeadlessEvent::Move, x + PointerOffset(dx), y + PointerOffset(dy));
+    }
+
+    // The largest step toward (tx, ty) that the pointer's screen limits allow, direction kept.
+    static void Step(int tx, int ty, int& dx, int& dy) {
+        const double k = k035;
+        const int rx = tx - x, ry = ty - y;
+        double f = 1.0;
+        if (rx > 0) f = std::min(f, int((799 - x) * k) / double(rx));
+        if (rx < 0) f = std::min(f, int(x * k) / double(-rx));
+        if (ry > 0) f = std::min(f, int((599 - y) * k) / double(ry));
+        if (ry < 0) f = std::min(f, int(y * k) / double(-ry));
+        dx = int(rx * f), dy = int(ry * f);
+        if (rx && !dx) dx = rx > 0 ? 1 : -1;
+        if (ry && !dy) dy = ry > 0 ? 1 : -1;
+    }
+
+    static int PointerOffset(int d) {
+        if (d == 0) return 0;
+        int o = int(std::ceil(std::abs(d) / k035));
+        while (int(o * k035) < std::abs(d)) ++o;
+        return d > 0 ? o : -o;
+    }
+
+    // Whether the point at (px, py) keeps clear of everything deadly a frame from now.
+    static bool Safe(int px, int py) {
+        const int r = int(pw * k07) + 8;
+        auto near = [&](float hx, float hy, float dx, float dy, int half) {
+            const float nx = hx + dx, ny = hy + dy;
+            return std::fabs(nx - float(px)) < float(half + r) &&
+                   std::fabs(ny - float(py)) < float(half + r);
+        };
+        for (const auto& n : nuc_list)
+            if (n.active > 0 && n.caught == 0 && near(n.x, n.y, n.dx, n.dy, 6)) return false;
+        for (const auto& p : phot_list)
+            if (p.caught == 0 &&
+                (near(p.x, p.y, p.dx, p.dy, 8) || near(p.x, p.y, 2 * p.dx, 2 * p.dy, 8)))
+                return false;
+        for (const auto& t : tank_list)
+            if (t.caught == 0 && near(t.x, t.y, t.dx, t.dy, 10)) return false;
+        for (const auto& m : mine_list)
+            if (m.caught == 0 && m.life > 15 && near(float(m.x), float(m.y), 0, 0, m.life / 20 + 1))
+                return false;
+        for (const auto& s : star_list)
+            if (s.caught == 0 && near(s.x, s.y, s.dx, s.dy, 10)) return false;
+        for (const auto& s : pulsar_list)
+            if (s.caught == 0 && near(s.x, s.y, s.dx, s.dy, s.pulse >= 20 ? 40 : 4)) return false;
+        if (bondact != 2) { // live or about to be: keep off the bonds' lines
+            for (const auto& b : bond_list) {
+                const float x1 = b.nuc1->x, y1 = b.nuc1->y, x2 = b.nuc2->x, y2 = b.nuc2->y;
+                const float len = std::hypot(x2 - x1, y2 - y1);
+                if (len < 1) continue;
+                const float t = std::clamp(
+                    ((float(px) - x1) * (x2 - x1) + (float(py) - y1) * (y2 - y1)) / (len * len),
+                    0.0f, 1.0f);
+                if (std::hypot(x1 + t * (x2 - x1) - float(px), y1 + t * (y2 - y1) - float(py)) <
+                    float(r + 4))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    std::deque<std::pair<int, int>> plan_;
+    int letter_ = 0;
+    int leg_ = 0;
+    bool pressed_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Bot> MakeBot(const std::string& name, uint64_t seed) {
+    if (name == "idle") return std::make_unique<IdleBot>();
+    if (name == "random") return std::make_unique<RandomBot>(seed);
+    if (name == "player") return std::make_unique<PlayerBot>();
+    return nullptr;
+}
