@@ -1,0 +1,32 @@
+// The score table's reader on arbitrary file contents, read the way the game reads it.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "screens/hiscore.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // The table is read from the working folder: visit a scratch one, and come back, since
+    // the fuzzer keeps its corpus by relative paths.
+    static const auto dir = [] {
+        auto d =
+            std::filesystem::temp_directory_path() / ("koravel_fuzz_" + std::to_string(getpid()));
+        std::filesystem::create_directories(d / "scores");
+        return d;
+    }();
+    const auto back = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    if (std::FILE* f = std::fopen(kScoreFile, "wb")) {
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+        LoadScores();
+    }
+    std::filesystem::current_path(back);
+    for (size_t i = 0; i < 10; ++i)
+        if (names[i].size() > 4096) __builtin_trap();
+    return 0;
+}
