@@ -165,8 +165,8 @@ void WaitInBackground() {
 } // namespace
 
 bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
-    // Warped relative mode also receives synthetic motion (xdotool, remote desktops).
-    SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_MODE_WARP, "1");
+    // Relative mode stays on raw motion (XInput2 on X11): exact, and it receives synthetic
+    // motion too. The warped emulation loses motion that arrives while it warps.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
