@@ -26,6 +26,13 @@ struct Surface {
 
 Surface surface;
 uint32_t backBuffer[kScreenW * kScreenH];
+std::vector<DrawCall>* recorder = nullptr;
+
+void Record(DrawCall::Kind kind, double a, double b, double c, double d) {
+    if (recorder)
+        recorder->push_back({kind, float(a), float(b), float(c), float(d), uint8_t(surface.r),
+                             uint8_t(surface.g), uint8_t(surface.b)});
+}
 
 // Vertices sit at pixel centres: a coordinate addresses the pixel it rounds into.
 int64_t PixelOf(double v) {
@@ -120,9 +127,13 @@ void SetColor(int r, int g, int b) {
     surface.colour = uint32_t(surface.r) << 16 | uint32_t(surface.g) << 8 | uint32_t(surface.b);
 }
 
-void Plot(double x, double y) { PutPixel(PixelOf(x), PixelOf(y)); }
+void Plot(double x, double y) {
+    Record(DrawCall::Point, x, y, 0, 0);
+    PutPixel(PixelOf(x), PixelOf(y));
+}
 
 void DrawLine(double x1, double y1, double x2, double y2, int lastPixel) {
+    Record(DrawCall::Line, x1, y1, x2, y2);
     const int64_t ax = PixelOf(x1), ay = PixelOf(y1), bx = PixelOf(x2), by = PixelOf(y2);
     if (ax == INT32_MIN || ay == INT32_MIN || bx == INT32_MIN || by == INT32_MIN) return;
     (void)lastPixel; // the walk always includes the end pixel, as every caller asks
@@ -130,6 +141,7 @@ void DrawLine(double x1, double y1, double x2, double y2, int lastPixel) {
 }
 
 void DrawRect(double x, double y, double width, double height) {
+    Record(DrawCall::Rect, x, y, width, height);
     if (!(width == width) || !(height == height) || !(x == x) || !(y == y)) return;
     int64_t x0, x1, y0, y1;
     Span(x, width, kScreenW, x0, x1);
@@ -219,6 +231,8 @@ void Flip(int sync) {
 
 void HideMouse() { PlatformShowCursor(false); }
 void ShowMouse() { PlatformShowCursor(true); }
+
+void RecordDrawCalls(std::vector<DrawCall>* into) { recorder = into; }
 
 uint32_t* BackBuffer() { return backBuffer; }
 uint64_t PresentedFrames() { return surface.presented; }

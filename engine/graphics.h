@@ -38,6 +38,15 @@ void Flip(int sync = -1);
 void HideMouse();
 void ShowMouse();
 
+// For benchmarks: while a recorder is set, every line, point and rectangle drawn is also
+// appended to it, to be replayed elsewhere.
+struct DrawCall {
+    enum Kind { Line, Point, Rect } kind;
+    float a, b, c, d;
+    uint8_t r, g, bl;
+};
+void RecordDrawCalls(std::vector<DrawCall>* into);
+
 // For the headless twin, tests and benchmarks: the back buffer and a count of presented pictures.
 uint32_t* BackBuffer();
 uint64_t PresentedFrames();
