@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,6 +28,19 @@ struct Surface {
 Surface surface;
 uint32_t backBuffer[kScreenW * kScreenH];
 std::vector<DrawCall>* recorder = nullptr;
+
+// For measuring the real window's pacing: KORAVEL_PRESENT_LOG=FILE gets one line per picture,
+// the clock in microseconds and the kind of Flip.
+std::FILE* presentLog = nullptr;
+
+void LogPresent(int sync) {
+    static bool opened = false;
+    if (!opened) {
+        opened = true;
+        if (const char* path = std::getenv("KORAVEL_PRESENT_LOG")) presentLog = std::fopen(path, "w");
+    }
+    if (presentLog) std::fprintf(presentLog, "%lld %d\n", static_cast<long long>(MicroSecs()), sync);
+}
 
 void Record(DrawCall::Kind kind, double a, double b, double c, double d) {
     if (recorder)
@@ -114,6 +128,7 @@ bool Graphics(int width, int height, int depth, int hz, int flags) {
 const std::string& GraphicsError() { return surface.error; }
 
 void EndGraphics() {
+    if (presentLog) std::fflush(presentLog);
     if (surface.open) PlatformClose();
     surface.open = false;
 }
@@ -225,6 +240,7 @@ void Flip(int sync) {
             surface.paceAccumulator = elapsed * surface.hz;
     }
     if (surface.open) PlatformPresent(backBuffer);
+    LogPresent(sync);
     surface.presented++;
     PollInput(); // keeps the window responsive, and closable, in screens that read no input
 }

@@ -16,10 +16,9 @@ struct InputState {
     std::array<int, kKeyCount> keyHits{};
     std::array<int, kMouseButtons> mouseDown{};
     std::array<int, kMouseButtons> mouseHits{};
-    // The pointer is virtual: relative motion moves it, MoveMouse sets it. Fractions are kept
-    // so that slow motion on a scaled window is never lost.
-    double pointerX = kScreenW / 2;
-    double pointerY = kScreenH / 2;
+    // The pointer is virtual: relative motion moves it, MoveMouse sets it.
+    int pointerX = kScreenW / 2;
+    int pointerY = kScreenH / 2;
     int mouseZ = 0;
     bool suspended = false;
     bool terminate = false;
@@ -28,16 +27,19 @@ struct InputState {
 
 InputState in;
 volatile std::sig_atomic_t signalQuit = 0;
+uint64_t polls = 0;
+InputRecorder recorder;
 
 bool ValidKey(int key) { return key > 0 && key < kKeyCount; }
 bool ValidButton(int button) { return button >= 1 && button < kMouseButtons; }
 
 void ClampPointer() {
-    in.pointerX = std::clamp(in.pointerX, 0.0, kScreenW - 1.0);
-    in.pointerY = std::clamp(in.pointerY, 0.0, kScreenH - 1.0);
+    in.pointerX = std::clamp(in.pointerX, 0, kScreenW - 1);
+    in.pointerY = std::clamp(in.pointerY, 0, kScreenH - 1);
 }
 
 void Poll() {
+    ++polls;
     PlatformPump();
     if ((in.terminate || signalQuit) && !in.quitThrown) {
         in.quitThrown = true;
@@ -55,8 +57,6 @@ void ClearKeys() {
     in.keyDown.fill(0);
     in.keyHits.fill(0);
 }
-
-} // namespace
 
 void OnKeyDown(int key) {
     if (!ValidKey(key)) return;
@@ -84,7 +84,7 @@ void OnMouseMove(int x, int y) {
     ClampPointer();
 }
 
-void OnMouseMotion(double dx, double dy) {
+void OnMouseMotion(int dx, int dy) {
     in.pointerX += dx;
     in.pointerY += dy;
     ClampPointer();
@@ -106,16 +106,37 @@ void OnResume() {
 
 void OnTerminate() { in.terminate = true; }
 
+} // namespace
+
+void DeliverInput(const InputEvent& e) {
+    if (recorder) recorder(e, polls, PresentedFrames());
+    switch (e.kind) {
+    case InputEvent::Move: OnMouseMove(e.a, e.b); break;
+    case InputEvent::MoveBy: OnMouseMotion(e.a, e.b); break;
+    case InputEvent::Press: OnMouseDown(e.a); break;
+    case InputEvent::Release: OnMouseUp(e.a); break;
+    case InputEvent::KeyPress: OnKeyDown(e.a); break;
+    case InputEvent::KeyRelease: OnKeyUp(e.a); break;
+    case InputEvent::Wheel: OnMouseWheel(e.a); break;
+    case InputEvent::Quit: OnTerminate(); break;
+    case InputEvent::Suspend: OnSuspend(); break;
+    case InputEvent::Resume: OnResume(); break;
+    }
+}
+
+void RecordInput(InputRecorder r) { recorder = std::move(r); }
+uint64_t PollCount() { return polls; }
+
 void RequestQuitFromSignal() { signalQuit = 1; }
 
 int MouseX() {
     Poll();
-    return int(in.pointerX);
+    return in.pointerX;
 }
 
 int MouseY() {
     Poll();
-    return int(in.pointerY);
+    return in.pointerY;
 }
 
 int MouseZ() {

@@ -1,6 +1,23 @@
 // Polled input and timing. Every query first pumps the platform's pending events.
 #pragma once
 #include <cstdint>
+#include <functional>
+
+// One input event as a platform delivers it.
+struct InputEvent {
+    enum Kind { Move, MoveBy, Press, Release, KeyPress, KeyRelease, Wheel, Quit, Suspend, Resume };
+    Kind kind = Move;
+    int a = 0, b = 0; // coordinates, a motion, a button, a key code or a wheel amount
+};
+
+// Backends hand every platform event to this, during PlatformPump.
+void DeliverInput(const InputEvent& event);
+// Hears every event delivered, with the number of the poll that delivered it and the number of
+// pictures presented before it: enough to replay a game exactly.
+using InputRecorder = std::function<void(const InputEvent&, uint64_t poll, uint64_t frame)>;
+void RecordInput(InputRecorder recorder);
+// Polls so far: each query and each Flip pumps the platform's events once.
+uint64_t PollCount();
 
 int MouseX();
 int MouseY();

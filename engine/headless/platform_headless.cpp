@@ -1,54 +1,23 @@
 #include <deque>
+#include <utility>
 
 #include "engine/headless/headless.h"
-#include "engine/input_events.h"
 #include "engine/platform.h"
 
 namespace {
 
 std::deque<HeadlessEvent> pending;
+std::deque<std::pair<uint64_t, HeadlessEvent>> scheduled; // by poll, in order
 std::function<void(const uint32_t*)> presentHook;
 std::function<void(int64_t)> sleepHook;
 int64_t virtualMicros = 0;
 
-void Deliver(const HeadlessEvent& e) {
-    switch (e.kind) {
-    case HeadlessEvent::Move:
-        OnMouseMove(e.a, e.b);
-        break;
-    case HeadlessEvent::MoveBy:
-        OnMouseMotion(e.a, e.b);
-        break;
-    case HeadlessEvent::Press:
-        OnMouseDown(e.a);
-        break;
-    case HeadlessEvent::Release:
-        OnMouseUp(e.a);
-        break;
-    case HeadlessEvent::KeyPress:
-        OnKeyDown(e.a);
-        break;
-    case HeadlessEvent::KeyRelease:
-        OnKeyUp(e.a);
-        break;
-    case HeadlessEvent::Wheel:
-        OnMouseWheel(e.a);
-        break;
-    case HeadlessEvent::Quit:
-        OnTerminate();
-        break;
-    case HeadlessEvent::Suspend:
-        OnSuspend();
-        break;
-    case HeadlessEvent::Resume:
-        OnResume();
-        break;
-    }
-}
-
 } // namespace
 
 void HeadlessQueue(const HeadlessEvent& event) { pending.push_back(event); }
+void HeadlessQueueAtPoll(uint64_t poll, const HeadlessEvent& event) {
+    scheduled.emplace_back(poll, event);
+}
 void HeadlessOnPresent(std::function<void(const uint32_t*)> hook) { presentHook = std::move(hook); }
 void HeadlessOnSleep(std::function<void(int64_t)> hook) { sleepHook = std::move(hook); }
 void HeadlessSetMicros(int64_t micros) { virtualMicros = micros; }
@@ -61,10 +30,15 @@ void PlatformPresent(const uint32_t* pixels) {
 }
 
 void PlatformPump() {
+    while (!scheduled.empty() && scheduled.front().first <= PollCount()) {
+        const HeadlessEvent e = scheduled.front().second;
+        scheduled.pop_front();
+        DeliverInput(e);
+    }
     while (!pending.empty()) {
         const HeadlessEvent e = pending.front();
         pending.pop_front();
-        Deliver(e);
+        DeliverInput(e);
     }
 }
 

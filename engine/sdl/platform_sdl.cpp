@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "engine/input_events.h"
+#include "engine/input.h"
 #include "engine/mixer.h"
 #include "engine/platform.h"
 #include "engine/sdl/keymap.h"
@@ -19,6 +19,7 @@ SDL_Texture* texture = nullptr;
 bool cursorHidden = false;
 SDL_Rect viewport{0, 0, 800, 600}; // where the picture lands in the window's output pixels
 double windowToSurface = 1.0;      // surface pixels per window coordinate unit
+double motionX = 0, motionY = 0;   // relative motion not yet delivered: whole pixels only
 int windowOffsetX = 0, windowOffsetY = 0;
 SDL_AudioDeviceID audioDevice = 0;
 int audioRate = 44100;
@@ -91,25 +92,19 @@ int ButtonOf(Uint8 sdlButton) {
     }
 }
 
+void Deliver(InputEvent::Kind kind, int a = 0, int b = 0) { DeliverInput({kind, a, b}); }
+
 // Returns true when the event asks the program to go to the background.
 bool Handle(const SDL_Event& e) {
     switch (e.type) {
-    case SDL_QUIT:
-        OnTerminate();
-        break;
+    case SDL_QUIT: Deliver(InputEvent::Quit); break;
     case SDL_WINDOWEVENT:
         switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE:
-            OnTerminate();
-            break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED:
-            UpdateViewport();
-            break;
+        case SDL_WINDOWEVENT_CLOSE: Deliver(InputEvent::Quit); break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: UpdateViewport(); break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
-        case SDL_WINDOWEVENT_MINIMIZED:
-            return true;
-        default:
-            break;
+        case SDL_WINDOWEVENT_MINIMIZED: return true;
+        default: break;
         }
         break;
     case SDL_KEYDOWN:
@@ -117,48 +112,53 @@ bool Handle(const SDL_Event& e) {
             if (!e.key.repeat) ToggleFullscreen();
             break;
         }
-        OnKeyDown(VirtualKeyOf(e.key.keysym.scancode));
+        if (e.key.repeat) break; // held, not pressed again
+        if (const int key = VirtualKeyOf(e.key.keysym.scancode)) Deliver(InputEvent::KeyPress, key);
         break;
     case SDL_KEYUP:
-        OnKeyUp(VirtualKeyOf(e.key.keysym.scancode));
+        if (const int key = VirtualKeyOf(e.key.keysym.scancode)) Deliver(InputEvent::KeyRelease, key);
         break;
     case SDL_MOUSEBUTTONDOWN:
-        OnMouseDown(ButtonOf(e.button.button));
+        if (const int b = ButtonOf(e.button.button)) Deliver(InputEvent::Press, b);
         break;
     case SDL_MOUSEBUTTONUP:
-        OnMouseUp(ButtonOf(e.button.button));
+        if (const int b = ButtonOf(e.button.button)) Deliver(InputEvent::Release, b);
         break;
     case SDL_MOUSEMOTION:
-        if (RelativeMode())
-            OnMouseMotion(e.motion.xrel * windowToSurface, e.motion.yrel * windowToSurface);
-        else
-            OnMouseMove(int((e.motion.x - windowOffsetX) * windowToSurface),
-                        int((e.motion.y - windowOffsetY) * windowToSurface));
+        if (RelativeMode()) {
+            // Whole surface pixels only, the rest kept for later: nothing is lost on a scaled
+            // window, and a recorded game replays exactly.
+            motionX += e.motion.xrel * windowToSurface;
+            motionY += e.motion.yrel * windowToSurface;
+            const int dx = int(motionX), dy = int(motionY);
+            motionX -= dx, motionY -= dy;
+            if (dx || dy) Deliver(InputEvent::MoveBy, dx, dy);
+        } else {
+            Deliver(InputEvent::Move, int((e.motion.x - windowOffsetX) * windowToSurface),
+                    int((e.motion.y - windowOffsetY) * windowToSurface));
+        }
         break;
-    case SDL_MOUSEWHEEL:
-        OnMouseWheel(e.wheel.y);
-        break;
-    default:
-        break;
+    case SDL_MOUSEWHEEL: Deliver(InputEvent::Wheel, e.wheel.y); break;
+    default: break;
     }
     return false;
 }
 
 // While minimised or without the focus the game waits here, so nothing moves meanwhile.
 void WaitInBackground() {
-    OnSuspend();
+    Deliver(InputEvent::Suspend);
     SDL_Event e;
     while (SDL_WaitEvent(&e)) {
         if (e.type == SDL_QUIT ||
             (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
-            OnTerminate();
+            Deliver(InputEvent::Quit);
             break;
         }
         if (e.type == SDL_WINDOWEVENT && (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED ||
                                           e.window.event == SDL_WINDOWEVENT_RESTORED))
             break;
     }
-    OnResume();
+    Deliver(InputEvent::Resume);
     UpdateViewport();
 }
 
