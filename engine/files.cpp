@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -125,6 +126,16 @@ bool Eof(const Stream& stream) {
     if (c == EOF) return true;
     std::ungetc(c, stream->file);
     return false;
+}
+
+std::string UserDataPath(const std::string& relative) {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    std::string base;
+    if (xdg && *xdg == '/') base = xdg;
+    else if (home && *home) base = std::string(home) + "/.local/share";
+    else return {};
+    return base + "/koravel/" + relative;
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxBytes) {

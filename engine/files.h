@@ -35,5 +35,9 @@ int32_t ReadInt(const Stream& stream);
 std::string ReadString(const Stream& stream, int length);
 bool Eof(const Stream& stream);
 
+// A path in the user's data folder: $XDG_DATA_HOME/koravel/..., else ~/.local/share/koravel/...;
+// empty when neither is known.
+std::string UserDataPath(const std::string& relative);
+
 // The whole file, or nothing when it is missing, unreadable or larger than maxBytes.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxBytes);

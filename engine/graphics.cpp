@@ -28,6 +28,7 @@ struct Surface {
 Surface surface;
 uint32_t backBuffer[kScreenW * kScreenH];
 std::vector<DrawCall>* recorder = nullptr;
+std::function<void()> presentObserver;
 
 // For measuring the real window's pacing: KORAVEL_PRESENT_LOG=FILE gets one line per picture,
 // the clock in microseconds and the kind of Flip.
@@ -242,6 +243,7 @@ void Flip(int sync) {
     if (surface.open) PlatformPresent(backBuffer);
     LogPresent(sync);
     surface.presented++;
+    if (presentObserver) presentObserver();
     PollInput(); // keeps the window responsive, and closable, in screens that read no input
 }
 
@@ -249,6 +251,7 @@ void HideMouse() { PlatformShowCursor(false); }
 void ShowMouse() { PlatformShowCursor(true); }
 
 void RecordDrawCalls(std::vector<DrawCall>* into) { recorder = into; }
+void OnPresented(std::function<void()> observer) { presentObserver = std::move(observer); }
 
 uint32_t* BackBuffer() { return backBuffer; }
 uint64_t PresentedFrames() { return surface.presented; }

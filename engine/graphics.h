@@ -3,6 +3,7 @@
 // the platform backend only ever sees the finished picture in Flip.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,8 @@ struct DrawCall {
     uint8_t r, g, bl;
 };
 void RecordDrawCalls(std::vector<DrawCall>* into);
+// Called after every picture presented (traces, recordings, the end of a replay).
+void OnPresented(std::function<void()> observer);
 
 // For the headless twin, tests and benchmarks: the back buffer and a count of presented pictures.
 uint32_t* BackBuffer();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <csignal>
+#include <deque>
 #include <utility>
 
 #include "engine/graphics.h"
@@ -29,6 +30,9 @@ InputState in;
 volatile std::sig_atomic_t signalQuit = 0;
 uint64_t polls = 0;
 InputRecorder recorder;
+std::deque<std::pair<uint64_t, InputEvent>> scheduled;
+bool replayOnly = false;
+bool delivering = false; // true while the schedule delivers, false for the platform's events
 
 bool ValidKey(int key) { return key > 0 && key < kKeyCount; }
 bool ValidButton(int button) { return button >= 1 && button < kMouseButtons; }
@@ -41,6 +45,13 @@ void ClampPointer() {
 void Poll() {
     ++polls;
     PlatformPump();
+    delivering = true;
+    while (!scheduled.empty() && scheduled.front().first <= polls) {
+        const InputEvent e = scheduled.front().second;
+        scheduled.pop_front();
+        DeliverInput(e);
+    }
+    delivering = false;
     if ((in.terminate || signalQuit) && !in.quitThrown) {
         in.quitThrown = true;
         throw QuitRequest{};
@@ -109,6 +120,10 @@ void OnTerminate() { in.terminate = true; }
 } // namespace
 
 void DeliverInput(const InputEvent& e) {
+    if (replayOnly && !delivering) {
+        if (e.kind == InputEvent::Quit || (e.kind == InputEvent::KeyPress && e.a == 27)) OnTerminate();
+        return;
+    }
     if (recorder) recorder(e, polls, PresentedFrames());
     switch (e.kind) {
     case InputEvent::Move: OnMouseMove(e.a, e.b); break;
@@ -126,6 +141,9 @@ void DeliverInput(const InputEvent& e) {
 
 void RecordInput(InputRecorder r) { recorder = std::move(r); }
 uint64_t PollCount() { return polls; }
+
+void ScheduleInput(uint64_t poll, const InputEvent& event) { scheduled.emplace_back(poll, event); }
+void ReplayOnly(bool on) { replayOnly = on; }
 
 void RequestQuitFromSignal() { signalQuit = 1; }
 

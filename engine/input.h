@@ -18,6 +18,12 @@ using InputRecorder = std::function<void(const InputEvent&, uint64_t poll, uint6
 void RecordInput(InputRecorder recorder);
 // Polls so far: each query and each Flip pumps the platform's events once.
 uint64_t PollCount();
+// Delivers the event at the given poll (or the first one after it), after the platform's own
+// events of that poll: a recorded game's events arrive exactly where they did.
+void ScheduleInput(uint64_t poll, const InputEvent& event);
+// While replaying, the platform's own input is ignored but for the window's close button and
+// Escape, which end the program.
+void ReplayOnly(bool on);
 
 int MouseX();
 int MouseY();

@@ -5,6 +5,7 @@
 #include "engine/mixer.h"
 
 namespace {
+bool tracking = false;
 std::vector<std::string> started;
 // Loaded sounds are kept for the whole run: the mixer plays straight from their samples.
 std::vector<Sound> loaded;
@@ -23,7 +24,7 @@ Sound LoadSound(const std::string& path, int flags) {
 
 Channel PlaySound(const Sound& sound) {
     if (!sound) return nullptr;
-    started.push_back(sound->path);
+    if (tracking) started.push_back(sound->path);
     auto channel = std::make_shared<TChannel>();
     channel->voice = MixerStart(&sound->wave, sound->loop);
     return channel;
@@ -32,5 +33,7 @@ Channel PlaySound(const Sound& sound) {
 void StopChannel(const Channel& channel) {
     if (channel) MixerStop(channel->voice);
 }
+
+void TrackStartedSounds(bool on) { tracking = on; }
 
 std::vector<std::string> TakeStartedSounds() { return std::exchange(started, {}); }

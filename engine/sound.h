@@ -27,5 +27,7 @@ Channel PlaySound(const Sound& sound);
 // Stops the channel at once; its voice is freed.
 void StopChannel(const Channel& channel);
 
-// The paths of the sounds started since the last call, oldest first (for koravel-sim's trace).
+// The paths of the sounds started since the last call, oldest first (for traces), once
+// tracking is on; nothing is kept otherwise.
+void TrackStartedSounds(bool on);
 std::vector<std::string> TakeStartedSounds();

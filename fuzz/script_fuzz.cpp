@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/script.h"
+#include "shell/script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
@@ -16,7 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (error.empty()) {
         __builtin_trap();
     }
-    HeadlessEvent e;
-    ParseEvent(text, e, error);
+    InputEvent e;
+    if (ParseEvent(text, e, error)) {
+        InputEvent again;
+        if (!ParseEvent(FormatEvent(e), again, error) || again.kind != e.kind || again.a != e.a ||
+            again.b != e.b)
+            __builtin_trap(); // every event reads back as written
+    }
+    Recording r;
+    ParseRecording(text, r, error);
     return 0;
 }

@@ -38,16 +38,8 @@ bool CanWriteIn(const std::string& folder) {
 }
 
 std::string UserScoreFile() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    std::string base;
-    if (xdg && *xdg == '/')
-        base = xdg;
-    else if (home && *home)
-        base = std::string(home) + "/.local/share";
-    else
-        return kScoreFile;
-    return base + "/koravel/" + kScoreFile;
+    const std::string path = UserDataPath(kScoreFile);
+    return path.empty() ? kScoreFile : path;
 }
 
 } // namespace

@@ -29,6 +29,7 @@
 #include "screens/picklevel.h"
 #include "screens/zoom.h"
 #include "shell/game.h"
+#include "shell/replay.h"
 #include "shell/sounds.h"
 #include "shell/startup.h"
 
@@ -160,6 +161,7 @@ void PlayFrame() {
 }
 
 void EndGame() {
+    SaveGameRecordings(score);
     if (chn_bond) {
         StopChannel(chn_bond);
         chn_bond = nullptr;

@@ -25,15 +25,16 @@
 #include "sim/audio_out.h"
 #include "sim/bot.h"
 #include "sim/png.h"
-#include "sim/script.h"
-#include "sim/trace.h"
+#include "shell/replay.h"
+#include "shell/script.h"
+#include "shell/trace.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: koravel-sim [--dir DIR] [--seed N] [--frames N] [--input FILE] [--lockstep]\n"
     "                   [--trace FILE] [--entities] [--shot N:FILE]... [--audio FILE.wav]\n"
-    "                   [--bot idle|random|player]\n";
+    "                   [--bot idle|random|player] [--replay FILE.kvr] [--record FILE.kvr]\n";
 
 const char* const kHelp =
     "Runs Koravel without a window, on a virtual clock.\n"
@@ -49,6 +50,8 @@ const char* const kHelp =
     "  --shot N:FILE   write the picture of frame N as a PNG (repeatable)\n"
     "  --audio FILE    mix everything played, on the virtual clock, into a 44100 Hz stereo wave\n"
     "  --bot NAME      drive the input itself: idle, random (seeded) or player (an autopilot)\n"
+    "  --replay FILE   play a recorded game (.kvr) back exactly, with its seed, to its end\n"
+    "  --record FILE   record this run's input as a .kvr that --replay plays back\n"
     "At the end prints: frames=N ms=T score=S level=L men=M hash=H\n";
 
 struct Options {
@@ -62,6 +65,8 @@ struct Options {
     std::vector<std::pair<uint64_t, std::string>> shots;
     std::string audio;
     std::string bot;
+    std::string replay;
+    std::string record;
 };
 
 // Ends the run from inside the game's loop, with the process exit status.
@@ -87,7 +92,7 @@ bool ParseCount(const char* text, uint64_t& out) {
 }
 
 Options ParseOptions(int argc, char** argv) {
-    enum { Dir = 1, Seed, Frames, Input, Lockstep, Trace, Entities, Shot, Audio, BotName, Help };
+    enum { Dir = 1, Seed, Frames, Input, Lockstep, Trace, Entities, Shot, Audio, BotName, Replay, Record, Help };
     static const option longOptions[] = {{"dir", required_argument, nullptr, Dir},
                                          {"seed", required_argument, nullptr, Seed},
                                          {"frames", required_argument, nullptr, Frames},
@@ -98,6 +103,8 @@ Options ParseOptions(int argc, char** argv) {
                                          {"shot", required_argument, nullptr, Shot},
                                          {"audio", required_argument, nullptr, Audio},
                                          {"bot", required_argument, nullptr, BotName},
+                                         {"replay", required_argument, nullptr, Replay},
+                                         {"record", required_argument, nullptr, Record},
                                          {"help", no_argument, nullptr, Help},
                                          {nullptr, 0, nullptr, 0}};
     Options o;
@@ -143,6 +150,8 @@ Options ParseOptions(int argc, char** argv) {
             o.shots.emplace_back(n, std::filesystem::absolute(arg.substr(colon + 1)).string());
             break;
         }
+        case Replay: o.replay = optarg; break;
+        case Record: o.record = std::filesystem::absolute(optarg).string(); break;
         case Audio:
             o.audio = std::filesystem::absolute(optarg).string();
             break;
@@ -179,6 +188,21 @@ class Driver {
         XXH3_freeState(hash_);
     }
 
+    // A recorded game: its seed, its events at their polls, and its end. Returns the seed.
+    std::optional<int64_t> LoadReplay() {
+        if (opt_.replay.empty()) return std::nullopt;
+        auto bytes = ReadWholeFile(opt_.replay, 256u * 1024 * 1024);
+        if (!bytes) Fail("cannot read the recording " + opt_.replay);
+        Recording recording;
+        std::string error;
+        if (!ParseRecording(std::string(bytes->begin(), bytes->end()), recording, error))
+            Fail(opt_.replay + ": " + error);
+        for (const ScriptEvent& e : recording.events) ScheduleInput(*e.poll, e.event);
+        if (!opt_.frames || *opt_.frames > uint64_t(recording.endFrame))
+            opt_.frames = uint64_t(recording.endFrame);
+        return recording.seed;
+    }
+
     void LoadScript() {
         if (opt_.input.empty()) return;
         auto bytes = ReadWholeFile(opt_.input, 256u * 1024 * 1024);
@@ -186,9 +210,31 @@ class Driver {
         std::string error;
         if (!ParseScript(std::string(bytes->begin(), bytes->end()), script_, error))
             Fail(opt_.input + ": " + error);
+        // Events stamped with their poll go exactly there; the rest before their frame.
+        std::vector<ScriptEvent> byFrame;
+        for (const ScriptEvent& e : script_) {
+            if (e.poll) ScheduleInput(*e.poll, e.event);
+            else byFrame.push_back(e);
+        }
+        script_ = std::move(byFrame);
+    }
+
+    // Writes the run's input as a recording; false when it could not be written.
+    bool FinishRecording() const {
+        if (opt_.record.empty()) return true;
+        std::FILE* f = std::fopen(opt_.record.c_str(), "wb");
+        if (!f) return false;
+        const std::string text = RecordingText(presented_);
+        const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+        return std::fclose(f) == 0 && ok;
+    }
+
+    void StartRecordingIfAsked(int64_t seed) const {
+        if (!opt_.record.empty()) StartRecording(seed);
     }
 
     void Install() {
+        TrackStartedSounds(true);
         HeadlessOnPresent([this](const uint32_t* pixels) { OnPresent(pixels); });
         HeadlessOnSleep([this](int64_t now) { OnSleep(now); });
         QueueThrough(0);
@@ -293,14 +339,18 @@ class Driver {
 
 int main(int argc, char** argv) {
     const Options opt = ParseOptions(argc, argv);
+    if (!opt.replay.empty() && (!opt.input.empty() || !opt.bot.empty() || opt.lockstep))
+        Fail("--replay plays a recording alone, without --input, --bot or --lockstep");
     Driver driver(opt);
+    const auto replaySeed = driver.LoadReplay();
     driver.LoadScript();
     if (!opt.dir.empty()) {
         std::error_code ec;
         std::filesystem::current_path(opt.dir, ec);
         if (ec) Fail("cannot enter " + opt.dir + ": " + ec.message());
     }
-    seed_override = opt.seed.value_or(0);
+    seed_override = replaySeed ? *replaySeed : opt.seed.value_or(0);
+    driver.StartRecordingIfAsked(*seed_override);
     driver.Install();
     int status = 0;
     try {
@@ -308,6 +358,10 @@ int main(int argc, char** argv) {
     } catch (const SimStop& stop) { status = stop.status; }
     if (!driver.FinishAudio()) {
         std::fprintf(stderr, "koravel-sim: could not write %s\n", opt.audio.c_str());
+        status = 1;
+    }
+    if (!driver.FinishRecording()) {
+        std::fprintf(stderr, "koravel-sim: could not write %s\n", opt.record.c_str());
         status = 1;
     }
     if (status == 0) driver.PrintSummary();

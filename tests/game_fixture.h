@@ -82,6 +82,7 @@ class GameTest : public ::testing::Test {
         pw = 4, pwtimer = 0, nucskilled = 0, counter = 0;
         segdur = 25;
         SeedRnd(1);
+        TrackStartedSounds(true);
         TakeStartedSounds();
     }
 

@@ -112,7 +112,7 @@ TEST(Sim, EscapeHeldAcrossTheEndOfAGameNeitherSpinsNorHangs) {
 
 TEST(Sim, BadInputGetsOneClearLine) {
     const auto dir = GameDir("bad");
-    for (const std::string script : {"10 jump\n", "x press left\n", "5 move 1\n", "5 press right\n",
+    for (const std::string script : {"10 jump\n", "x press left\n", "5 move 1\n", "5 press thumb\n",
                                      "-3 quit\n", "7 move 1 99999999999999999999\n"}) {
         auto r = RunSim(dir, "", script);
         EXPECT_EQ(r.status, 2) << script;

@@ -10,9 +10,6 @@ using HeadlessEvent = InputEvent;
 
 // Delivered, in order, to the input layer by the next pump.
 void HeadlessQueue(const HeadlessEvent& event);
-// Delivered by the pump of the given poll (see PollCount), or the first one after it: a
-// recorded game's events arrive exactly where they did.
-void HeadlessQueueAtPoll(uint64_t poll, const HeadlessEvent& event);
 // Called with the finished picture each time the game presents one.
 void HeadlessOnPresent(std::function<void(const uint32_t* pixels)> hook);
 // Called after every sleep with the virtual time; lets a driver notice a game that

@@ -7,7 +7,6 @@
 namespace {
 
 std::deque<HeadlessEvent> pending;
-std::deque<std::pair<uint64_t, HeadlessEvent>> scheduled; // by poll, in order
 std::function<void(const uint32_t*)> presentHook;
 std::function<void(int64_t)> sleepHook;
 int64_t virtualMicros = 0;
@@ -15,9 +14,6 @@ int64_t virtualMicros = 0;
 } // namespace
 
 void HeadlessQueue(const HeadlessEvent& event) { pending.push_back(event); }
-void HeadlessQueueAtPoll(uint64_t poll, const HeadlessEvent& event) {
-    scheduled.emplace_back(poll, event);
-}
 void HeadlessOnPresent(std::function<void(const uint32_t*)> hook) { presentHook = std::move(hook); }
 void HeadlessOnSleep(std::function<void(int64_t)> hook) { sleepHook = std::move(hook); }
 void HeadlessSetMicros(int64_t micros) { virtualMicros = micros; }
@@ -30,11 +26,6 @@ void PlatformPresent(const uint32_t* pixels) {
 }
 
 void PlatformPump() {
-    while (!scheduled.empty() && scheduled.front().first <= PollCount()) {
-        const HeadlessEvent e = scheduled.front().second;
-        scheduled.pop_front();
-        DeliverInput(e);
-    }
     while (!pending.empty()) {
         const HeadlessEvent e = pending.front();
         pending.pop_front();

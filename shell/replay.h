@@ -1,0 +1,13 @@
+// Every run records its input, so that any game can be watched again or replayed exactly.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// From now on, every input event delivered is kept, stamped with its frame and poll.
+void StartRecording(int64_t seed);
+bool IsRecording();
+// The run so far as a recording that ends after the given number of presented frames.
+std::string RecordingText(uint64_t endFrame);
+// At the end of a game: the run up to here goes to koravel/replays/last.kvr in the user's data
+// folder, and to best.kvr too when no recorded game scored more.
+void SaveGameRecordings(int finalScore);

@@ -1,0 +1,244 @@
+#include "shell/script.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+constexpr int64_t kCoordLimit = 1000000;
+constexpr int64_t kFrameLimit = INT64_C(1) << 40;
+constexpr size_t kLineLimit = 4096; // no real line comes near; a longer one is not ours
+
+bool ParseNumber(const std::string& word, int64_t low, int64_t high, int64_t& out) {
+    if (word.empty() || word.size() > 20) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(word.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+    out = v;
+    return true;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
+}
+
+struct Line {
+    int number;
+    std::string text; // comment and surrounding blanks removed
+};
+
+// The meaningful lines, or an error naming a line that is too long.
+bool Lines(const std::string& text, std::vector<Line>& out, std::string& error, bool keepComments) {
+    size_t start = 0;
+    int number = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        ++number;
+        if (end - start > kLineLimit) {
+            error = "line " + std::to_string(number) + " is too long";
+            return false;
+        }
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!keepComments || line.rfind("# koravel", 0) != 0) line = line.substr(0, line.find('#'));
+        const auto first = line.find_first_not_of(" \t\r");
+        if (first == std::string::npos) continue;
+        const auto last = line.find_last_not_of(" \t\r");
+        out.push_back({number, line.substr(first, last - first + 1)});
+    }
+    return true;
+}
+
+std::string At(int line) { return "line " + std::to_string(line) + ": "; }
+
+} // namespace
+
+bool ParseEvent(const std::string& text, InputEvent& out, std::string& error) {
+    const auto w = Words(text);
+    if (w.empty()) {
+        error = "empty event";
+        return false;
+    }
+    const std::string& verb = w[0];
+    auto args = [&](size_t n) {
+        if (w.size() == n + 1) return true;
+        error = "'" + verb + "' takes " + std::to_string(n) + " argument" + (n == 1 ? "" : "s");
+        return false;
+    };
+    int64_t a = 0, b = 0;
+    if (verb == "move" || verb == "moveby") {
+        if (!args(2)) return false;
+        if (!ParseNumber(w[1], -kCoordLimit, kCoordLimit, a) ||
+            !ParseNumber(w[2], -kCoordLimit, kCoordLimit, b)) {
+            error = "'" + verb + "' needs two whole numbers within +-1000000";
+            return false;
+        }
+        out = {verb == "move" ? InputEvent::Move : InputEvent::MoveBy, int(a), int(b)};
+        return true;
+    }
+    if (verb == "press" || verb == "release") {
+        const bool press = verb == "press";
+        const InputEvent::Kind button = press ? InputEvent::Press : InputEvent::Release;
+        const InputEvent::Kind key = press ? InputEvent::KeyPress : InputEvent::KeyRelease;
+        if (w.size() == 3 && w[1] == "key" && ParseNumber(w[2], 1, 255, a)) {
+            out = {key, int(a), 0};
+            return true;
+        }
+        if (!args(1)) return false;
+        if (w[1] == "left") out = {button, 1, 0};
+        else if (w[1] == "right") out = {button, 2, 0};
+        else if (w[1] == "middle") out = {button, 3, 0};
+        else if (w[1] == "esc") out = {key, 27, 0};
+        else {
+            error = "'" + verb + "' takes left, right, middle, esc or key N, not '" + w[1] + "'";
+            return false;
+        }
+        return true;
+    }
+    if (verb == "wheel") {
+        if (!args(1)) return false;
+        if (!ParseNumber(w[1], -kCoordLimit, kCoordLimit, a)) {
+            error = "'wheel' needs a whole number";
+            return false;
+        }
+        out = {InputEvent::Wheel, int(a), 0};
+        return true;
+    }
+    const struct {
+        const char* word;
+        InputEvent::Kind kind;
+    } plain[] = {{"quit", InputEvent::Quit}, {"suspend", InputEvent::Suspend}, {"resume", InputEvent::Resume}};
+    for (const auto& p : plain) {
+        if (verb != p.word) continue;
+        if (!args(0)) return false;
+        out = {p.kind, 0, 0};
+        return true;
+    }
+    error = "unknown event '" + verb + "'";
+    return false;
+}
+
+std::string FormatEvent(const InputEvent& e) {
+    auto button = [](int b) {
+        return b == 1 ? std::string("left") : b == 2 ? std::string("right") : std::string("middle");
+    };
+    auto key = [](int k) { return k == 27 ? std::string("esc") : "key " + std::to_string(k); };
+    switch (e.kind) {
+    case InputEvent::Move: return "move " + std::to_string(e.a) + " " + std::to_string(e.b);
+    case InputEvent::MoveBy: return "moveby " + std::to_string(e.a) + " " + std::to_string(e.b);
+    case InputEvent::Press: return "press " + button(e.a);
+    case InputEvent::Release: return "release " + button(e.a);
+    case InputEvent::KeyPress: return "press " + key(e.a);
+    case InputEvent::KeyRelease: return "release " + key(e.a);
+    case InputEvent::Wheel: return "wheel " + std::to_string(e.a);
+    case InputEvent::Quit: return "quit";
+    case InputEvent::Suspend: return "suspend";
+    case InputEvent::Resume: return "resume";
+    }
+    return "quit";
+}
+
+namespace {
+
+// "F EVENT ... [@P]"
+bool ParseStamped(const Line& line, ScriptEvent& e, std::string& error) {
+    std::string text = line.text;
+    const auto at = text.rfind('@');
+    if (at != std::string::npos) {
+        int64_t poll;
+        if (!ParseNumber(text.substr(at + 1), 1, INT64_C(1) << 62, poll)) {
+            error = At(line.number) + "'@' needs a poll number";
+            return false;
+        }
+        e.poll = uint64_t(poll);
+        text = text.substr(0, at);
+    }
+    const auto cut = text.find_first_of(" \t");
+    if (!ParseNumber(text.substr(0, cut), 0, kFrameLimit, e.frame)) {
+        error = At(line.number) + "a line starts with its frame number";
+        return false;
+    }
+    std::string why;
+    if (cut == std::string::npos || !ParseEvent(text.substr(cut), e.event, why)) {
+        error = At(line.number) + (why.empty() ? "no event" : why);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::string& error) {
+    std::vector<Line> lines;
+    if (!Lines(text, lines, error, false)) return false;
+    for (const Line& line : lines) {
+        ScriptEvent e;
+        if (!ParseStamped(line, e, error)) return false;
+        out.push_back(e);
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const ScriptEvent& a, const ScriptEvent& b) { return a.frame < b.frame; });
+    return true;
+}
+
+std::string RecordingHeader(int64_t seed) {
+    return "# koravel replay " + std::to_string(kRecordingVersion) + " seed " + std::to_string(seed);
+}
+
+bool ParseRecording(const std::string& text, Recording& out, std::string& error) {
+    std::vector<Line> lines;
+    if (!Lines(text, lines, error, true)) return false;
+    const auto head = lines.empty() ? std::vector<std::string>{} : Words(lines[0].text);
+    int64_t version = 0;
+    if (head.size() != 6 || head[0] != "#" || head[1] != "koravel" || head[2] != "replay" ||
+        head[4] != "seed" || !ParseNumber(head[3], 0, 1000, version) ||
+        !ParseNumber(head[5], INT64_MIN + 1, INT64_MAX, out.seed)) {
+        error = "not a Koravel recording (no '" + RecordingHeader(0).substr(0, 18) + "' header)";
+        return false;
+    }
+    if (version != kRecordingVersion) {
+        error = "a recording of version " + std::to_string(version) + "; this game reads version " +
+                std::to_string(kRecordingVersion);
+        return false;
+    }
+    bool ended = false;
+    uint64_t lastPoll = 0;
+    int64_t lastFrame = 0;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const Line& line = lines[i];
+        if (ended) {
+            error = At(line.number) + "nothing may follow the end";
+            return false;
+        }
+        const auto w = Words(line.text);
+        if (w.size() == 2 && w[1] == "end") {
+            if (!ParseNumber(w[0], lastFrame, kFrameLimit, out.endFrame)) {
+                error = At(line.number) + "the end needs a frame number not before the last event";
+                return false;
+            }
+            ended = true;
+            continue;
+        }
+        ScriptEvent e;
+        if (!ParseStamped(line, e, error)) return false;
+        if (!e.poll || *e.poll < lastPoll || e.frame < lastFrame) {
+            error = At(line.number) + "events of a recording come with rising '@' polls and frames";
+            return false;
+        }
+        lastPoll = *e.poll;
+        lastFrame = e.frame;
+        out.events.push_back(e);
+    }
+    if (!ended) {
+        error = "the recording is cut short (no end line)";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,35 @@
+// Input scripts and recorded games, in one text format: "F EVENT ..." lines, where F is the
+// presented frame the event comes before. A recording adds "@P", the poll that delivered it,
+// starts with a header line giving its version and seed, and ends with "F end".
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/input.h"
+
+struct ScriptEvent {
+    int64_t frame = 0;
+    InputEvent event;
+    std::optional<uint64_t> poll; // recorded games: the exact poll
+};
+
+struct Recording {
+    int64_t seed = 0;
+    int64_t endFrame = 0; // the run ends after this many presented frames
+    std::vector<ScriptEvent> events;
+};
+
+constexpr int kRecordingVersion = 1;
+
+// Parses one event ("move 10 20", "press left", ...). On failure returns false with a reason.
+bool ParseEvent(const std::string& text, InputEvent& out, std::string& error);
+// The event in the same words.
+std::string FormatEvent(const InputEvent& event);
+// Parses a whole script; blank lines and "#" comments are skipped. Events keep their order
+// within a frame and are sorted by frame. On failure, error names the line.
+bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::string& error);
+// Parses a recorded game: the header, events with their polls in order, and the end line.
+bool ParseRecording(const std::string& text, Recording& out, std::string& error);
+std::string RecordingHeader(int64_t seed);

@@ -1,0 +1,98 @@
+#include "shell/trace.h"
+
+#include <cstdio>
+
+#include "atom/electron.h"
+#include "atom/nucleus.h"
+#include "hostiles/frag.h"
+#include "hostiles/mine.h"
+#include "hostiles/photon.h"
+#include "hostiles/pulsar.h"
+#include "hostiles/star.h"
+#include "hostiles/tank.h"
+#include "player/player.h"
+#include "player/points.h"
+#include "player/trail.h"
+#include "shell/game.h"
+
+namespace {
+
+void Field(std::string& out, const char* name, int64_t value) {
+    out += ",\"";
+    out += name;
+    out += "\":";
+    out += std::to_string(value);
+}
+
+// [[x, y], ...] of a kind, or [[x, y, caught], ...] for the nuclei in play.
+template <class List> void Positions(std::string& out, const char* name, const List& list) {
+    out += ",\"";
+    out += name;
+    out += "\":[";
+    bool first = true;
+    for (const auto& e : list) {
+        std::string extra;
+        float ex, ey;
+        if constexpr (requires { e.parent; }) {
+            ex = ElecX(e), ey = ElecY(e);
+        } else {
+            ex = float(e.x), ey = float(e.y);
+        }
+        if constexpr (requires { e.active; }) {
+            if (e.active <= 0) continue;
+            extra = "," + std::to_string(e.caught);
+        }
+        out += first ? "[" : ",[";
+        out += std::to_string(int(ex)) + "," + std::to_string(int(ey)) + extra + "]";
+        first = false;
+    }
+    out += "]";
+}
+
+int ActiveNuclei() {
+    int n = 0;
+    for (const auto& e : nuc_list) n += e.active > 0;
+    return n;
+}
+
+} // namespace
+
+std::string TraceLine(uint64_t frame, int64_t ms, bool entities,
+                      const std::vector<std::string>& sounds) {
+    std::string out = "{\"frame\":" + std::to_string(frame);
+    Field(out, "ms", ms);
+    out += ",\"screen\":\"";
+    out += current_screen;
+    out += "\"";
+    Field(out, "score", score);
+    Field(out, "level", level);
+    Field(out, "men", men);
+    Field(out, "x", x);
+    Field(out, "y", y);
+    Field(out, "pw", pw);
+    Field(out, "segs", segs);
+    Field(out, "looping", looping);
+    Field(out, "nuc", ActiveNuclei());
+    Field(out, "elec", elec_list.Count());
+    Field(out, "phot", phot_list.Count());
+    Field(out, "tank", tank_list.Count());
+    Field(out, "mine", mine_list.Count());
+    Field(out, "star", star_list.Count());
+    Field(out, "pulsar", pulsar_list.Count());
+    Field(out, "frag", Frag_list.Count());
+    Field(out, "pnts", pnts_list.Count());
+    out += ",\"sounds\":[";
+    for (size_t i = 0; i < sounds.size(); ++i) out += (i ? ",\"" : "\"") + sounds[i] + "\"";
+    out += "]";
+    if (entities) {
+        Positions(out, "nucs", nuc_list);
+        Positions(out, "elecs", elec_list);
+        Positions(out, "phots", phot_list);
+        Positions(out, "tanks", tank_list);
+        Positions(out, "mines", mine_list);
+        Positions(out, "stars", star_list);
+        Positions(out, "pulsars", pulsar_list);
+    }
+    out += "}";
+    return out;
+}
