@@ -76,9 +76,12 @@ void BM_Draw_Ours(benchmark::State& state) {
         Cls();
         for (const DrawCall& c : calls) {
             SetColor(c.r, c.g, c.bl);
-            if (c.kind == DrawCall::Line) DrawLine(c.a, c.b, c.c, c.d);
-            else if (c.kind == DrawCall::Point) Plot(c.a, c.b);
-            else DrawRect(c.a, c.b, c.c, c.d);
+            if (c.kind == DrawCall::Line)
+                DrawLine(c.a, c.b, c.c, c.d);
+            else if (c.kind == DrawCall::Point)
+                Plot(c.a, c.b);
+            else
+                DrawRect(c.a, c.b, c.c, c.d);
         }
     });
     state.counters["calls"] = double(calls.size());
@@ -87,15 +90,18 @@ BENCHMARK(BM_Draw_Ours);
 
 void BM_Draw_SdlSoftwareRenderer(benchmark::State& state) {
     const auto calls = WorstCalls();
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 800, 600, 32, SDL_PIXELFORMAT_ARGB8888);
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormat(0, 800, 600, 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(surface);
     Timed(state, [&] {
         SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
         SDL_RenderClear(renderer);
         for (const DrawCall& c : calls) {
             SDL_SetRenderDrawColor(renderer, c.r, c.g, c.bl, 255);
-            if (c.kind == DrawCall::Line) SDL_RenderDrawLineF(renderer, c.a, c.b, c.c, c.d);
-            else if (c.kind == DrawCall::Point) SDL_RenderDrawPointF(renderer, c.a, c.b);
+            if (c.kind == DrawCall::Line)
+                SDL_RenderDrawLineF(renderer, c.a, c.b, c.c, c.d);
+            else if (c.kind == DrawCall::Point)
+                SDL_RenderDrawPointF(renderer, c.a, c.b);
             else {
                 const SDL_FRect r{c.a, c.b, c.c, c.d};
                 SDL_RenderFillRectF(renderer, &r);

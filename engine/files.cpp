@@ -132,9 +132,12 @@ std::string UserDataPath(const std::string& relative) {
     const char* xdg = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
     std::string base;
-    if (xdg && *xdg == '/') base = xdg;
-    else if (home && *home) base = std::string(home) + "/.local/share";
-    else return {};
+    if (xdg && *xdg == '/')
+        base = xdg;
+    else if (home && *home)
+        base = std::string(home) + "/.local/share";
+    else
+        return {};
     return base + "/koravel/" + relative;
 }
 

@@ -38,9 +38,11 @@ void LogPresent(int sync) {
     static bool opened = false;
     if (!opened) {
         opened = true;
-        if (const char* path = std::getenv("KORAVEL_PRESENT_LOG")) presentLog = std::fopen(path, "w");
+        if (const char* path = std::getenv("KORAVEL_PRESENT_LOG"))
+            presentLog = std::fopen(path, "w");
     }
-    if (presentLog) std::fprintf(presentLog, "%lld %d\n", static_cast<long long>(MicroSecs()), sync);
+    if (presentLog)
+        std::fprintf(presentLog, "%lld %d\n", static_cast<long long>(MicroSecs()), sync);
 }
 
 void Record(DrawCall::Kind kind, double a, double b, double c, double d) {

@@ -121,21 +121,42 @@ void OnTerminate() { in.terminate = true; }
 
 void DeliverInput(const InputEvent& e) {
     if (replayOnly && !delivering) {
-        if (e.kind == InputEvent::Quit || (e.kind == InputEvent::KeyPress && e.a == 27)) OnTerminate();
+        if (e.kind == InputEvent::Quit || (e.kind == InputEvent::KeyPress && e.a == 27))
+            OnTerminate();
         return;
     }
     if (recorder) recorder(e, polls, PresentedFrames());
     switch (e.kind) {
-    case InputEvent::Move: OnMouseMove(e.a, e.b); break;
-    case InputEvent::MoveBy: OnMouseMotion(e.a, e.b); break;
-    case InputEvent::Press: OnMouseDown(e.a); break;
-    case InputEvent::Release: OnMouseUp(e.a); break;
-    case InputEvent::KeyPress: OnKeyDown(e.a); break;
-    case InputEvent::KeyRelease: OnKeyUp(e.a); break;
-    case InputEvent::Wheel: OnMouseWheel(e.a); break;
-    case InputEvent::Quit: OnTerminate(); break;
-    case InputEvent::Suspend: OnSuspend(); break;
-    case InputEvent::Resume: OnResume(); break;
+    case InputEvent::Move:
+        OnMouseMove(e.a, e.b);
+        break;
+    case InputEvent::MoveBy:
+        OnMouseMotion(e.a, e.b);
+        break;
+    case InputEvent::Press:
+        OnMouseDown(e.a);
+        break;
+    case InputEvent::Release:
+        OnMouseUp(e.a);
+        break;
+    case InputEvent::KeyPress:
+        OnKeyDown(e.a);
+        break;
+    case InputEvent::KeyRelease:
+        OnKeyUp(e.a);
+        break;
+    case InputEvent::Wheel:
+        OnMouseWheel(e.a);
+        break;
+    case InputEvent::Quit:
+        OnTerminate();
+        break;
+    case InputEvent::Suspend:
+        OnSuspend();
+        break;
+    case InputEvent::Resume:
+        OnResume();
+        break;
     }
 }
 

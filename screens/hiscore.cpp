@@ -67,6 +67,7 @@ void LoadScores() {
 }
 
 bool SaveScores() {
+    if (scores_frozen) return true;
     const std::string path = ScoreFilePath();
     std::error_code ec;
     // A missing folder must not lose the table.

@@ -13,6 +13,9 @@ inline const char* const kScoreFile = "scores/hiscores.dat";
 // Where the table is kept: "scores/hiscores.dat" beside the game, or, when that folder cannot be
 // written, koravel/scores/hiscores.dat in the user's data folder.
 std::string ScoreFilePath();
+// While a recorded game is watched nothing is saved.
+inline bool scores_frozen = false;
+
 void LoadScores();
 // Returns false when the table could not be written (the old file is then left as it was).
 bool SaveScores();

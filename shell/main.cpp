@@ -1,12 +1,26 @@
-// koravel: the game in a real window. It takes no arguments.
+// koravel: the game in a real window. Started without arguments it plays; --replay watches a
+// recorded game.
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
+#include "engine/files.h"
+#include "engine/graphics.h"
 #include "engine/input.h"
+#include "engine/sound.h"
+#include "screens/hiscore.h"
 #include "shell/mainloop.h"
+#include "shell/replay.h"
+#include "shell/script.h"
+#include "shell/startup.h"
+#include "shell/trace.h"
 
 namespace {
+
+const char* const kUsage = "usage: koravel [--replay FILE.kvr] [--help] [--version]\n";
 
 void OnSignal(int) { RequestQuitFromSignal(); }
 
@@ -17,11 +31,72 @@ void EnterProgramFolder() {
     if (!ec) std::filesystem::current_path(exe.parent_path(), ec);
 }
 
+// KORAVEL_TRACE=FILE: one line a presented frame, as koravel-sim writes them (for tests).
+void TraceIfAsked() {
+    const char* path = std::getenv("KORAVEL_TRACE");
+    if (!path) return;
+    static std::FILE* trace = std::fopen(path, "w");
+    if (!trace) return;
+    TrackStartedSounds(true);
+    OnPresented([] {
+        const std::string line =
+            TraceLine(PresentedFrames() - 1, MilliSecs(), false, TakeStartedSounds());
+        std::fprintf(trace, "%s\n", line.c_str());
+        std::fflush(trace);
+    });
+}
+
+// Watching a recorded game: its events instead of the mouse, until its end or Escape.
+bool StartReplay(const std::string& file) {
+    auto bytes = ReadWholeFile(file, 256u * 1024 * 1024);
+    Recording recording;
+    std::string error = "cannot read it";
+    if (!bytes || !ParseRecording(std::string(bytes->begin(), bytes->end()), recording, error)) {
+        std::fprintf(stderr, "koravel: %s: %s\n", file.c_str(), error.c_str());
+        return false;
+    }
+    seed_override = recording.seed;
+    if (!recording.table.empty()) table_override = recording.table;
+    for (const ScriptEvent& e : recording.events) ScheduleInput(*e.poll, e.event);
+    ReplayOnly(true);
+    scores_frozen = true;
+    static const uint64_t end = uint64_t(recording.endFrame);
+    OnPresented([] {
+        if (PresentedFrames() >= end) RequestQuitFromSignal();
+    });
+    return true;
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    std::string replay;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help") {
+            std::printf("%sPlays Koravel. With --replay, shows a recorded game (.kvr) instead.\n"
+                        "Games are recorded to koravel/replays/ in your data folder.\n",
+                        kUsage);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("koravel %s\n", KORAVEL_VERSION);
+            return 0;
+        }
+        if (arg == "--replay" && i + 1 < argc) {
+            replay = std::filesystem::absolute(argv[++i]).string();
+            continue;
+        }
+        std::fprintf(stderr, "%s", kUsage);
+        return 2;
+    }
+    if (!replay.empty() && !StartReplay(replay)) return 2;
     EnterProgramFolder();
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+    if (replay.empty()) {
+        TraceIfAsked();
+        return RunGame([] { StartRecording(run_seed); });
+    }
     return RunGame();
 }

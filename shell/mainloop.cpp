@@ -217,8 +217,9 @@ void MainCycle() {
     }
 }
 
-int RunGame() {
+int RunGame(void (*afterStartup)()) {
     if (!Startup()) return 1;
+    if (afterStartup) afterStartup();
     try {
         MainCycle();
     } catch (const QuitRequest&) {

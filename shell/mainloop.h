@@ -8,4 +8,4 @@ void PlayFrame();
 void EndGame();
 // Loads nothing, opens the display, runs until Escape (or the window is closed), saves the
 // table of scores. Returns the process exit status.
-int RunGame();
+int RunGame(void (*afterStartup)() = nullptr);

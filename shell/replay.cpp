@@ -7,6 +7,7 @@
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/text.h"
+#include "screens/hiscore.h"
 #include "shell/script.h"
 
 namespace {
@@ -38,7 +39,9 @@ bool Write(const std::string& path, const std::string& text) {
 
 void StartRecording(int64_t seed) {
     recording = true;
-    header = RecordingHeader(seed) + "\n";
+    std::vector<TableEntry> table;
+    for (size_t i = 0; i < 10; ++i) table.push_back({scores[i], levels[i], names[i]});
+    header = RecordingHeader(seed, table);
     events.clear();
     RecordInput([](const InputEvent& e, uint64_t poll, uint64_t frame) {
         events += std::to_string(frame) + " " + FormatEvent(e) + " @" + std::to_string(poll) + "\n";

@@ -92,10 +92,14 @@ bool ParseEvent(const std::string& text, InputEvent& out, std::string& error) {
             return true;
         }
         if (!args(1)) return false;
-        if (w[1] == "left") out = {button, 1, 0};
-        else if (w[1] == "right") out = {button, 2, 0};
-        else if (w[1] == "middle") out = {button, 3, 0};
-        else if (w[1] == "esc") out = {key, 27, 0};
+        if (w[1] == "left")
+            out = {button, 1, 0};
+        else if (w[1] == "right")
+            out = {button, 2, 0};
+        else if (w[1] == "middle")
+            out = {button, 3, 0};
+        else if (w[1] == "esc")
+            out = {key, 27, 0};
         else {
             error = "'" + verb + "' takes left, right, middle, esc or key N, not '" + w[1] + "'";
             return false;
@@ -114,7 +118,9 @@ bool ParseEvent(const std::string& text, InputEvent& out, std::string& error) {
     const struct {
         const char* word;
         InputEvent::Kind kind;
-    } plain[] = {{"quit", InputEvent::Quit}, {"suspend", InputEvent::Suspend}, {"resume", InputEvent::Resume}};
+    } plain[] = {{"quit", InputEvent::Quit},
+                 {"suspend", InputEvent::Suspend},
+                 {"resume", InputEvent::Resume}};
     for (const auto& p : plain) {
         if (verb != p.word) continue;
         if (!args(0)) return false;
@@ -131,16 +137,26 @@ std::string FormatEvent(const InputEvent& e) {
     };
     auto key = [](int k) { return k == 27 ? std::string("esc") : "key " + std::to_string(k); };
     switch (e.kind) {
-    case InputEvent::Move: return "move " + std::to_string(e.a) + " " + std::to_string(e.b);
-    case InputEvent::MoveBy: return "moveby " + std::to_string(e.a) + " " + std::to_string(e.b);
-    case InputEvent::Press: return "press " + button(e.a);
-    case InputEvent::Release: return "release " + button(e.a);
-    case InputEvent::KeyPress: return "press " + key(e.a);
-    case InputEvent::KeyRelease: return "release " + key(e.a);
-    case InputEvent::Wheel: return "wheel " + std::to_string(e.a);
-    case InputEvent::Quit: return "quit";
-    case InputEvent::Suspend: return "suspend";
-    case InputEvent::Resume: return "resume";
+    case InputEvent::Move:
+        return "move " + std::to_string(e.a) + " " + std::to_string(e.b);
+    case InputEvent::MoveBy:
+        return "moveby " + std::to_string(e.a) + " " + std::to_string(e.b);
+    case InputEvent::Press:
+        return "press " + button(e.a);
+    case InputEvent::Release:
+        return "release " + button(e.a);
+    case InputEvent::KeyPress:
+        return "press " + key(e.a);
+    case InputEvent::KeyRelease:
+        return "release " + key(e.a);
+    case InputEvent::Wheel:
+        return "wheel " + std::to_string(e.a);
+    case InputEvent::Quit:
+        return "quit";
+    case InputEvent::Suspend:
+        return "suspend";
+    case InputEvent::Resume:
+        return "resume";
     }
     return "quit";
 }
@@ -188,19 +204,29 @@ bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::st
     return true;
 }
 
-std::string RecordingHeader(int64_t seed) {
-    return "# koravel replay " + std::to_string(kRecordingVersion) + " seed " + std::to_string(seed);
+std::string RecordingHeader(int64_t seed, const std::vector<TableEntry>& table) {
+    std::string text = "# koravel replay " + std::to_string(kRecordingVersion) + " seed " +
+                       std::to_string(seed) + "\n";
+    static const char hex[] = "0123456789abcdef";
+    for (const TableEntry& e : table) {
+        std::string name = "-";
+        for (unsigned char c : e.name.substr(0, 64)) name += {hex[c >> 4], hex[c & 15]};
+        text += "# koravel table " + std::to_string(e.score) + " " + std::to_string(e.level) + " " +
+                name + "\n";
+    }
+    return text;
 }
 
 bool ParseRecording(const std::string& text, Recording& out, std::string& error) {
     std::vector<Line> lines;
     if (!Lines(text, lines, error, true)) return false;
     const auto head = lines.empty() ? std::vector<std::string>{} : Words(lines[0].text);
+    size_t first = 1;
     int64_t version = 0;
     if (head.size() != 6 || head[0] != "#" || head[1] != "koravel" || head[2] != "replay" ||
         head[4] != "seed" || !ParseNumber(head[3], 0, 1000, version) ||
         !ParseNumber(head[5], INT64_MIN + 1, INT64_MAX, out.seed)) {
-        error = "not a Koravel recording (no '" + RecordingHeader(0).substr(0, 18) + "' header)";
+        error = "not a Koravel recording (no '# koravel replay' header)";
         return false;
     }
     if (version != kRecordingVersion) {
@@ -208,10 +234,32 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
                 std::to_string(kRecordingVersion);
         return false;
     }
+    for (; first < lines.size() && lines[first].text.rfind("# koravel table ", 0) == 0; ++first) {
+        const auto w = Words(lines[first].text);
+        int64_t score, level;
+        TableEntry e;
+        bool ok = w.size() == 6 && ParseNumber(w[3], INT32_MIN, INT32_MAX, score) &&
+                  ParseNumber(w[4], INT32_MIN, INT32_MAX, level) && w[5][0] == '-' &&
+                  w[5].size() % 2 == 1 && w[5].size() <= 129 && out.table.size() < 10;
+        for (size_t k = 1; ok && k < w[5].size(); k += 2) {
+            const auto digit = [](char c) {
+                return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+            };
+            const int hi = digit(w[5][k]), lo = digit(w[5][k + 1]);
+            ok = hi >= 0 && lo >= 0;
+            e.name += char(hi * 16 + lo);
+        }
+        if (!ok) {
+            error = At(lines[first].number) + "a table line holds a score, a level and a hex name";
+            return false;
+        }
+        e.score = int(score), e.level = int(level);
+        out.table.push_back(e);
+    }
     bool ended = false;
     uint64_t lastPoll = 0;
     int64_t lastFrame = 0;
-    for (size_t i = 1; i < lines.size(); ++i) {
+    for (size_t i = first; i < lines.size(); ++i) {
         const Line& line = lines[i];
         if (ended) {
             error = At(line.number) + "nothing may follow the end";

@@ -15,9 +15,15 @@ struct ScriptEvent {
     std::optional<uint64_t> poll; // recorded games: the exact poll
 };
 
+struct TableEntry {
+    int score = 0, level = 0;
+    std::string name;
+};
+
 struct Recording {
     int64_t seed = 0;
-    int64_t endFrame = 0; // the run ends after this many presented frames
+    std::vector<TableEntry> table; // the score table the run started with, when recorded
+    int64_t endFrame = 0;          // the run ends after this many presented frames
     std::vector<ScriptEvent> events;
 };
 
@@ -32,4 +38,5 @@ std::string FormatEvent(const InputEvent& event);
 bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::string& error);
 // Parses a recorded game: the header, events with their polls in order, and the end line.
 bool ParseRecording(const std::string& text, Recording& out, std::string& error);
-std::string RecordingHeader(int64_t seed);
+// The header: version and seed, then the score table (names in hex), one entry a line.
+std::string RecordingHeader(int64_t seed, const std::vector<TableEntry>& table);

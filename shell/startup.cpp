@@ -33,6 +33,13 @@ bool Startup() {
     xold = x;
     yold = y;
     LoadScores();
+    if (table_override && table_override->size() == 10) {
+        for (size_t i = 0; i < 10; ++i) {
+            scores[i] = (*table_override)[i].score;
+            levels[i] = (*table_override)[i].level;
+            names[i] = (*table_override)[i].name;
+        }
+    }
     for (int i = 0; i < 8; ++i) nucs[size_t(i)] = New<nuc>();
     for (auto& row : bnds) row.fill(0);
     for (int i = 0; i < 7; ++i) {
@@ -59,6 +66,7 @@ bool Startup() {
         demoposx[size_t(i)] = kDemoPath[i][0];
         demoposy[size_t(i)] = kDemoPath[i][1];
     }
-    SeedRnd(seed_override ? *seed_override : MilliSecs());
+    run_seed = seed_override ? *seed_override : MilliSecs();
+    SeedRnd(run_seed);
     return true;
 }

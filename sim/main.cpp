@@ -21,13 +21,13 @@
 #include "engine/sound.h"
 #include "shell/game.h"
 #include "shell/mainloop.h"
+#include "shell/replay.h"
+#include "shell/script.h"
 #include "shell/startup.h"
+#include "shell/trace.h"
 #include "sim/audio_out.h"
 #include "sim/bot.h"
 #include "sim/png.h"
-#include "shell/replay.h"
-#include "shell/script.h"
-#include "shell/trace.h"
 
 namespace {
 
@@ -92,7 +92,21 @@ bool ParseCount(const char* text, uint64_t& out) {
 }
 
 Options ParseOptions(int argc, char** argv) {
-    enum { Dir = 1, Seed, Frames, Input, Lockstep, Trace, Entities, Shot, Audio, BotName, Replay, Record, Help };
+    enum {
+        Dir = 1,
+        Seed,
+        Frames,
+        Input,
+        Lockstep,
+        Trace,
+        Entities,
+        Shot,
+        Audio,
+        BotName,
+        Replay,
+        Record,
+        Help
+    };
     static const option longOptions[] = {{"dir", required_argument, nullptr, Dir},
                                          {"seed", required_argument, nullptr, Seed},
                                          {"frames", required_argument, nullptr, Frames},
@@ -150,8 +164,12 @@ Options ParseOptions(int argc, char** argv) {
             o.shots.emplace_back(n, std::filesystem::absolute(arg.substr(colon + 1)).string());
             break;
         }
-        case Replay: o.replay = optarg; break;
-        case Record: o.record = std::filesystem::absolute(optarg).string(); break;
+        case Replay:
+            o.replay = optarg;
+            break;
+        case Record:
+            o.record = std::filesystem::absolute(optarg).string();
+            break;
         case Audio:
             o.audio = std::filesystem::absolute(optarg).string();
             break;
@@ -198,6 +216,7 @@ class Driver {
         if (!ParseRecording(std::string(bytes->begin(), bytes->end()), recording, error))
             Fail(opt_.replay + ": " + error);
         for (const ScriptEvent& e : recording.events) ScheduleInput(*e.poll, e.event);
+        if (!recording.table.empty()) table_override = recording.table;
         if (!opt_.frames || *opt_.frames > uint64_t(recording.endFrame))
             opt_.frames = uint64_t(recording.endFrame);
         return recording.seed;
@@ -213,8 +232,10 @@ class Driver {
         // Events stamped with their poll go exactly there; the rest before their frame.
         std::vector<ScriptEvent> byFrame;
         for (const ScriptEvent& e : script_) {
-            if (e.poll) ScheduleInput(*e.poll, e.event);
-            else byFrame.push_back(e);
+            if (e.poll)
+                ScheduleInput(*e.poll, e.event);
+            else
+                byFrame.push_back(e);
         }
         script_ = std::move(byFrame);
     }
@@ -227,10 +248,6 @@ class Driver {
         const std::string text = RecordingText(presented_);
         const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
         return std::fclose(f) == 0 && ok;
-    }
-
-    void StartRecordingIfAsked(int64_t seed) const {
-        if (!opt_.record.empty()) StartRecording(seed);
     }
 
     void Install() {
@@ -350,11 +367,11 @@ int main(int argc, char** argv) {
         if (ec) Fail("cannot enter " + opt.dir + ": " + ec.message());
     }
     seed_override = replaySeed ? *replaySeed : opt.seed.value_or(0);
-    driver.StartRecordingIfAsked(*seed_override);
     driver.Install();
     int status = 0;
     try {
-        status = RunGame();
+        // Recorded from the end of start-up, with the score table the run starts with.
+        status = RunGame(opt.record.empty() ? nullptr : +[] { StartRecording(run_seed); });
     } catch (const SimStop& stop) { status = stop.status; }
     if (!driver.FinishAudio()) {
         std::fprintf(stderr, "koravel-sim: could not write %s\n", opt.audio.c_str());

@@ -276,3 +276,61 @@ TEST(SimBots, TheAutopilotClearsLevelsAndTheFuzzerRunsOn) {
 }
 
 } // namespace
+
+namespace {
+
+// Every recorded game in tests/replays plays back to exactly its expected frames.
+TEST(GoldenReplays, PlayBackFrameForFrame) {
+    const std::filesystem::path dir =
+        std::filesystem::path(KORAVEL_SOURCE_DIR) / "tests" / "replays";
+    int replays = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() != ".kvr") continue;
+        ++replays;
+        const std::string name = entry.path().stem().string();
+        auto r = RunSim(GameDir("golden_" + name), "--replay " + entry.path().string());
+        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+        std::istringstream expected(
+            ReadText(std::filesystem::path(entry.path()).replace_extension(".trace")));
+        std::vector<std::string> want;
+        for (std::string l; std::getline(expected, l);) want.push_back(l);
+        for (size_t f = 0; f < std::max(want.size(), r.trace.size()); ++f) {
+            const std::string a = f < want.size() ? want[f] : "(none)";
+            const std::string b = f < r.trace.size() ? r.trace[f] : "(none)";
+            ASSERT_EQ(a, b) << "replay " << name << " differs first at frame " << f
+                            << "\n expected: " << a << "\n      got: " << b
+                            << "\n(a change meant? tests/replays/rerecord.sh build)";
+        }
+    }
+    EXPECT_GE(replays, 3);
+}
+
+TEST(Recordings, RoundTripAndHostileFilesAreRefusedInOneLine) {
+    const auto dir = GameDir("recording");
+    auto r =
+        RunSim(dir, "--seed 11 --bot random --frames 1500 --record " + (dir / "run.kvr").string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto again = RunSim(dir, "--replay " + (dir / "run.kvr").string());
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.trace, r.trace);
+    const std::string good = ReadText(dir / "run.kvr");
+    const std::string noEnd = good.substr(0, good.rfind("1500 end"));
+    const std::string cases[] = {
+        "",                                                                       // empty
+        noEnd,                                                                    // truncated
+        "# koravel replay 9 seed 1\n5 end\n",                                     // a later version
+        "# koravel replay 1 seed 1\n99999999999999999 press left @3\n100 end\n",  // absurd frame
+        "# koravel replay 1 seed 1\n" + std::string(5000000, '7') + "\n1 end\n",  // a huge line
+        "# koravel replay 1 seed 1\n5 press left @9\n4 release left @2\n9 end\n", // going back
+        "# koravel replay 1 seed 1\n5 press left\n9 end\n",                       // no poll
+        "junk\x01\x02\n",
+    };
+    for (const std::string& text : cases) {
+        std::ofstream(dir / "bad.kvr", std::ios::binary) << text;
+        auto bad = RunSim(dir, "--replay " + (dir / "bad.kvr").string());
+        EXPECT_EQ(bad.status, 2) << text.substr(0, 60);
+        EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
+    }
+}
+
+} // namespace

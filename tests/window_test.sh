@@ -22,9 +22,12 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 fail() { echo "FAIL: $*"; exit 1; }
 mkdir -p "$work/game/scores" "$work/elsewhere"
 cp -r "$build/koravel" "$build/gfx" "$build/sound" "$work/game/"
+ln -s "$build/gfx" "$work/sim/gfx" 2>/dev/null || { mkdir -p "$work/sim"; ln -s "$build/gfx" "$work/sim/gfx"; }
+ln -s "$build/sound" "$work/sim/sound"
 
 start() {
-  (cd "$work/elsewhere" && exec "$work/game/koravel" >"$work/out" 2>&1) &
+  (cd "$work/elsewhere" && KORAVEL_TRACE="$work/real.trace" XDG_DATA_HOME="$work/data" \
+     exec "$work/game/koravel" >"$work/out" 2>&1) &
   game=$!
   window=$(timeout 10 xdotool search --sync --name '^Koravel$' | head -1)
   [ -n "$window" ] || fail "no window appeared"
@@ -79,6 +82,21 @@ shot back
 "$wm_close" "$window"
 finish; [ $status = 0 ] || fail "closing the window ended with status $status"
 table_ok
+
+# The game just played was recorded: koravel-sim replays it to the same frames (all but the
+# real milliseconds).
+kvr="$work/data/koravel/replays/last.kvr"
+[ -f "$kvr" ] || fail "the game was not recorded"
+mkdir -p "$work/sim/scores"
+"$build/koravel-sim" --dir "$work/sim" --replay "$kvr" --trace "$work/sim.trace" >/dev/null 2>"$work/sim.err" ||
+  { cat "$work/sim.err"; fail "koravel-sim could not replay the recording"; }
+frames=$(wc -l < "$work/sim.trace")
+[ "$frames" -gt 200 ] || fail "the replay is too short ($frames frames)"
+strip() { head -n "$frames" "$1" | sed 's/"ms":[0-9]*,//'; }
+if ! diff <(strip "$work/real.trace") <(strip "$work/sim.trace") > "$work/trace.diff"; then
+  head -n 4 "$work/trace.diff"
+  fail "the replay differs from the real game"
+fi
 
 # 2. Escape held at the title ends every screen at once, then the program.
 start

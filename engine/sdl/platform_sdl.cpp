@@ -97,14 +97,22 @@ void Deliver(InputEvent::Kind kind, int a = 0, int b = 0) { DeliverInput({kind, 
 // Returns true when the event asks the program to go to the background.
 bool Handle(const SDL_Event& e) {
     switch (e.type) {
-    case SDL_QUIT: Deliver(InputEvent::Quit); break;
+    case SDL_QUIT:
+        Deliver(InputEvent::Quit);
+        break;
     case SDL_WINDOWEVENT:
         switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: Deliver(InputEvent::Quit); break;
-        case SDL_WINDOWEVENT_SIZE_CHANGED: UpdateViewport(); break;
+        case SDL_WINDOWEVENT_CLOSE:
+            Deliver(InputEvent::Quit);
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            UpdateViewport();
+            break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
-        case SDL_WINDOWEVENT_MINIMIZED: return true;
-        default: break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            return true;
+        default:
+            break;
         }
         break;
     case SDL_KEYDOWN:
@@ -116,7 +124,8 @@ bool Handle(const SDL_Event& e) {
         if (const int key = VirtualKeyOf(e.key.keysym.scancode)) Deliver(InputEvent::KeyPress, key);
         break;
     case SDL_KEYUP:
-        if (const int key = VirtualKeyOf(e.key.keysym.scancode)) Deliver(InputEvent::KeyRelease, key);
+        if (const int key = VirtualKeyOf(e.key.keysym.scancode))
+            Deliver(InputEvent::KeyRelease, key);
         break;
     case SDL_MOUSEBUTTONDOWN:
         if (const int b = ButtonOf(e.button.button)) Deliver(InputEvent::Press, b);
@@ -138,8 +147,11 @@ bool Handle(const SDL_Event& e) {
                     int((e.motion.y - windowOffsetY) * windowToSurface));
         }
         break;
-    case SDL_MOUSEWHEEL: Deliver(InputEvent::Wheel, e.wheel.y); break;
-    default: break;
+    case SDL_MOUSEWHEEL:
+        Deliver(InputEvent::Wheel, e.wheel.y);
+        break;
+    default:
+        break;
     }
     return false;
 }
