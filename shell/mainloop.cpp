@@ -157,7 +157,10 @@ void PlayFrame() {
     // A game lost in this frame stays lost, even if the level was also just cleared.
     if (nucsalive == 0 && elecsalive == 0 && !gameEnded) LevelComplete();
     Flip(0);
-    if (work < 30000) DelayMicros(30000 - work);
+    // The frame lasts 30 ms from its start, presenting included, and never less; a slower
+    // frame is not made up for later.
+    const int64_t left = 30000 - (MicroSecs() - start);
+    if (work < 30000 && left > 0) DelayMicros(left);
 }
 
 void EndGame() {
