@@ -5,6 +5,7 @@
 set -u
 build=$1
 wm_close=$2
+here=$(cd "$(dirname "$0")" && pwd)
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xwd >/dev/null ||
   { echo "Xvfb, xdotool or xwd missing: skipped"; exit 77; }
 
@@ -113,7 +114,18 @@ kill -TERM $game
 finish; [ $status = 0 ] || fail "SIGTERM did not end with status 0"
 table_ok
 
-# 4. No display: one clear line and status 1.
+# 4. Watching a recorded game: Escape ends it early, status 0, and nothing is saved.
+(cd "$work/elsewhere" && exec "$work/game/koravel" --replay "$here/replays/photon-death.kvr" \
+   >"$work/out" 2>&1) &
+game=$!
+window=$(timeout 10 xdotool search --sync --name '^Koravel$' | head -1)
+xdotool windowfocus --sync "$window" 2>/dev/null
+sleep 2
+xdotool key Escape
+finish; [ $status = 0 ] || fail "the replay ended with status $status"
+[ ! -e "$work/game/scores/hiscores.dat" ] || fail "watching a replay saved the score table"
+
+# 5. No display: one clear line and status 1.
 out=$(DISPLAY=:9999 "$work/game/koravel" 2>&1); status=$?
 [ $status = 1 ] || fail "without a display the status was $status"
 [ "$(echo "$out" | wc -l)" = 1 ] && echo "$out" | grep -q 'cannot open a display' || fail "unclear message: $out"
