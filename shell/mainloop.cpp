@@ -155,11 +155,13 @@ void PlayFrame() {
     const int64_t work = MicroSecs() - start;
     tim = work / 1000;
     // A game lost in this frame stays lost, even if the level was also just cleared.
+    const int64_t beforeLevelEnd = MicroSecs();
     if (nucsalive == 0 && elecsalive == 0 && !gameEnded) LevelComplete();
+    const int64_t levelEnd = MicroSecs() - beforeLevelEnd; // a level's transition is not counted
     Flip(0);
     // The frame lasts 30 ms from its start, presenting included, and never less; a slower
     // frame is not made up for later.
-    const int64_t left = 30000 - (MicroSecs() - start);
+    const int64_t left = 30000 - (MicroSecs() - start - levelEnd);
     if (work < 30000 && left > 0) DelayMicros(left);
 }
 

@@ -19,6 +19,7 @@
 #include "hostiles/tank.h"
 #include "player/player.h"
 #include "shell/game.h"
+#include "sim/steer.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ class PlayerBot : public Bot {
             std::tie(tx, ty) = kLoop[leg_];
         }
         int dx, dy;
-        Step(tx, ty, dx, dy);
+        StepToward(x, y, tx, ty, dx, dy);
         // Hold back, or sidestep, when the step would touch something deadly.
         const std::pair<int, int> tries[] = {
             {dx, dy},           {dx / 2, dy / 2},  {0, 0},
@@ -135,27 +136,6 @@ class PlayerBot : public Bot {
             }
         }
         Queue(HeadlessEvent::Move, x + PointerOffset(dx), y + PointerOffset(dy));
-    }
-
-    // The largest step toward (tx, ty) that the pointer's screen limits allow, direction kept.
-    static void Step(int tx, int ty, int& dx, int& dy) {
-        const double k = k035;
-        const int rx = tx - x, ry = ty - y;
-        double f = 1.0;
-        if (rx > 0) f = std::min(f, int((799 - x) * k) / double(rx));
-        if (rx < 0) f = std::min(f, int(x * k) / double(-rx));
-        if (ry > 0) f = std::min(f, int((599 - y) * k) / double(ry));
-        if (ry < 0) f = std::min(f, int(y * k) / double(-ry));
-        dx = int(rx * f), dy = int(ry * f);
-        if (rx && !dx) dx = rx > 0 ? 1 : -1;
-        if (ry && !dy) dy = ry > 0 ? 1 : -1;
-    }
-
-    static int PointerOffset(int d) {
-        if (d == 0) return 0;
-        int o = int(std::ceil(std::abs(d) / k035));
-        while (int(o * k035) < std::abs(d)) ++o;
-        return d > 0 ? o : -o;
     }
 
     // Whether the point at (px, py) keeps clear of everything deadly a frame from now.

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/steer.h"
+
 struct SimRun {
     int status = -1;
     std::string out, err;
@@ -76,26 +78,12 @@ inline int Num(const std::string& line, const std::string& name) {
 // leg's direction (so no leg turns back on itself). Returns the frame after the last move.
 inline int SteerPoint(std::string& script, int frame,
                       const std::vector<std::pair<int, int>>& points, int x = 400, int y = 300) {
-    const double k = double(0.35f);
-    auto pointerOffset = [&](int d) { // the pointer offset that moves the point exactly d
-        if (d == 0) return 0;
-        int o = int(std::ceil(std::abs(d) / k));
-        while (int(o * k) < std::abs(d)) ++o;
-        return d > 0 ? o : -o;
-    };
     for (auto [tx, ty] : points) {
         while (x != tx || y != ty) {
-            const int rx = tx - x, ry = ty - y;
-            double f = 1.0;
-            if (rx > 0) f = std::min(f, int((799 - x) * k) / double(rx));
-            if (rx < 0) f = std::min(f, int(x * k) / double(-rx));
-            if (ry > 0) f = std::min(f, int((599 - y) * k) / double(ry));
-            if (ry < 0) f = std::min(f, int(y * k) / double(-ry));
-            int dx = int(rx * f), dy = int(ry * f);
-            if (rx && !dx) dx = rx > 0 ? 1 : -1;
-            if (ry && !dy) dy = ry > 0 ? 1 : -1;
-            script += std::to_string(frame++) + " move " + std::to_string(x + pointerOffset(dx)) +
-                      " " + std::to_string(y + pointerOffset(dy)) + "\n";
+            int dx, dy;
+            StepToward(x, y, tx, ty, dx, dy);
+            script += std::to_string(frame++) + " move " + std::to_string(x + PointerOffset(dx)) +
+                      " " + std::to_string(y + PointerOffset(dy)) + "\n";
             x += dx, y += dy;
         }
     }

@@ -244,20 +244,6 @@ TEST(SimChoosing, InitialsAreCircledLetterByLetter) {
     EXPECT_EQ(Field(r.trace[size_t(f)], "screen"), "title"); // the tick ended the entry
 }
 
-TEST(SimScreens, AttractPicturesAreDrawn) {
-    const auto dir = GameDir("pictures");
-    auto r = RunSim(dir, "--frames 950 --shot 180:" + (dir / "title.png").string() +
-                             " --shot 400:" + (dir / "scores.png").string() +
-                             " --shot 949:" + (dir / "instructions.png").string());
-    ASSERT_EQ(r.status, 0) << r.err;
-    for (const char* name : {"title.png", "scores.png", "instructions.png"})
-        EXPECT_GT(std::filesystem::file_size(dir / name), 1000u) << name;
-    EXPECT_EQ(Num(r.trace[180], "x"), 684); // the reticle's sweep starts at full size
-    EXPECT_EQ(Num(r.trace[180], "y"), 268);
-    EXPECT_EQ(Num(r.trace[949], "x"), 370); // the instructions' point on the trail's end
-    EXPECT_EQ(Num(r.trace[949], "y"), 150);
-}
-
 } // namespace
 
 namespace {
