@@ -44,7 +44,9 @@ std::string UserScoreFile() {
 
 } // namespace
 
-std::string ScoreFilePath() { return CanWriteIn("scores") ? kScoreFile : UserScoreFile(); }
+std::string ScoreFilePath() {
+    return !scores_in_user_folder && CanWriteIn("scores") ? kScoreFile : UserScoreFile();
+}
 
 void LoadScores() {
     // Read only: a table the game may not write must still load.

@@ -13,6 +13,8 @@ inline const char* const kScoreFile = "scores/hiscores.dat";
 // Where the table is kept: "scores/hiscores.dat" beside the game, or, when that folder cannot be
 // written, koravel/scores/hiscores.dat in the user's data folder.
 std::string ScoreFilePath();
+// An installed game keeps its table in the user's data folder.
+inline bool scores_in_user_folder = false;
 // While a recorded game is watched nothing is saved.
 inline bool scores_frozen = false;
 

@@ -12,6 +12,7 @@
 #include "engine/input.h"
 #include "engine/sound.h"
 #include "screens/hiscore.h"
+#include "shell/datadir.h"
 #include "shell/mainloop.h"
 #include "shell/replay.h"
 #include "shell/script.h"
@@ -24,12 +25,6 @@ const char* const kUsage = "usage: koravel [--replay FILE.kvr] [--help] [--versi
 
 void OnSignal(int) { RequestQuitFromSignal(); }
 
-// The data folders sit beside the program, wherever it is started from.
-void EnterProgramFolder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) std::filesystem::current_path(exe.parent_path(), ec);
-}
 
 // KORAVEL_TRACE=FILE: one line a presented frame, as koravel-sim writes them (for tests).
 void TraceIfAsked() {
@@ -91,7 +86,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!replay.empty() && !StartReplay(replay)) return 2;
-    EnterProgramFolder();
+    EnterDataFolder(); // wherever it is started from
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     if (replay.empty()) {

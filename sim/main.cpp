@@ -19,6 +19,7 @@
 #include "engine/headless/headless.h"
 #include "engine/input.h"
 #include "engine/sound.h"
+#include "shell/datadir.h"
 #include "shell/game.h"
 #include "shell/mainloop.h"
 #include "shell/replay.h"
@@ -38,7 +39,8 @@ const char* const kUsage =
 
 const char* const kHelp =
     "Runs Koravel without a window, on a virtual clock.\n"
-    "  --dir DIR       folder holding gfx/, sound/ and scores/ (default: the current one)\n"
+    "  --dir DIR       folder holding gfx/, sound/ and scores/ (default: the current one,\n"
+    "                  else the game's own, beside the program or installed)\n"
     "  --seed N        seed for the random generator (default: the virtual clock, 0)\n"
     "  --frames N      stop after N presented frames\n"
     "  --input FILE    input script: 'F EVENT' per line, applied just before frame F\n"
@@ -365,6 +367,8 @@ int main(int argc, char** argv) {
         std::error_code ec;
         std::filesystem::current_path(opt.dir, ec);
         if (ec) Fail("cannot enter " + opt.dir + ": " + ec.message());
+    } else if (!std::filesystem::is_directory("gfx")) {
+        EnterDataFolder(); // the data beside the program, or installed
     }
     seed_override = replaySeed ? *replaySeed : opt.seed.value_or(0);
     driver.Install();

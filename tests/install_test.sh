@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The installed tree: its layout, the validators, data found from the installed programs, and
+# the score table written to the user's data folder, never under the prefix.
+set -u
+build=$1
+command -v desktop-file-validate >/dev/null && command -v appstreamcli >/dev/null ||
+  { echo "desktop-file-utils or appstream missing: skipped"; exit 77; }
+fail() { echo "FAIL: $*"; exit 1; }
+dest=$(mktemp -d)
+trap 'rm -rf "$dest"' EXIT
+DESTDIR="$dest/root" cmake --install "$build" --prefix /usr >/dev/null || fail "cmake --install failed"
+root=$dest/root/usr
+for f in bin/koravel bin/koravel-sim share/koravel/gfx/spheres.bmp share/koravel/sound/loop.wav \
+         share/applications/koravel.desktop share/metainfo/io.github.koravel.koravel.metainfo.xml \
+         share/icons/hicolor/48x48/apps/koravel.png share/icons/hicolor/128x128/apps/koravel.png \
+         share/icons/hicolor/256x256/apps/koravel.png share/man/man6/koravel.6 share/man/man6/koravel-sim.6; do
+  [ -e "$root/$f" ] || fail "$f is not installed"
+done
+out=$(desktop-file-validate "$root/share/applications/koravel.desktop" 2>&1) && [ -z "$out" ] ||
+  fail "desktop-file-validate: $out"
+appstreamcli validate --no-net --pedantic "$root/share/metainfo/io.github.koravel.koravel.metainfo.xml" \
+  >"$dest/as.txt" 2>&1 || { cat "$dest/as.txt"; fail "appstreamcli validate"; }
+grep -qE '^[IWEP]:' "$dest/as.txt" && { cat "$dest/as.txt"; fail "appstreamcli has remarks"; }
+
+# The installed koravel-sim, started elsewhere with no --dir, finds its sprites and sounds, and
+# keeps the table in the user's data folder.
+mkdir -p "$dest/home" "$dest/elsewhere"
+chmod -R a-w "$root"
+printf '300 quit\n' > "$dest/quit.txt"
+(cd "$dest/elsewhere" && HOME="$dest/home" XDG_DATA_HOME= "$root/bin/koravel-sim" --input "$dest/quit.txt" \
+   >"$dest/out" 2>"$dest/err") || fail "the installed koravel-sim failed: $(cat "$dest/err")"
+[ -s "$dest/err" ] && fail "the installed koravel-sim warned: $(cat "$dest/err")"
+[ -f "$dest/home/.local/share/koravel/scores/hiscores.dat" ] || fail "the table is not in the user's folder"
+[ -e "$root/share/koravel/scores" ] && fail "something was written under the prefix"
+chmod -R u+w "$root"
+
+"$root/bin/koravel" --version | grep -q '^koravel ' || fail "--version"
+"$root/bin/koravel" --help | grep -q 'usage' || fail "--help"
+"$root/bin/koravel" --nonsense 2>/dev/null; [ $? = 2 ] || fail "an unknown option should give status 2"
+"$root/bin/koravel-sim" --help | grep -q -- '--replay' || fail "koravel-sim --help"
+# The Debian package, with its dependencies computed from the binaries.
+(cd "$build" && cpack -G DEB >"$dest/cpack.txt" 2>&1) || { cat "$dest/cpack.txt"; fail "cpack -G DEB"; }
+deb=$(ls "$build"/koravel_*_amd64.deb "$build"/koravel_*.deb 2>/dev/null | head -1)
+dpkg-deb -f "$deb" Depends | grep -q libsdl2 || fail "the package does not depend on SDL2"
+echo "install tests passed"

@@ -1,0 +1,74 @@
+// Draws the application icons with the game's own rasteriser: the reticle on a dark ball.
+// Usage: make_icons OUTPUT_FOLDER  (writes koravel-48.png, koravel-128.png, koravel-256.png)
+#include <png.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/graphics.h"
+#include "player/player.h"
+#include "player/trail.h"
+
+namespace {
+
+bool Icon(int size, const std::string& path) {
+    Cls();
+    // The ball: a dark blue sphere, lit from the upper left, drawn row by row.
+    const double r = size / 2.0 - 1;
+    for (int py = 0; py < size; ++py) {
+        for (int px = 0; px < size; ++px) {
+            const double nx = (px + 0.5 - size / 2.0) / r, ny = (py + 0.5 - size / 2.0) / r;
+            if (nx * nx + ny * ny > 1) continue;
+            const double light = std::max(0.0, -0.5 * nx - 0.6 * ny + 0.62 * std::sqrt(1 - nx * nx - ny * ny));
+            SetColor(int(10 + 40 * light), int(10 + 40 * light), int(40 + 110 * light));
+            Plot(px, py);
+        }
+    }
+    // The reticle, as the game draws it, drawn several times a pixel apart for weight.
+    pw = size * 2 / 5;
+    counter = 0;
+    const int weight = std::max(1, size / 48);
+    for (int dy = 0; dy < weight; ++dy)
+        for (int dx = 0; dx < weight; ++dx) {
+            x = size / 2 + dx - weight / 2, y = size / 2 + dy - weight / 2;
+            RenderPlayer();
+        }
+    std::vector<uint8_t> rgba(size_t(size) * size_t(size) * 4);
+    for (int py = 0; py < size; ++py) {
+        for (int px = 0; px < size; ++px) {
+            const uint32_t p = BackBuffer()[py * kScreenW + px];
+            uint8_t* o = &rgba[(size_t(py) * size_t(size) + size_t(px)) * 4];
+            o[0] = uint8_t(p >> 16), o[1] = uint8_t(p >> 8), o[2] = uint8_t(p);
+            o[3] = p ? 255 : 0; // outside the ball stays clear
+        }
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(size);
+    image.height = png_uint_32(size);
+    image.format = PNG_FORMAT_RGBA;
+    const bool ok = png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), size * 4, nullptr);
+    png_image_free(&image);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_icons OUTPUT_FOLDER\n");
+        return 2;
+    }
+    for (int size : {48, 128, 256}) {
+        const std::string path = std::string(argv[1]) + "/koravel-" + std::to_string(size) + ".png";
+        if (!Icon(size, path)) {
+            std::fprintf(stderr, "make_icons: cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
