@@ -25,7 +25,6 @@ const char* const kUsage = "usage: koravel [--replay FILE.kvr] [--help] [--versi
 
 void OnSignal(int) { RequestQuitFromSignal(); }
 
-
 // KORAVEL_TRACE=FILE: one line a presented frame, as koravel-sim writes them (for tests).
 void TraceIfAsked() {
     const char* path = std::getenv("KORAVEL_TRACE");

@@ -22,7 +22,8 @@ bool Icon(int size, const std::string& path) {
         for (int px = 0; px < size; ++px) {
             const double nx = (px + 0.5 - size / 2.0) / r, ny = (py + 0.5 - size / 2.0) / r;
             if (nx * nx + ny * ny > 1) continue;
-            const double light = std::max(0.0, -0.5 * nx - 0.6 * ny + 0.62 * std::sqrt(1 - nx * nx - ny * ny));
+            const double light =
+                std::max(0.0, -0.5 * nx - 0.6 * ny + 0.62 * std::sqrt(1 - nx * nx - ny * ny));
             SetColor(int(10 + 40 * light), int(10 + 40 * light), int(40 + 110 * light));
             Plot(px, py);
         }
@@ -51,7 +52,8 @@ bool Icon(int size, const std::string& path) {
     image.width = png_uint_32(size);
     image.height = png_uint_32(size);
     image.format = PNG_FORMAT_RGBA;
-    const bool ok = png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), size * 4, nullptr);
+    const bool ok =
+        png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), size * 4, nullptr);
     png_image_free(&image);
     return ok;
 }
