@@ -284,7 +284,7 @@ class Driver {
         const std::string line = TraceLine(frame, MilliSecs(), opt_.entities, TakeStartedSounds());
         if (trace_) std::fprintf(trace_, "%s\n", line.c_str());
         for (const auto& [n, file] : opt_.shots)
-            if (n == frame && !WritePng(file, pixels, kScreenW, kScreenH))
+            if (n == frame && !WritePng(file, pixels, kScreenW, kScreenH, kScreenW))
                 Fail("cannot write the picture " + file, 1);
         lastPresent_ = MicroSecs();
         stallBatches_ = 0;

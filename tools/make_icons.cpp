@@ -1,7 +1,5 @@
 // Draws the application icons with the game's own rasteriser: the reticle on a dark ball.
 // Usage: make_icons OUTPUT_FOLDER  (writes koravel-48.png, koravel-128.png, koravel-256.png)
-#include <png.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include "engine/graphics.h"
 #include "player/player.h"
 #include "player/trail.h"
+#include "sim/png.h"
 
 namespace {
 
@@ -37,25 +36,7 @@ bool Icon(int size, const std::string& path) {
             x = size / 2 + dx - weight / 2, y = size / 2 + dy - weight / 2;
             RenderPlayer();
         }
-    std::vector<uint8_t> rgba(size_t(size) * size_t(size) * 4);
-    for (int py = 0; py < size; ++py) {
-        for (int px = 0; px < size; ++px) {
-            const uint32_t p = BackBuffer()[py * kScreenW + px];
-            uint8_t* o = &rgba[(size_t(py) * size_t(size) + size_t(px)) * 4];
-            o[0] = uint8_t(p >> 16), o[1] = uint8_t(p >> 8), o[2] = uint8_t(p);
-            o[3] = p ? 255 : 0; // outside the ball stays clear
-        }
-    }
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(size);
-    image.height = png_uint_32(size);
-    image.format = PNG_FORMAT_RGBA;
-    const bool ok =
-        png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), size * 4, nullptr);
-    png_image_free(&image);
-    return ok;
+    return WritePng(path, BackBuffer(), size, size, kScreenW, true);
 }
 
 } // namespace
