@@ -62,7 +62,7 @@ class PlayerBot : public Bot {
   public:
     void AfterFrame(uint64_t) override {
         if (AttractScreen()) return Click();
-        released();
+        LetGo();
         if (Screen("picklevel")) return Choose(205, 405); // level 1
         if (Screen("highscore")) return Initials();
         if (InPlay()) return Play();
@@ -108,7 +108,7 @@ class PlayerBot : public Bot {
         Queue(HeadlessEvent::Press, 1);
         pressed_ = true;
     }
-    void released() {
+    void LetGo() {
         if (pressed_) Queue(HeadlessEvent::Release, 1), pressed_ = false;
     }
 
