@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <random>
@@ -60,10 +61,12 @@ class RandomBot : public Bot {
 // in, holds back from anything deadly, and circles initials when it makes the table.
 class PlayerBot : public Bot {
   public:
+    // From the level after startLevel on, a bond runner crosses the first live bond it can.
+    PlayerBot(int startLevel, bool bondRunner) : start_(startLevel), bondRunner_(bondRunner) {}
     void AfterFrame(uint64_t) override {
         if (AttractScreen()) return Click();
         LetGo();
-        if (Screen("picklevel")) return Choose(205, 405); // level 1
+        if (Screen("picklevel")) return PickLevel();
         if (Screen("highscore")) return Initials();
         if (InPlay()) return Play();
         plan_.clear();
@@ -71,6 +74,17 @@ class PlayerBot : public Bot {
     }
 
   private:
+    // Levels above 9 need the boxes scrolled first: the point held at the right edge moves them
+    // on by two every third frame, up to the highest level offered.
+    void PickLevel() {
+        const int box = start_ <= 9 ? (start_ - 1) / 2 : 4;
+        if (start_ > 9 && scrolled_ < 3 * ((start_ - 9) / 2)) {
+            ++scrolled_;
+            return Queue(HeadlessEvent::Move, 700, 400);
+        }
+        Choose(205 + 100 * box, 405);
+    }
+
     // The choosing screens: the point follows the pointer, so a small spiral closes a loop.
     void Choose(int cx, int cy) {
         if (plan_.empty()) {
@@ -104,6 +118,7 @@ class PlayerBot : public Bot {
     void Click() {
         plan_.clear();
         letter_ = 0;
+        scrolled_ = 0;
         if (pressed_) return;
         Queue(HeadlessEvent::Press, 1);
         pressed_ = true;
@@ -123,6 +138,19 @@ class PlayerBot : public Bot {
             leg_ = (leg_ + 1) % n;
             std::tie(tx, ty) = kLoop[leg_];
         }
+        const bool running = bondRunner_ && level > start_;
+        const bool seekBond = running && bondact == 0 && bond_list.Count() > 0;
+        if (!seekBond || (x == run_.first && y == run_.second)) run_ = {-1, -1};
+        if (seekBond) { // through the middle of the first bond, out as far again beyond it
+            if (run_.first < 0) {
+                const bond& b = *bond_list.begin();
+                run_ = {std::clamp(int(b.nuc1->x + b.nuc2->x) - x, 60, 740),
+                        std::clamp(int(b.nuc1->y + b.nuc2->y) - y, 30, 570)};
+            }
+            std::tie(tx, ty) = run_;
+        } else if (running) { // wait for the bonds to go live, clear of the chasers
+            std::tie(tx, ty) = Refuge();
+        }
         int dx, dy;
         StepToward(x, y, tx, ty, dx, dy);
         // Hold back, or sidestep, when the step would touch something deadly.
@@ -130,7 +158,7 @@ class PlayerBot : public Bot {
             {dx, dy},           {dx / 2, dy / 2},  {0, 0},
             {-dx / 2, -dy / 2}, {dy / 2, -dx / 2}, {-dy / 2, dx / 2}};
         for (auto [sx, sy] : tries) {
-            if (Safe(x + sx, y + sy)) {
+            if (Safe(x + sx, y + sy, !seekBond)) {
                 dx = sx, dy = sy;
                 break;
             }
@@ -138,8 +166,33 @@ class PlayerBot : public Bot {
         Queue(HeadlessEvent::Move, x + PointerOffset(dx), y + PointerOffset(dy));
     }
 
+    // The corner to wait in: the current one until a hostile particle comes near, then the
+    // one farthest from it.
+    std::pair<int, int> Refuge() {
+        static constexpr std::pair<int, int> kCorners[] = {
+            {75, 45}, {725, 50}, {720, 555}, {80, 550}};
+        float nearest = 1e9f, hx = 400, hy = 300;
+        auto consider = [&](float ex, float ey) {
+            const float d = std::hypot(ex - float(x), ey - float(y));
+            if (d < nearest) nearest = d, hx = ex, hy = ey;
+        };
+        for (const auto& p : phot_list) consider(p.x, p.y);
+        for (const auto& t : tank_list) consider(t.x, t.y);
+        for (const auto& m : mine_list) consider(float(m.x), float(m.y));
+        for (const auto& s : star_list) consider(s.x, s.y);
+        for (const auto& p : pulsar_list) consider(p.x, p.y);
+        if (nearest < 220) {
+            float best = -1;
+            for (const auto& [cx, cy] : kCorners) {
+                const float d = std::hypot(float(cx) - hx, float(cy) - hy);
+                if (d > best) best = d, refuge_ = {cx, cy};
+            }
+        }
+        return refuge_;
+    }
+
     // Whether the point at (px, py) keeps clear of everything deadly a frame from now.
-    static bool Safe(int px, int py) {
+    static bool Safe(int px, int py, bool avoidBonds) {
         const int r = int(pw * k07) + 8;
         auto near = [&](float hx, float hy, float dx, float dy, int half) {
             const float nx = hx + dx, ny = hy + dy;
@@ -161,7 +214,7 @@ class PlayerBot : public Bot {
             if (s.caught == 0 && near(s.x, s.y, s.dx, s.dy, 10)) return false;
         for (const auto& s : pulsar_list)
             if (s.caught == 0 && near(s.x, s.y, s.dx, s.dy, s.pulse >= 20 ? 40 : 4)) return false;
-        if (bondact != 2) { // live or about to be: keep off the bonds' lines
+        if (avoidBonds && bondact != 2) { // live or about to be: keep off the bonds' lines
             for (const auto& b : bond_list) {
                 const float x1 = b.nuc1->x, y1 = b.nuc1->y, x2 = b.nuc2->x, y2 = b.nuc2->y;
                 const float len = std::hypot(x2 - x1, y2 - y1);
@@ -178,6 +231,11 @@ class PlayerBot : public Bot {
     }
 
     std::deque<std::pair<int, int>> plan_;
+    int start_;
+    bool bondRunner_;
+    std::pair<int, int> refuge_{75, 45};
+    std::pair<int, int> run_{-1, -1};
+    int scrolled_ = 0;
     int letter_ = 0;
     int leg_ = 0;
     bool pressed_ = false;
@@ -188,6 +246,18 @@ class PlayerBot : public Bot {
 std::unique_ptr<Bot> MakeBot(const std::string& name, uint64_t seed) {
     if (name == "idle") return std::make_unique<IdleBot>();
     if (name == "random") return std::make_unique<RandomBot>(seed);
-    if (name == "player") return std::make_unique<PlayerBot>();
+    // "player:N" and "bondrunner:N" start at level N, an odd level the choosing screen offers
+    const auto colon = name.find(':');
+    const std::string kind = name.substr(0, colon);
+    if (kind != "player" && kind != "bondrunner") return nullptr;
+    long level = 1;
+    if (colon != std::string::npos) {
+        char* end = nullptr;
+        level = std::strtol(name.c_str() + colon + 1, &end, 10);
+        if (*end != '\0' || end == name.c_str() + colon + 1 || level < 1 || level > 999 ||
+            level % 2 == 0)
+            return nullptr;
+    }
+    return std::make_unique<PlayerBot>(int(level), kind == "bondrunner");
     return nullptr;
 }

@@ -35,7 +35,7 @@ namespace {
 const char* const kUsage =
     "usage: koravel-sim [--dir DIR] [--seed N] [--frames N] [--input FILE] [--lockstep]\n"
     "                   [--trace FILE] [--entities] [--shot N:FILE]... [--audio FILE.wav]\n"
-    "                   [--bot idle|random|player] [--replay FILE.kvr] [--record FILE.kvr]\n";
+    "                   [--bot NAME] [--replay FILE.kvr] [--record FILE.kvr]\n";
 
 const char* const kHelp =
     "Runs Koravel without a window, on a virtual clock.\n"
@@ -51,7 +51,9 @@ const char* const kHelp =
     "  --entities      add entity positions to each trace line\n"
     "  --shot N:FILE   write the picture of frame N as a PNG (repeatable)\n"
     "  --audio FILE    mix everything played, on the virtual clock, into a 44100 Hz stereo wave\n"
-    "  --bot NAME      drive the input itself: idle, random (seeded) or player (an autopilot)\n"
+    "  --bot NAME      drive the input itself: idle, random (seeded), player (an autopilot)\n"
+    "                  or player:N (starting at level N), bondrunner:N (as player:N, then\n"
+    "                  crossing the first live bond from the next level on)\n"
     "  --replay FILE   play a recorded game (.kvr) back exactly, with its seed, to its end\n"
     "  --record FILE   record this run's input as a .kvr that --replay plays back\n"
     "At the end prints: frames=N ms=T score=S level=L men=M hash=H\n";
@@ -177,7 +179,7 @@ Options ParseOptions(int argc, char** argv) {
             break;
         case BotName:
             o.bot = optarg;
-            if (!MakeBot(o.bot, 0)) Fail("--bot takes idle, random or player, not '" + o.bot + "'");
+            if (!MakeBot(o.bot, 0)) Fail("--bot takes idle, random, player[:N] or bondrunner:N, not '" + o.bot + "'");
             break;
         case Help:
             std::fputs(kUsage, stdout), std::fputs(kHelp, stdout), std::exit(0);
