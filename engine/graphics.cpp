@@ -30,11 +30,12 @@ uint32_t backBuffer[kScreenW * kScreenH];
 std::vector<DrawCall>* recorder = nullptr;
 std::function<void()> presentObserver;
 
-// For measuring the real window's pacing: KORAVEL_PRESENT_LOG=FILE gets one line per picture,
-// the clock in microseconds and the kind of Flip.
+// For measuring the real window's pacing: KORAVEL_PRESENT_LOG=FILE gets one line per picture:
+// when it was handed to the display (µs), the kind of Flip, and how long the display took to
+// take it (µs).
 std::FILE* presentLog = nullptr;
 
-void LogPresent(int sync) {
+void LogPresent(int sync, int64_t handedOver) {
     static bool opened = false;
     if (!opened) {
         opened = true;
@@ -42,7 +43,8 @@ void LogPresent(int sync) {
             presentLog = std::fopen(path, "w");
     }
     if (presentLog)
-        std::fprintf(presentLog, "%lld %d\n", static_cast<long long>(MicroSecs()), sync);
+        std::fprintf(presentLog, "%lld %d %lld\n", static_cast<long long>(handedOver), sync,
+                     static_cast<long long>(MicroSecs() - handedOver));
 }
 
 void Record(DrawCall::Kind kind, double a, double b, double c, double d) {
@@ -242,8 +244,9 @@ void Flip(int sync) {
         else
             surface.paceAccumulator = elapsed * surface.hz;
     }
+    const int64_t handedOver = MicroSecs();
     if (surface.open) PlatformPresent(backBuffer);
-    LogPresent(sync);
+    LogPresent(sync, handedOver);
     surface.presented++;
     if (presentObserver) presentObserver();
     PollInput(); // keeps the window responsive, and closable, in screens that read no input

@@ -20,6 +20,8 @@
 #include "hostiles/tank.h"
 #include "player/player.h"
 #include "shell/game.h"
+#include "sim/danger.h"
+#include "sim/hunt.h"
 #include "sim/steer.h"
 
 namespace {
@@ -62,13 +64,20 @@ class RandomBot : public Bot {
 class PlayerBot : public Bot {
   public:
     // From the level after startLevel on, a bond runner crosses the first live bond it can.
-    PlayerBot(int startLevel, bool bondRunner) : start_(startLevel), bondRunner_(bondRunner) {}
+    // A hunting autopilot circles one nucleus at a time, for the short trails of high levels.
+    PlayerBot(int startLevel, bool bondRunner, bool hunt)
+        : start_(startLevel), bondRunner_(bondRunner), hunt_(hunt) {}
     void AfterFrame(uint64_t) override {
         if (AttractScreen()) return Click();
         LetGo();
         if (Screen("picklevel")) return PickLevel();
         if (Screen("highscore")) return Initials();
+        if (Screen("play") && hunt_) {
+            const auto [px, py] = hunter_.Step();
+            return Queue(HeadlessEvent::Move, x + PointerOffset(px - x), y + PointerOffset(py - y));
+        }
         if (InPlay()) return Play();
+        hunter_.Reset();
         plan_.clear();
         leg_ = 0;
     }
@@ -191,48 +200,11 @@ class PlayerBot : public Bot {
         return refuge_;
     }
 
-    // Whether the point at (px, py) keeps clear of everything deadly a frame from now.
-    static bool Safe(int px, int py, bool avoidBonds) {
-        const int r = int(pw * k07) + 8;
-        auto near = [&](float hx, float hy, float dx, float dy, int half) {
-            const float nx = hx + dx, ny = hy + dy;
-            return std::fabs(nx - float(px)) < float(half + r) &&
-                   std::fabs(ny - float(py)) < float(half + r);
-        };
-        for (const auto& n : nuc_list)
-            if (n.active > 0 && n.caught == 0 && near(n.x, n.y, n.dx, n.dy, 6)) return false;
-        for (const auto& p : phot_list)
-            if (p.caught == 0 &&
-                (near(p.x, p.y, p.dx, p.dy, 8) || near(p.x, p.y, 2 * p.dx, 2 * p.dy, 8)))
-                return false;
-        for (const auto& t : tank_list)
-            if (t.caught == 0 && near(t.x, t.y, t.dx, t.dy, 10)) return false;
-        for (const auto& m : mine_list)
-            if (m.caught == 0 && m.life > 15 && near(float(m.x), float(m.y), 0, 0, m.life / 20 + 1))
-                return false;
-        for (const auto& s : star_list)
-            if (s.caught == 0 && near(s.x, s.y, s.dx, s.dy, 10)) return false;
-        for (const auto& s : pulsar_list)
-            if (s.caught == 0 && near(s.x, s.y, s.dx, s.dy, s.pulse >= 20 ? 40 : 4)) return false;
-        if (avoidBonds && bondact != 2) { // live or about to be: keep off the bonds' lines
-            for (const auto& b : bond_list) {
-                const float x1 = b.nuc1->x, y1 = b.nuc1->y, x2 = b.nuc2->x, y2 = b.nuc2->y;
-                const float len = std::hypot(x2 - x1, y2 - y1);
-                if (len < 1) continue;
-                const float t = std::clamp(
-                    ((float(px) - x1) * (x2 - x1) + (float(py) - y1) * (y2 - y1)) / (len * len),
-                    0.0f, 1.0f);
-                if (std::hypot(x1 + t * (x2 - x1) - float(px), y1 + t * (y2 - y1) - float(py)) <
-                    float(r + 4))
-                    return false;
-            }
-        }
-        return true;
-    }
-
     std::deque<std::pair<int, int>> plan_;
     int start_;
     bool bondRunner_;
+    bool hunt_;
+    Hunter hunter_;
     std::pair<int, int> refuge_{75, 45};
     std::pair<int, int> run_{-1, -1};
     int scrolled_ = 0;
@@ -249,7 +221,7 @@ std::unique_ptr<Bot> MakeBot(const std::string& name, uint64_t seed) {
     // "player:N" and "bondrunner:N" start at level N, an odd level the choosing screen offers
     const auto colon = name.find(':');
     const std::string kind = name.substr(0, colon);
-    if (kind != "player" && kind != "bondrunner") return nullptr;
+    if (kind != "player" && kind != "bondrunner" && kind != "hunter") return nullptr;
     long level = 1;
     if (colon != std::string::npos) {
         char* end = nullptr;
@@ -258,6 +230,6 @@ std::unique_ptr<Bot> MakeBot(const std::string& name, uint64_t seed) {
             level % 2 == 0)
             return nullptr;
     }
-    return std::make_unique<PlayerBot>(int(level), kind == "bondrunner");
+    return std::make_unique<PlayerBot>(int(level), kind == "bondrunner", kind == "hunter");
     return nullptr;
 }

@@ -53,7 +53,8 @@ const char* const kHelp =
     "  --audio FILE    mix everything played, on the virtual clock, into a 44100 Hz stereo wave\n"
     "  --bot NAME      drive the input itself: idle, random (seeded), player (an autopilot)\n"
     "                  or player:N (starting at level N), bondrunner:N (as player:N, then\n"
-    "                  crossing the first live bond from the next level on)\n"
+    "                  crossing the first live bond from the next level on), hunter:N (an\n"
+    "                  autopilot for high levels, looping one nucleus at a time)\n"
     "  --replay FILE   play a recorded game (.kvr) back exactly, with its seed, to its end\n"
     "  --record FILE   record this run's input as a .kvr that --replay plays back\n"
     "At the end prints: frames=N ms=T score=S level=L men=M hash=H\n";
@@ -179,7 +180,9 @@ Options ParseOptions(int argc, char** argv) {
             break;
         case BotName:
             o.bot = optarg;
-            if (!MakeBot(o.bot, 0)) Fail("--bot takes idle, random, player[:N] or bondrunner:N, not '" + o.bot + "'");
+            if (!MakeBot(o.bot, 0))
+                Fail("--bot takes idle, random, player[:N], bondrunner:N or hunter:N, not '" +
+                     o.bot + "'");
             break;
         case Help:
             std::fputs(kUsage, stdout), std::fputs(kHelp, stdout), std::exit(0);

@@ -258,7 +258,12 @@ TEST(SimBots, TheAutopilotClearsLevelsAndTheFuzzerRunsOn) {
     EXPECT_EQ(f.trace.size(), 6000u);
     auto idle = RunSim(GameDir("idle"), "--bot idle --frames 100");
     EXPECT_EQ(idle.status, 0);
-    EXPECT_EQ(RunSim(GameDir("nobot"), "--bot chess").status, 2);
+    // The hunter starts where it is told (the boxes scrolled to 51) and gets on from there.
+    auto hunt = RunSim(GameDir("hunter"), "--seed 2 --bot hunter:51 --frames 1200");
+    ASSERT_EQ(hunt.status, 0) << hunt.err;
+    EXPECT_GE(Num(hunt.trace.back(), "level"), 53);
+    for (const char* name : {"chess", "player:2", "hunter:", "hunter:51x", "bondrunner:0"})
+        EXPECT_EQ(RunSim(GameDir("nobot"), std::string("--bot ") + name).status, 2) << name;
 }
 
 } // namespace

@@ -1,10 +1,14 @@
 // The real window: SDL2 video, events and clock. The only place that includes SDL.
 #include <SDL.h>
 
+#include <sys/prctl.h>
+
 #include <algorithm>
-#include <chrono>
+#include <cerrno>
 #include <cstdio>
-#include <thread>
+#include <cstring>
+#include <ctime>
+#include <vector>
 
 #include "engine/input.h"
 #include "engine/mixer.h"
@@ -14,8 +18,15 @@
 namespace {
 
 SDL_Window* window = nullptr;
+// Two ways to the screen. Shown at its own size the picture is copied into the window's
+// surface (shared memory on X11): no OpenGL at all, which matters where OpenGL is a software
+// rasteriser costing 50 MB and several milliseconds a frame. Scaled up to a larger screen a
+// renderer does the scaling, on the graphics card when there is one.
+SDL_Surface* picture = nullptr; // the game's frame, wrapped without a copy, for scaling
+std::vector<uint32_t> shown;    // the frame on the window's surface, unscaled
 SDL_Renderer* renderer = nullptr;
 SDL_Texture* texture = nullptr;
+bool repaintAll = true; // after a resize or exposure the whole window is drawn again
 bool cursorHidden = false;
 SDL_Rect viewport{0, 0, 800, 600}; // where the picture lands in the window's output pixels
 double windowToSurface = 1.0;      // surface pixels per window coordinate unit
@@ -51,8 +62,12 @@ void OpenAudio() {
 
 void UpdateViewport() {
     int outW = 800, outH = 600, winW = 800, winH = 600;
-    SDL_GetRendererOutputSize(renderer, &outW, &outH);
+    if (renderer)
+        SDL_GetRendererOutputSize(renderer, &outW, &outH);
+    else
+        SDL_GetWindowSizeInPixels(window, &outW, &outH);
     SDL_GetWindowSize(window, &winW, &winH);
+    repaintAll = true;
     const double scale = std::min(outW / 800.0, outH / 600.0);
     viewport.w = std::max(1, int(800 * scale));
     viewport.h = std::max(1, int(600 * scale));
@@ -107,6 +122,9 @@ bool Handle(const SDL_Event& e) {
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             UpdateViewport();
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            repaintAll = true;
             break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
         case SDL_WINDOWEVENT_MINIMIZED:
@@ -174,6 +192,66 @@ void WaitInBackground() {
     UpdateViewport();
 }
 
+// The renderer only when the picture will be scaled (a full screen larger than the picture, a
+// high-density display), or when asked for by name.
+bool ChooseRenderer(int width, int height) {
+    if (const char* how = SDL_getenv("KORAVEL_PRESENT")) {
+        if (SDL_strcmp(how, "renderer") == 0) return true;
+        if (SDL_strcmp(how, "surface") == 0) return false;
+    }
+    int w = width, h = height;
+    SDL_GetWindowSizeInPixels(window, &w, &h);
+    return w != width || h != height;
+}
+
+// At the picture's own size only the rows that changed are copied and sent to the display:
+// the display server's share of a frame then shrinks with what moves, and so does its jitter.
+bool PresentChangedRows(const uint32_t* pixels, SDL_Surface* screen) {
+    const Uint32 format = screen->format->format;
+    if (viewport.w != 800 || viewport.h != 600 ||
+        (format != SDL_PIXELFORMAT_RGB888 && format != SDL_PIXELFORMAT_ARGB8888))
+        return false;
+    shown.resize(800 * 600);
+    std::vector<SDL_Rect> bands;
+    for (int y = 0; y < 600; ++y) {
+        const uint32_t* row = pixels + y * 800;
+        uint32_t* old = shown.data() + y * 800;
+        if (!repaintAll && std::memcmp(row, old, 800 * 4) == 0) continue;
+        std::memcpy(old, row, 800 * 4);
+        std::memcpy(static_cast<uint8_t*>(screen->pixels) + (viewport.y + y) * screen->pitch +
+                        viewport.x * 4,
+                    row, 800 * 4);
+        if (!bands.empty() && bands.back().y + bands.back().h >= viewport.y + y - 4)
+            bands.back().h = viewport.y + y + 1 - bands.back().y; // close enough: one band
+        else
+            bands.push_back({viewport.x, viewport.y + y, 800, 1});
+    }
+    if (!bands.empty()) SDL_UpdateWindowSurfaceRects(window, bands.data(), int(bands.size()));
+    return true;
+}
+
+void PresentOnSurface(const uint32_t* pixels) {
+    SDL_Surface* screen = SDL_GetWindowSurface(window); // remade by SDL after a resize
+    if (!screen) return;
+    if (repaintAll) {
+        SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 0, 0, 0)); // the bars
+        SDL_UpdateWindowSurface(window);
+    }
+    if (!PresentChangedRows(pixels, screen)) {
+        if (!picture || picture->pixels != pixels) {
+            SDL_FreeSurface(picture);
+            picture = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), 800, 600,
+                                                         32, 800 * 4, SDL_PIXELFORMAT_ARGB8888);
+            if (!picture) return;
+            SDL_SetSurfaceBlendMode(picture, SDL_BLENDMODE_NONE); // alpha means nothing here
+        }
+        SDL_Rect to = viewport;
+        SDL_BlitScaled(picture, nullptr, screen, &to);
+        SDL_UpdateWindowSurfaceRects(window, &viewport, 1);
+    }
+    repaintAll = false;
+}
+
 } // namespace
 
 bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
@@ -181,6 +259,8 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
     // motion too. The warped emulation loses motion that arrives while it warps.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // The window's surface as the display's own shared memory, not an OpenGL texture.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         error = SDL_GetError();
         return false;
@@ -189,12 +269,14 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
         SDL_WINDOW_ALLOW_HIGHDPI | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     window = SDL_CreateWindow("Koravel", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
                               height, flags);
-    if (window) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
-    if (window && !renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-    if (renderer)
-        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                    width, height);
-    if (!texture) {
+    if (window && ChooseRenderer(width, height)) {
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
+        if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        if (renderer)
+            texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
+                                        SDL_TEXTUREACCESS_STREAMING, width, height);
+    }
+    if (!texture && !(window && !renderer && SDL_GetWindowSurface(window))) {
         error = SDL_GetError();
         PlatformClose();
         return false;
@@ -208,6 +290,8 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
 void PlatformClose() {
     if (audioDevice) SDL_CloseAudioDevice(audioDevice);
     audioDevice = 0;
+    if (picture) SDL_FreeSurface(picture);
+    picture = nullptr;
     if (texture) SDL_DestroyTexture(texture);
     if (renderer) SDL_DestroyRenderer(renderer);
     if (window) SDL_DestroyWindow(window);
@@ -218,6 +302,8 @@ void PlatformClose() {
 }
 
 void PlatformPresent(const uint32_t* pixels) {
+    if (!window) return;
+    if (!renderer) return PresentOnSurface(pixels);
     if (!texture) return;
     SDL_UpdateTexture(texture, nullptr, pixels, 800 * 4);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
@@ -246,15 +332,23 @@ void PlatformShowCursor(bool shown) {
 }
 
 int64_t PlatformMicros() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
 void PlatformSleepMicros(int64_t us) {
+    // Sleep to an absolute deadline a little early on the same clock, then watch the clock for
+    // the rest: waking from a sleep takes 0.1 to 0.2 ms on a virtual machine, and yielding
+    // instead could hand the core to another program for milliseconds.
+    static const bool tightTimer = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
+    (void)tightTimer;
+    constexpr int64_t kWakeMargin = 300;
     const int64_t deadline = PlatformMicros() + us;
-    // Sleep to within a quarter millisecond of the deadline (timer slack is 50 us here), then
-    // yield: accurate without burning a core.
-    for (int64_t left; (left = deadline - PlatformMicros()) > 250;)
-        std::this_thread::sleep_for(std::chrono::microseconds(left - 250));
-    while (PlatformMicros() < deadline) std::this_thread::yield();
+    if (us > kWakeMargin) {
+        const int64_t wake = deadline - kWakeMargin;
+        const timespec at{time_t(wake / 1000000), long(wake % 1000000) * 1000};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {}
+    }
+    while (PlatformMicros() < deadline) {}
 }
