@@ -36,6 +36,11 @@ n=$(wc -l < "$work/intervals")
 awk -v n="$n" '{ v[NR] = $1 } END {
   printf "play frames: %d intervals, median %.3f ms, p99 %.3f ms, min %.3f ms, max %.3f ms\n",
          n, v[int(n / 2) + 1], v[int(n * 0.99) + 1], v[1], v[n] }' "$work/intervals"
+# The same intervals measured once the display had accepted each picture.
+awk 'before == 0 && prev_sync == 0 && $2 == 0 { print ($1 + $3 - prev) / 1000 }
+     { before = prev_sync; prev = $1 + $3; prev_sync = $2 }' "$work/presents" | sort -n |
+  awk '{ v[NR] = $1 } END {
+  printf "  after presenting: median %.3f ms, p99 %.3f ms\n", v[int(NR / 2) + 1], v[int(NR * 0.99) + 1] }'
 # What the display server took to accept each picture of play (X11: until it has copied it).
 awk '$2 == 0 { print $3 / 1000 }' "$work/presents" | sort -n | awk '{ v[NR] = $1 } END {
   printf "presenting: median %.3f ms, p99 %.3f ms, max %.3f ms\n", v[int(NR / 2) + 1],
