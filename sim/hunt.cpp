@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "atom/bond.h"
+#include "atom/field.h"
 #include "atom/level.h"
 #include "atom/nucleus.h"
 #include "hostiles/star.h"
@@ -27,9 +28,9 @@ std::pair<float, float> Predict(const Target& n, int frames) {
     float px = n.x, py = n.y, dx = n.dx, dy = n.dy;
     for (int i = 0; i < frames; ++i) {
         px += dx;
-        if (px < 120 || px >= 680) dx = -dx, px += dx;
+        BounceX(px, dx);
         py += dy;
-        if (py >= 540 || py < 60) dy = -dy, py += dy;
+        BounceY(py, dy);
     }
     return {px, py};
 }
