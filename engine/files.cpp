@@ -1,9 +1,16 @@
 #include "engine/files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <filesystem>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -18,12 +25,54 @@ std::string FolderOf(const std::string& path) {
     return cut == std::string::npos ? "." : (cut == 0 ? "/" : path.substr(0, cut));
 }
 
+std::string NameOf(const std::string& path) {
+    const auto cut = path.find_last_of('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
 void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+// Opens without waiting (a pipe would block a plain open for ever), then keeps the file only
+// when it is a regular one.
+int OpenRegular(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+Stream StreamOn(int fd, const char* mode, const std::string& path) {
+    std::FILE* f = ::fdopen(fd, mode);
+    if (!f) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto s = std::make_shared<TStream>();
+    s->file = f;
+    s->path = path;
+    return s;
+}
+
+// New files get what the user's umask allows, as fopen would give them.
+mode_t NewFileMode() {
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(022);
+        ::umask(mask);
+        return mode_t(0666 & ~mask);
+    }();
+    return mode;
 }
 
 } // namespace
@@ -31,19 +80,25 @@ void SyncFolder(const std::string& folder) {
 TStream::~TStream() {
     if (!file) return;
     std::fclose(file);
-    if (!tempPath.empty()) std::remove(tempPath.c_str()); // never committed
+    if (!tempPath.empty()) ::unlink(tempPath.c_str()); // never committed
 }
 
 Stream OpenFile(const std::string& path, int readable, int writeable) {
-    const char* mode = readable && writeable ? "r+b" : writeable ? "wb" : readable ? "rb" : nullptr;
-    if (!mode) return nullptr;
     const std::string slashed = Slashed(path);
-    std::FILE* f = std::fopen(slashed.c_str(), mode);
-    if (!f) return nullptr;
-    auto s = std::make_shared<TStream>();
-    s->file = f;
-    s->path = slashed;
-    return s;
+    if (readable && !writeable) {
+        const int fd = OpenRegular(slashed, O_RDONLY);
+        return fd < 0 ? nullptr : StreamOn(fd, "rb", slashed);
+    }
+    if (!writeable) return nullptr;
+    // Writing never follows a link planted at the name.
+    const int flags = O_NOFOLLOW | (readable ? O_RDWR : O_WRONLY | O_CREAT);
+    const int fd = OpenRegular(slashed, flags);
+    if (fd < 0) return nullptr;
+    if (!readable && ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return StreamOn(fd, readable ? "r+b" : "wb", slashed);
 }
 
 Stream ReadFile(const std::string& path) { return OpenFile(path, 1, 0); }
@@ -51,34 +106,45 @@ Stream WriteFile(const std::string& path) { return OpenFile(path, 0, 1); }
 
 Stream WriteFileAtomic(const std::string& path) {
     const std::string slashed = Slashed(path);
-    const std::string temp = slashed + ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return nullptr;
-    auto s = std::make_shared<TStream>();
-    s->file = f;
-    s->path = slashed;
+    // A fresh name of our own (O_EXCL): two games saving at once never share it, and a link
+    // planted beside the target is never written through.
+    std::string temp = FolderOf(slashed) + "/." + NameOf(slashed) + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat old {};
+    const bool replacing = ::lstat(slashed.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    ::fchmod(fd, replacing ? old.st_mode & 07777 : NewFileMode());
+    Stream s = StreamOn(fd, "wb", slashed);
+    if (!s) {
+        ::unlink(temp.c_str());
+        return nullptr;
+    }
     s->tempPath = temp;
     return s;
 }
 
 bool CloseFile(const Stream& stream) {
     if (!stream || !stream->file) return false;
-    bool ok = !stream->failed && std::fflush(stream->file) == 0;
-    if (!stream->tempPath.empty()) {
-        ok = ok && ::fsync(::fileno(stream->file)) == 0;
-        ok = std::fclose(stream->file) == 0 && ok;
-        stream->file = nullptr;
-        if (ok) ok = std::rename(stream->tempPath.c_str(), stream->path.c_str()) == 0;
-        if (ok)
-            SyncFolder(FolderOf(stream->path));
-        else
-            std::remove(stream->tempPath.c_str());
-        stream->tempPath.clear();
-        return ok;
-    }
-    ok = std::fclose(stream->file) == 0 && ok;
+    // Each step runs only while all before it went well; errno ends as the first failure's.
+    auto step = [&](bool done) {
+        if (!done && !stream->failed) stream->failed = true, stream->error = errno;
+    };
+    if (!stream->failed) step(std::fflush(stream->file) == 0);
+    const bool atomic = !stream->tempPath.empty();
+    if (atomic && !stream->failed) step(::fsync(::fileno(stream->file)) == 0);
+    const bool closed = std::fclose(stream->file) == 0;
     stream->file = nullptr;
-    return ok;
+    if (!stream->failed) step(closed);
+    if (atomic) {
+        if (!stream->failed) step(std::rename(stream->tempPath.c_str(), stream->path.c_str()) == 0);
+        if (stream->failed)
+            ::unlink(stream->tempPath.c_str());
+        else
+            SyncFolder(FolderOf(stream->path));
+        stream->tempPath.clear();
+    }
+    if (stream->failed) errno = stream->error;
+    return !stream->failed;
 }
 
 std::string ReadLine(const Stream& stream, size_t maxLength) {
@@ -92,12 +158,15 @@ std::string ReadLine(const Stream& stream, size_t maxLength) {
     return line;
 }
 
-bool WriteLine(const Stream& stream, const std::string& text) {
+bool WriteBytes(const Stream& stream, const std::string& bytes) {
     if (!stream || !stream->file) return false;
-    const bool ok = std::fwrite(text.data(), 1, text.size(), stream->file) == text.size() &&
-                    std::fwrite("\r\n", 1, 2, stream->file) == 2;
-    if (!ok) stream->failed = true;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), stream->file) == bytes.size();
+    if (!ok && !stream->failed) stream->failed = true, stream->error = errno ? errno : EIO;
     return ok;
+}
+
+bool WriteLine(const Stream& stream, const std::string& text) {
+    return WriteBytes(stream, text) && WriteBytes(stream, "\r\n");
 }
 
 int32_t ReadInt(const Stream& stream) {
@@ -142,20 +211,66 @@ std::string UserDataPath(const std::string& relative) {
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxBytes) {
-    std::FILE* f = std::fopen(Slashed(path).c_str(), "rb");
-    if (!f) return std::nullopt;
+    Stream s = ReadFile(path);
+    if (!s) return std::nullopt;
     std::vector<uint8_t> bytes;
     uint8_t buf[65536];
-    bool tooBig = false;
-    for (size_t got; (got = std::fread(buf, 1, sizeof buf, f)) > 0;) {
+    for (size_t got; (got = std::fread(buf, 1, sizeof buf, s->file)) > 0;) {
         if (bytes.size() + got > maxBytes) {
-            tooBig = true;
-            break;
+            errno = EFBIG;
+            return std::nullopt;
         }
         bytes.insert(bytes.end(), buf, buf + got);
     }
-    const bool err = std::ferror(f);
-    std::fclose(f);
-    if (tooBig || err) return std::nullopt;
+    if (std::ferror(s->file)) return std::nullopt;
     return bytes;
+}
+
+std::string ReadFailure(size_t maxBytes) {
+    if (errno == EFBIG) return "larger than " + std::to_string(maxBytes >> 20) + " MiB";
+    if (errno == EINVAL) return "not a regular file";
+    return std::strerror(errno);
+}
+
+bool WriteWholeFileAtomic(const std::string& path, const std::string& bytes) {
+    std::error_code ec;
+    std::filesystem::create_directories(FolderOf(Slashed(path)), ec);
+    Stream s = WriteFileAtomic(path);
+    return s && WriteBytes(s, bytes) && CloseFile(s);
+}
+
+bool CanWriteIn(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    std::string probe = folder + "/.probe.XXXXXX";
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+std::optional<int64_t> ModifiedTime(const std::string& path) {
+    struct stat st {};
+    if (::stat(Slashed(path).c_str(), &st) != 0) return std::nullopt;
+    return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+FolderLock::FolderLock(const std::string& folder) {
+    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    // Another game holds it only while it saves; one that never lets go is not waited for.
+    for (int tries = 0; tries < 500; ++tries) {
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+            held_ = true;
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) return;
+        const timespec pause{0, 10000000};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
+FolderLock::~FolderLock() {
+    if (fd_ >= 0) ::close(fd_); // closing lets go of the lock
 }

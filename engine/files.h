@@ -1,4 +1,8 @@
 // Byte streams on files, line-oriented text, and whole-file helpers.
+//
+// Reading opens regular files only, and never waits: a pipe or a device planted where a data
+// file should be reads as missing. Writing never follows a link: an atomic write goes to a new,
+// uniquely named file in the target's folder that is renamed over the target when complete.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -13,12 +17,14 @@ struct TStream {
     std::string path;     // final name of an atomic write
     std::string tempPath; // where an atomic write goes until it is closed
     bool failed = false;  // a write failed: an atomic write is then discarded
+    int error = 0;        // errno of the first failure
     ~TStream();
 };
 using Stream = std::shared_ptr<TStream>;
 
 // readable and writeable: update an existing file; writeable only: create or truncate.
 Stream OpenFile(const std::string& path, int readable = 1, int writeable = 1);
+// On failure errno says why (ENOENT: there is no such file; EINVAL: not a regular file).
 Stream ReadFile(const std::string& path);
 Stream WriteFile(const std::string& path);
 // Like WriteFile, but the old file is replaced only when CloseFile has written everything,
@@ -31,6 +37,8 @@ bool CloseFile(const Stream& stream);
 constexpr size_t kMaxLine = 1048575;
 std::string ReadLine(const Stream& stream, size_t maxLength = kMaxLine);
 bool WriteLine(const Stream& stream, const std::string& text);
+// Every byte or nothing: a short write marks the stream failed.
+bool WriteBytes(const Stream& stream, const std::string& bytes);
 int32_t ReadInt(const Stream& stream);
 std::string ReadString(const Stream& stream, int length);
 bool Eof(const Stream& stream);
@@ -39,5 +47,31 @@ bool Eof(const Stream& stream);
 // empty when neither is known.
 std::string UserDataPath(const std::string& relative);
 
-// The whole file, or nothing when it is missing, unreadable or larger than maxBytes.
+// The whole file, or nothing when it is missing, unreadable, not a regular file or larger than
+// maxBytes. errno says why (EFBIG: too large).
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxBytes);
+// Why ReadWholeFile failed just now, in a few words.
+std::string ReadFailure(size_t maxBytes);
+// Writes the whole file atomically, creating its folder; false (errno set) when it could not.
+bool WriteWholeFileAtomic(const std::string& path, const std::string& bytes);
+
+// Whether a new file can really be made in the folder, which is created when missing
+// (permissions alone say nothing for root). Leaves nothing behind.
+bool CanWriteIn(const std::string& folder);
+// Modification time in nanoseconds, or nothing when the file is missing.
+std::optional<int64_t> ModifiedTime(const std::string& path);
+
+// Holds an exclusive lock on a folder while it lives, so that processes sharing a file in it
+// take turns to read, merge and write it. Waits a few seconds at most, then goes ahead unlocked.
+class FolderLock {
+  public:
+    explicit FolderLock(const std::string& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    bool Held() const { return held_; }
+
+  private:
+    int fd_ = -1;
+    bool held_ = false;
+};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <csignal>
 #include <deque>
 #include <utility>
@@ -101,7 +102,10 @@ void OnMouseMotion(int dx, int dy) {
     ClampPointer();
 }
 
-void OnMouseWheel(int dz) { in.mouseZ += dz; }
+// Held within int: a flood of huge turns saturates instead of overflowing.
+void OnMouseWheel(int dz) {
+    in.mouseZ = int(std::clamp<int64_t>(int64_t(in.mouseZ) + dz, INT_MIN, INT_MAX));
+}
 
 void OnSuspend() {
     ClearKeys();
@@ -167,6 +171,7 @@ void ScheduleInput(uint64_t poll, const InputEvent& event) { scheduled.emplace_b
 void ReplayOnly(bool on) { replayOnly = on; }
 
 void RequestQuitFromSignal() { signalQuit = 1; }
+bool QuitSignalled() { return signalQuit != 0; }
 
 int MouseX() {
     Poll();

@@ -51,3 +51,5 @@ void DelayMicros(int64_t us);
 struct QuitRequest {};
 // Asks for the same ending from a signal handler.
 void RequestQuitFromSignal();
+// Whether a signal has asked for it (a backend waiting for the focus looks at this).
+bool QuitSignalled();

@@ -63,7 +63,9 @@ void MixVoice(Voice& v, int32_t* sum, int frames, int rate) {
     for (int f = 0; f < frames; ++f) {
         if (v.position >= end) {
             if (!v.loop) break;
-            v.position -= end; // seamless: the fraction carries into the next pass
+            // Seamless: the fraction carries into the next pass. A wave shorter than one step
+            // is passed over more than once.
+            v.position %= end;
         }
         const int64_t i = int64_t(v.position >> 32);
         const int64_t frac = int64_t(v.position & 0xffffffffu);

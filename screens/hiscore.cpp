@@ -1,11 +1,14 @@
 #include "screens/hiscore.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <fcntl.h>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
-#include <unistd.h>
+#include <vector>
 
 #include "engine/files.h"
 #include "engine/graphics.h"
@@ -25,63 +28,189 @@ namespace {
 // Beyond any real table: a hostile line costs no more than this.
 constexpr size_t kMaxScoreLine = 4096;
 
-// Whether a file can really be made in the folder (permissions alone say nothing for root).
-bool CanWriteIn(const std::string& folder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    const std::string probe = folder + "/.hiscores.probe";
-    const int fd = ::open(probe.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
-    if (fd < 0) return false;
-    ::close(fd);
-    ::unlink(probe.c_str());
-    return true;
-}
+struct Entry {
+    int score = 0, level = 0;
+    std::string name;
+    bool operator==(const Entry&) const = default;
+};
+using Table = std::array<Entry, 10>;
+
+// The table as it was last read or saved: what this program added since is what a save merges
+// into the file, which another game may have changed meanwhile.
+Table baseline;
+// A table that exists but could not be read is never saved over.
+std::string unreadable_target;
 
 std::string UserScoreFile() {
     const std::string path = UserDataPath(kScoreFile);
     return path.empty() ? kScoreFile : path;
 }
 
+Table Current() {
+    Table t;
+    for (size_t i = 0; i < 10; ++i) t[i] = {scores[i], levels[i], names[i]};
+    return t;
+}
+
+void SetCurrent(const Table& t) {
+    for (size_t i = 0; i < 10; ++i) {
+        scores[i] = t[i].score;
+        levels[i] = t[i].level;
+        names[i] = t[i].name;
+    }
+}
+
+Table Defaults() {
+    Table t;
+    for (size_t i = 0; i < 10; ++i) t[i] = {45000 - 1350 * int(i), 20 - int(i), "MAX"};
+    return t;
+}
+
+enum class Read { Ok, Missing, Failed };
+
+Read ReadTable(const std::string& path, Table& t) {
+    errno = 0;
+    Stream file = ReadFile(path);
+    if (!file) return errno == ENOENT || errno == ENOTDIR ? Read::Missing : Read::Failed;
+    for (Entry& e : t) {
+        e.score = ToInt(ReadLine(file, kMaxScoreLine));
+        e.level = ToInt(ReadLine(file, kMaxScoreLine));
+        e.name = ReadLine(file, kMaxScoreLine);
+    }
+    const bool failed = std::ferror(file->file);
+    CloseFile(file);
+    return failed ? Read::Failed : Read::Ok;
+}
+
+// The files a table may be found in.
+std::vector<std::string> Sources() {
+    if (scores_beside_game_only) return {kScoreFile};
+    std::vector<std::string> paths{kScoreFile, UserScoreFile()};
+    if (scores_in_user_folder) std::swap(paths[0], paths[1]);
+    if (paths[0] == paths[1]) paths.pop_back();
+    return paths;
+}
+
+struct Found {
+    std::optional<Table> table;
+    std::vector<std::pair<std::string, int>> unreadable; // path and errno
+};
+
+// The table to play with. Beside the game it is the newer of the game's own and the one in
+// the user's folder (saves went there while the game's folder could not be written); an
+// installed game reads the user's, else the one shipped with it.
+Found FindTable() {
+    Found found;
+    int64_t newest = INT64_MIN;
+    for (const std::string& path : Sources()) {
+        Table t;
+        const Read r = ReadTable(path, t);
+        if (r == Read::Failed) found.unreadable.emplace_back(path, errno);
+        if (r != Read::Ok) continue;
+        const int64_t when = ModifiedTime(path).value_or(INT64_MIN);
+        if (!found.table || (!scores_in_user_folder && when > newest)) {
+            found.table = t;
+            newest = when;
+        }
+    }
+    return found;
+}
+
+// Where a score enters a table (0..9), or 10: below every entry it does not beat.
+size_t Rank(const Table& t, int score) {
+    size_t p = 10;
+    for (size_t i = 10; i-- > 0;)
+        if (t[i].score < score) p = i;
+    return p;
+}
+
+void Insert(Table& t, const Entry& e) {
+    const size_t p = Rank(t, e.score);
+    if (p == 10) return;
+    std::move_backward(t.begin() + long(p), t.end() - 1, t.end());
+    t[p] = e;
+}
+
+// The entries of the current table that the baseline does not hold, best first.
+std::vector<Entry> Added() {
+    std::array<bool, 10> matched{};
+    std::vector<Entry> added;
+    for (const Entry& e : Current()) {
+        size_t k = 0;
+        while (k < 10 && (matched[k] || !(baseline[k] == e))) ++k;
+        if (k < 10)
+            matched[k] = true;
+        else
+            added.push_back(e);
+    }
+    return added;
+}
+
 } // namespace
 
 std::string ScoreFilePath() {
+    if (scores_beside_game_only) return kScoreFile;
     return !scores_in_user_folder && CanWriteIn("scores") ? kScoreFile : UserScoreFile();
 }
 
 void LoadScores() {
-    // Read only: a table the game may not write must still load.
-    Stream file = ReadFile(ScoreFilePath());
-    if (!file) file = ReadFile(kScoreFile); // the table shipped beside a read-only game
-    if (!file) {
-        for (int i = 0; i < 10; ++i) {
-            scores[size_t(i)] = 45000 - 1350 * i;
-            levels[size_t(i)] = 20 - i;
-            names[size_t(i)] = "MAX";
-        }
-        return;
+    const Found found = FindTable();
+    const std::string target = ScoreFilePath();
+    unreadable_target.clear();
+    for (const auto& [path, why] : found.unreadable) {
+        std::fprintf(stderr, "koravel: cannot read the score table %s (%s); %s\n", path.c_str(),
+                     std::strerror(why),
+                     path == target ? "it will not be saved over" : "it is left alone");
+        if (path == target) unreadable_target = path;
     }
-    for (size_t i = 0; i < 10; ++i) {
-        scores[i] = ToInt(ReadLine(file, kMaxScoreLine));
-        levels[i] = ToInt(ReadLine(file, kMaxScoreLine));
-        names[i] = ReadLine(file, kMaxScoreLine);
+    SetCurrent(found.table ? *found.table : Defaults());
+    baseline = Current();
+}
+
+void ReplaceScores(const std::vector<int>& newScores, const std::vector<int>& newLevels,
+                   const std::vector<std::string>& newNames) {
+    for (size_t i = 0; i < 10 && i < newScores.size(); ++i) {
+        scores[i] = newScores[i];
+        levels[i] = newLevels[i];
+        names[i] = newNames[i];
     }
-    CloseFile(file);
+    baseline = Current();
 }
 
 bool SaveScores() {
     if (scores_frozen) return true;
     const std::string path = ScoreFilePath();
+    auto fail = [&](const std::string& why) {
+        std::fprintf(stderr, "koravel: could not save the score table %s: %s\n", path.c_str(),
+                     why.c_str());
+        return false;
+    };
+    if (!unreadable_target.empty() && unreadable_target == path)
+        return fail("it could not be read at start, so it is left as it was");
+    const std::string folder = std::filesystem::path(path).parent_path().string();
     std::error_code ec;
-    // A missing folder must not lose the table.
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    Stream file = WriteFileAtomic(path);
-    if (!file) return false;
-    for (size_t i = 0; i < 10; ++i) {
-        WriteLine(file, Str(scores[i]));
-        WriteLine(file, Str(levels[i]));
-        WriteLine(file, names[i]);
+    std::filesystem::create_directories(folder, ec); // a missing folder must not lose the table
+    // Two games ending together take turns, and each adds its entries to what the other saved.
+    const FolderLock lock(folder.empty() ? "." : folder);
+    const Found now = FindTable();
+    for (const auto& [p, why] : now.unreadable)
+        if (p == path) return fail(std::strerror(why));
+    Table merged = Current();
+    if (now.table) {
+        merged = *now.table;
+        for (const Entry& e : Added()) Insert(merged, e);
     }
-    return CloseFile(file);
+    Stream file = WriteFileAtomic(path);
+    if (!file) return fail(std::strerror(errno));
+    for (const Entry& e : merged) {
+        WriteLine(file, Str(e.score));
+        WriteLine(file, Str(e.level));
+        WriteLine(file, e.name);
+    }
+    if (!CloseFile(file)) return fail(std::strerror(errno));
+    SetCurrent(merged);
+    baseline = merged;
+    return true;
 }
 
 int ScorePosition(int newScore) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <array>
 #include <string>
+#include <vector>
 
 inline std::array<int, 11> scores{};
 inline std::array<int, 11> levels{};
@@ -10,16 +11,24 @@ inline int letterselected = -9999;
 
 inline const char* const kScoreFile = "scores/hiscores.dat";
 
-// Where the table is kept: "scores/hiscores.dat" beside the game, or, when that folder cannot be
-// written, koravel/scores/hiscores.dat in the user's data folder.
+// Where the table is saved: "scores/hiscores.dat" beside the game, or, when that folder cannot
+// be written, koravel/scores/hiscores.dat in the user's data folder.
 std::string ScoreFilePath();
 // An installed game keeps its table in the user's data folder.
 inline bool scores_in_user_folder = false;
+// Only the table beside the game is read and saved (koravel-sim on a folder of its own).
+inline bool scores_beside_game_only = false;
 // While a recorded game is watched nothing is saved.
 inline bool scores_frozen = false;
 
+// A table that exists but cannot be read is reported in one line, and never saved over.
 void LoadScores();
-// Returns false when the table could not be written (the old file is then left as it was).
+// The table a recorded game started with.
+void ReplaceScores(const std::vector<int>& newScores, const std::vector<int>& newLevels,
+                   const std::vector<std::string>& newNames);
+// Adds the entries made since the table was read to the file as it is now (another game may
+// have saved meanwhile). Returns false, having said why in one line, when it could not be
+// written (the old file is then left as it was).
 bool SaveScores();
 void HighScore();
 // Where a score enters the table (0..9), or 10 when it does not rank.

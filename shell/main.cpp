@@ -42,9 +42,9 @@ void TraceIfAsked() {
 
 // Watching a recorded game: its events instead of the mouse, until its end or Escape.
 bool StartReplay(const std::string& file) {
-    auto bytes = ReadWholeFile(file, 256u * 1024 * 1024);
+    auto bytes = ReadWholeFile(file, kMaxInputBytes);
     Recording recording;
-    std::string error = "cannot read it";
+    std::string error = bytes ? "" : ReadFailure(kMaxInputBytes);
     if (!bytes || !ParseRecording(std::string(bytes->begin(), bytes->end()), recording, error)) {
         std::fprintf(stderr, "koravel: %s: %s\n", file.c_str(), error.c_str());
         return false;
@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnSignal);
     if (replay.empty()) {
         TraceIfAsked();
+        keep_game_recordings = true;
         return RunGame([] { StartRecording(run_seed); });
     }
     return RunGame();

@@ -190,9 +190,7 @@ void PlayFrames() {
 }
 
 void Shutdown() {
-    if (!SaveScores())
-        std::fprintf(stderr, "koravel: could not save %s: %s\n", ScoreFilePath().c_str(),
-                     std::strerror(errno));
+    SaveScores(); // says why in one line when it cannot
     EndGraphics();
     ShowMouse();
 }

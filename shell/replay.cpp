@@ -1,7 +1,8 @@
 #include "shell/replay.h"
 
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 #include "engine/files.h"
 #include "engine/graphics.h"
@@ -19,20 +20,19 @@ std::string events; // grows by one short line per event: a few megabytes for ho
 // The score noted in a recording's "# score" line, or -1.
 int64_t RecordedScore(const std::string& path) {
     Stream file = ReadFile(path);
-    for (int i = 0; file && i < 4; ++i) {
+    // The header's first line and its ten table lines come before it.
+    for (int i = 0; file && i < 16; ++i) {
         const std::string line = ReadLine(file, 256);
         if (line.rfind("# score ", 0) == 0) return ToInt(line.substr(8));
     }
     return -1;
 }
 
-bool Write(const std::string& path, const std::string& text) {
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-    Stream file = WriteFileAtomic(path);
-    if (!file) return false;
-    std::fwrite(text.data(), 1, text.size(), file->file);
-    return CloseFile(file);
+// The old recording stays whole when the new one cannot be written whole (a full disk).
+void Write(const std::string& path, const std::string& text) {
+    if (!WriteWholeFileAtomic(path, text))
+        std::fprintf(stderr, "koravel: could not save the recording %s (%s); the old one is kept\n",
+                     path.c_str(), std::strerror(errno));
 }
 
 } // namespace
@@ -55,7 +55,7 @@ std::string RecordingText(uint64_t endFrame) {
 }
 
 void SaveGameRecordings(int finalScore) {
-    if (!recording) return;
+    if (!recording || !keep_game_recordings) return;
     const std::string last = UserDataPath("replays/last.kvr");
     if (last.empty()) return;
     const std::string text = header + "# score " + Str(finalScore) + "\n" + events +

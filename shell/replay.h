@@ -8,6 +8,8 @@ void StartRecording(int64_t seed);
 bool IsRecording();
 // The run so far as a recording that ends after the given number of presented frames.
 std::string RecordingText(uint64_t endFrame);
+// Only the real game keeps its games in the user's folder; koravel-sim writes what it is told.
+inline bool keep_game_recordings = false;
 // At the end of a game: the run up to here goes to koravel/replays/last.kvr in the user's data
 // folder, and to best.kvr too when no recorded game scored more.
 void SaveGameRecordings(int finalScore);

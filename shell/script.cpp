@@ -87,7 +87,11 @@ bool ParseEvent(const std::string& text, InputEvent& out, std::string& error) {
         const bool press = verb == "press";
         const InputEvent::Kind button = press ? InputEvent::Press : InputEvent::Release;
         const InputEvent::Kind key = press ? InputEvent::KeyPress : InputEvent::KeyRelease;
-        if (w.size() == 3 && w[1] == "key" && ParseNumber(w[2], 1, 255, a)) {
+        if (w.size() == 3 && w[1] == "key") {
+            if (!ParseNumber(w[2], 1, 255, a)) {
+                error = "'" + verb + " key' takes a key number from 1 to 255, not '" + w[2] + "'";
+                return false;
+            }
             out = {key, int(a), 0};
             return true;
         }
@@ -204,6 +208,12 @@ bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::st
     return true;
 }
 
+bool EnterableName(const std::string& name) {
+    return name.size() <= 3 && std::all_of(name.begin(), name.end(), [](char c) {
+               return (c >= 'A' && c <= 'Z') || c == '.' || c == ' ';
+           });
+}
+
 std::string RecordingHeader(int64_t seed, const std::vector<TableEntry>& table) {
     std::string text = "# koravel replay " + std::to_string(kRecordingVersion) + " seed " +
                        std::to_string(seed) + "\n";
@@ -224,9 +234,12 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
     size_t first = 1;
     int64_t version = 0;
     if (head.size() != 6 || head[0] != "#" || head[1] != "koravel" || head[2] != "replay" ||
-        head[4] != "seed" || !ParseNumber(head[3], 0, 1000, version) ||
-        !ParseNumber(head[5], INT64_MIN + 1, INT64_MAX, out.seed)) {
+        head[4] != "seed" || !ParseNumber(head[3], 0, 1000, version)) {
         error = "not a Koravel recording (no '# koravel replay' header)";
+        return false;
+    }
+    if (!ParseNumber(head[5], INT64_MIN, INT64_MAX, out.seed)) {
+        error = "line 1: the seed is not a 64-bit whole number";
         return false;
     }
     if (version != kRecordingVersion) {
@@ -251,6 +264,11 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
         }
         if (!ok) {
             error = At(lines[first].number) + "a table line holds a score, a level and a hex name";
+            return false;
+        }
+        if (!EnterableName(e.name)) {
+            error = At(lines[first].number) +
+                    "a name in the table is not one the game lets a player enter";
             return false;
         }
         e.score = int(score), e.level = int(level);
@@ -286,6 +304,17 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
     }
     if (!ended) {
         error = "the recording is cut short (no end line)";
+        return false;
+    }
+    if (out.endFrame > kMaxRecordingFrames) {
+        error = "the recording runs " + std::to_string(out.endFrame) + " frames; at most " +
+                std::to_string(kMaxRecordingFrames) + " are played";
+        return false;
+    }
+    if (out.endFrame - lastFrame > kMaxIdleFrames) {
+        error = "the recording runs on " + std::to_string(out.endFrame - lastFrame) +
+                " frames after its last event; at most " + std::to_string(kMaxIdleFrames) +
+                " are played";
         return false;
     }
     return true;

@@ -28,6 +28,13 @@ struct Recording {
 };
 
 constexpr int kRecordingVersion = 1;
+// Scripts and recordings larger than this are refused: parsing takes about nine times a file's
+// size in memory, and hours of play come to a few megabytes.
+constexpr size_t kMaxInputBytes = 32u * 1024 * 1024;
+// A recording plays at most six hours (30 ms frames), and at most twenty minutes after its
+// last event: an end line far beyond is forged.
+constexpr int64_t kMaxRecordingFrames = 720000;
+constexpr int64_t kMaxIdleFrames = 40000;
 
 // Parses one event ("move 10 20", "press left", ...). On failure returns false with a reason.
 bool ParseEvent(const std::string& text, InputEvent& out, std::string& error);
@@ -38,5 +45,7 @@ std::string FormatEvent(const InputEvent& event);
 bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::string& error);
 // Parses a recorded game: the header, events with their polls in order, and the end line.
 bool ParseRecording(const std::string& text, Recording& out, std::string& error);
+// What the game lets a player enter as initials: up to three of A to Z, '.' and ' '.
+bool EnterableName(const std::string& name);
 // The header: version and seed, then the score table (names in hex), one entry a line.
 std::string RecordingHeader(int64_t seed, const std::vector<TableEntry>& table);

@@ -34,11 +34,14 @@ bool Startup() {
     yold = y;
     LoadScores();
     if (table_override && table_override->size() == 10) {
-        for (size_t i = 0; i < 10; ++i) {
-            scores[i] = (*table_override)[i].score;
-            levels[i] = (*table_override)[i].level;
-            names[i] = (*table_override)[i].name;
+        std::vector<int> s, l;
+        std::vector<std::string> n;
+        for (const TableEntry& e : *table_override) {
+            s.push_back(e.score);
+            l.push_back(e.level);
+            n.push_back(e.name);
         }
+        ReplaceScores(s, l, n);
     }
     for (int i = 0; i < 8; ++i) nucs[size_t(i)] = New<nuc>();
     for (auto& row : bnds) row.fill(0);

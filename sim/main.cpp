@@ -19,6 +19,7 @@
 #include "engine/headless/headless.h"
 #include "engine/input.h"
 #include "engine/sound.h"
+#include "screens/hiscore.h"
 #include "shell/datadir.h"
 #include "shell/game.h"
 #include "shell/mainloop.h"
@@ -39,8 +40,9 @@ const char* const kUsage =
 
 const char* const kHelp =
     "Runs Koravel without a window, on a virtual clock.\n"
-    "  --dir DIR       folder holding gfx/, sound/ and scores/ (default: the current one,\n"
-    "                  else the game's own, beside the program or installed)\n"
+    "  --dir DIR       folder holding gfx/, sound/ and scores/; its score table is saved\n"
+    "                  as the game saves it, never while replaying (default: the current\n"
+    "                  folder, else the game's own; without --dir nothing is saved)\n"
     "  --seed N        seed for the random generator (default: the virtual clock, 0)\n"
     "  --frames N      stop after N presented frames\n"
     "  --input FILE    input script: 'F EVENT' per line, applied just before frame F\n"
@@ -57,6 +59,8 @@ const char* const kHelp =
     "                  (an autopilot for high levels, looping one nucleus at a time)\n"
     "  --replay FILE   play a recorded game (.kvr) back exactly, with its seed, to its end\n"
     "  --record FILE   record this run's input as a .kvr that --replay plays back\n"
+    "koravel-sim writes only the files its options name: never the player's own table or\n"
+    "recordings. Scripts and recordings may hold at most 32 MiB.\n"
     "At the end prints: frames=N ms=T score=S level=L men=M hash=H\n";
 
 struct Options {
@@ -81,6 +85,7 @@ struct SimStop {
 
 constexpr int64_t kStallBatchMicros = 2000000; // longer than any pause of the game's own
 constexpr int64_t kStallLimitMicros = 60000000;
+constexpr uint64_t kMaxLockstepSteps = uint64_t(1) << 40;
 
 [[noreturn]] void Fail(const std::string& message, int status = 2) {
     std::fprintf(stderr, "koravel-sim: %s\n", message.c_str());
@@ -216,8 +221,8 @@ class Driver {
     // A recorded game: its seed, its events at their polls, and its end. Returns the seed.
     std::optional<int64_t> LoadReplay() {
         if (opt_.replay.empty()) return std::nullopt;
-        auto bytes = ReadWholeFile(opt_.replay, 256u * 1024 * 1024);
-        if (!bytes) Fail("cannot read the recording " + opt_.replay);
+        auto bytes = ReadWholeFile(opt_.replay, kMaxInputBytes);
+        if (!bytes) Fail("cannot read the recording " + opt_.replay + ": " + ReadFailure(kMaxInputBytes));
         Recording recording;
         std::string error;
         if (!ParseRecording(std::string(bytes->begin(), bytes->end()), recording, error))
@@ -231,8 +236,8 @@ class Driver {
 
     void LoadScript() {
         if (opt_.input.empty()) return;
-        auto bytes = ReadWholeFile(opt_.input, 256u * 1024 * 1024);
-        if (!bytes) Fail("cannot read the input script " + opt_.input);
+        auto bytes = ReadWholeFile(opt_.input, kMaxInputBytes);
+        if (!bytes) Fail("cannot read the input script " + opt_.input + ": " + ReadFailure(kMaxInputBytes));
         std::string error;
         if (!ParseScript(std::string(bytes->begin(), bytes->end()), script_, error))
             Fail(opt_.input + ": " + error);
@@ -328,12 +333,15 @@ class Driver {
             line = line.substr(0, line.find('#'));
             if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
             uint64_t n = 1;
-            char extra = 0;
             if (line.rfind("step", 0) == 0) {
-                const std::string rest = line.substr(4);
-                if (rest.find_first_not_of(" \t\r") != std::string::npos &&
-                    (std::sscanf(rest.c_str(), " %" SCNu64 " %c", &n, &extra) != 1 || n == 0))
-                    Fail("lockstep: 'step' takes a positive count, not '" + rest + "'");
+                const auto first = line.find_first_not_of(" \t\r", 4);
+                const auto last = line.find_last_not_of(" \t\r");
+                const std::string count =
+                    first == std::string::npos ? "" : line.substr(first, last - first + 1);
+                if (!count.empty() &&
+                    (!ParseCount(count.c_str(), n) || n == 0 || n > kMaxLockstepSteps))
+                    Fail("lockstep: 'step' takes a count from 1 to " +
+                         std::to_string(kMaxLockstepSteps) + ", not '" + count + "'");
                 stepsLeft_ = n - 1;
                 return;
             }
@@ -376,6 +384,10 @@ int main(int argc, char** argv) {
         EnterDataFolder(); // the data beside the program, or installed
     }
     seed_override = replaySeed ? *replaySeed : opt.seed.value_or(0);
+    // The sim keeps only the table of the folder --dir names, and never while replaying: the
+    // player's own table and recordings are never touched.
+    scores_beside_game_only = true;
+    scores_frozen = opt.dir.empty() || !opt.replay.empty();
     driver.Install();
     int status = 0;
     try {

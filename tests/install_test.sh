@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The installed tree: its layout, the validators, data found from the installed programs, and
-# the score table written to the user's data folder, never under the prefix.
+# nothing written under the prefix or, by koravel-sim, in the user's folder.
 set -u
 build=$1
 command -v desktop-file-validate >/dev/null && command -v appstreamcli >/dev/null ||
@@ -23,14 +23,14 @@ appstreamcli validate --no-net --pedantic "$root/share/metainfo/io.github.korave
 grep -qE '^[IWEP]:' "$dest/as.txt" && { cat "$dest/as.txt"; fail "appstreamcli has remarks"; }
 
 # The installed koravel-sim, started elsewhere with no --dir, finds its sprites and sounds, and
-# keeps the table in the user's data folder.
+# writes nothing: neither under the prefix nor in the user's data folder.
 mkdir -p "$dest/home" "$dest/elsewhere"
 chmod -R a-w "$root"
 printf '300 quit\n' > "$dest/quit.txt"
 (cd "$dest/elsewhere" && HOME="$dest/home" XDG_DATA_HOME= "$root/bin/koravel-sim" --input "$dest/quit.txt" \
    >"$dest/out" 2>"$dest/err") || fail "the installed koravel-sim failed: $(cat "$dest/err")"
 [ -s "$dest/err" ] && fail "the installed koravel-sim warned: $(cat "$dest/err")"
-[ -f "$dest/home/.local/share/koravel/scores/hiscores.dat" ] || fail "the table is not in the user's folder"
+[ -z "$(ls -A "$dest/home")" ] || fail "koravel-sim wrote in the user's folder: $(find "$dest/home")"
 [ -e "$root/share/koravel/scores" ] && fail "something was written under the prefix"
 chmod -R u+w "$root"
 

@@ -178,7 +178,13 @@ bool Handle(const SDL_Event& e) {
 void WaitInBackground() {
     Deliver(InputEvent::Suspend);
     SDL_Event e;
-    while (SDL_WaitEvent(&e)) {
+    // Waking every tenth of a second: a signal (Ctrl+C in the terminal) ends the program even
+    // while the window is hidden, and a signal never wakes SDL's wait by itself.
+    for (;;) {
+        if (!SDL_WaitEventTimeout(&e, 100)) {
+            if (QuitSignalled()) break;
+            continue;
+        }
         if (e.type == SDL_QUIT ||
             (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
             Deliver(InputEvent::Quit);
