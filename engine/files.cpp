@@ -170,8 +170,10 @@ bool WriteLine(const Stream& stream, const std::string& text) {
 }
 
 int32_t ReadInt(const Stream& stream) {
-    uint8_t b[4] = {0, 0, 0, 0};
-    if (stream && stream->file) (void)std::fread(b, 1, 4, stream->file);
+    uint8_t b[4] = {0, 0, 0, 0}; // past the end the missing bytes read as zero
+    size_t got = 0;
+    if (stream && stream->file) got = std::fread(b, 1, 4, stream->file);
+    static_cast<void>(got);
     return int32_t(uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3]);
 }
 
@@ -210,8 +212,16 @@ std::string UserDataPath(const std::string& relative) {
     return base + "/koravel/" + relative;
 }
 
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxBytes) {
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxBytes,
+                                                  FileKinds kinds) {
     Stream s = ReadFile(path);
+    if (!s && errno == EINVAL && kinds == FileKinds::PipesToo) {
+        struct stat st {};
+        if (::stat(Slashed(path).c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+            const int fd = ::open(Slashed(path).c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd >= 0) s = StreamOn(fd, "rb", path);
+        }
+    }
     if (!s) return std::nullopt;
     std::vector<uint8_t> bytes;
     uint8_t buf[65536];

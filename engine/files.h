@@ -48,8 +48,11 @@ bool Eof(const Stream& stream);
 std::string UserDataPath(const std::string& relative);
 
 // The whole file, or nothing when it is missing, unreadable, not a regular file or larger than
-// maxBytes. errno says why (EFBIG: too large).
-std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxBytes);
+// maxBytes. errno says why (EFBIG: too large). A file the user names on the command line may
+// also be a pipe (`--input <(...)`), read until it ends.
+enum class FileKinds { RegularOnly, PipesToo };
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxBytes,
+                                                  FileKinds kinds = FileKinds::RegularOnly);
 // Why ReadWholeFile failed just now, in a few words.
 std::string ReadFailure(size_t maxBytes);
 // Writes the whole file atomically, creating its folder; false (errno set) when it could not.

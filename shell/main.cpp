@@ -1,6 +1,8 @@
 // koravel: the game in a real window. Started without arguments it plays; --replay watches a
 // recorded game.
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -42,7 +44,7 @@ void TraceIfAsked() {
 
 // Watching a recorded game: its events instead of the mouse, until its end or Escape.
 bool StartReplay(const std::string& file) {
-    auto bytes = ReadWholeFile(file, kMaxInputBytes);
+    auto bytes = ReadWholeFile(file, kMaxInputBytes, FileKinds::PipesToo);
     Recording recording;
     std::string error = bytes ? "" : ReadFailure(kMaxInputBytes);
     if (!bytes || !ParseRecording(std::string(bytes->begin(), bytes->end()), recording, error)) {
@@ -69,7 +71,9 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--help") {
             std::printf("%sPlays Koravel. With --replay, shows a recorded game (.kvr) instead.\n"
-                        "Games are recorded to koravel/replays/ in your data folder.\n",
+                        "Games are recorded to koravel/replays/ in your data folder.\n"
+                        "KORAVEL_SEED=N plays the game of that seed; KORAVEL_TRACE=FILE writes\n"
+                        "one line per frame, as koravel-sim --trace does.\n",
                         kUsage);
             return 0;
         }
@@ -85,6 +89,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!replay.empty() && !StartReplay(replay)) return 2;
+    // KORAVEL_SEED=N plays a chosen game (tests need one where nothing surprises them).
+    if (const char* seed = std::getenv("KORAVEL_SEED"); seed && replay.empty()) {
+        char* end = nullptr;
+        errno = 0;
+        const long long value = std::strtoll(seed, &end, 10);
+        if (!*seed || *end || errno) {
+            std::fprintf(stderr, "koravel: KORAVEL_SEED must be a whole number, not '%s'\n", seed);
+            return 2;
+        }
+        seed_override = value;
+    }
     EnterDataFolder(); // wherever it is started from
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);

@@ -40,7 +40,8 @@ template <class List> void Positions(std::string& out, const char* name, const L
         }
         if constexpr (requires { e.active; }) {
             if (e.active <= 0) continue;
-            extra = "," + std::to_string(e.caught);
+            extra = ',';
+            extra += std::to_string(e.caught);
         }
         out += first ? "[" : ",[";
         out += std::to_string(int(ex)) + "," + std::to_string(int(ey)) + extra + "]";

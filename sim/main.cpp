@@ -221,7 +221,7 @@ class Driver {
     // A recorded game: its seed, its events at their polls, and its end. Returns the seed.
     std::optional<int64_t> LoadReplay() {
         if (opt_.replay.empty()) return std::nullopt;
-        auto bytes = ReadWholeFile(opt_.replay, kMaxInputBytes);
+        auto bytes = ReadWholeFile(opt_.replay, kMaxInputBytes, FileKinds::PipesToo);
         if (!bytes) Fail("cannot read the recording " + opt_.replay + ": " + ReadFailure(kMaxInputBytes));
         Recording recording;
         std::string error;
@@ -236,7 +236,7 @@ class Driver {
 
     void LoadScript() {
         if (opt_.input.empty()) return;
-        auto bytes = ReadWholeFile(opt_.input, kMaxInputBytes);
+        auto bytes = ReadWholeFile(opt_.input, kMaxInputBytes, FileKinds::PipesToo);
         if (!bytes) Fail("cannot read the input script " + opt_.input + ": " + ReadFailure(kMaxInputBytes));
         std::string error;
         if (!ParseScript(std::string(bytes->begin(), bytes->end()), script_, error))

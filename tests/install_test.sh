@@ -13,7 +13,7 @@ root=$dest/root/usr
 for f in bin/koravel bin/koravel-sim share/koravel/gfx/spheres.bmp share/koravel/sound/loop.wav \
          share/applications/koravel.desktop share/metainfo/io.github.koravel.koravel.metainfo.xml \
          share/icons/hicolor/48x48/apps/koravel.png share/icons/hicolor/128x128/apps/koravel.png \
-         share/icons/hicolor/256x256/apps/koravel.png share/man/man6/koravel.6 share/man/man6/koravel-sim.6; do
+         share/icons/hicolor/256x256/apps/koravel.png share/man/man6/koravel.6.gz share/man/man6/koravel-sim.6.gz share/doc/koravel/copyright; do
   [ -e "$root/$f" ] || fail "$f is not installed"
 done
 out=$(desktop-file-validate "$root/share/applications/koravel.desktop" 2>&1) && [ -z "$out" ] ||

@@ -271,6 +271,16 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
         error = SDL_GetError();
         return false;
     }
+    // With no display SDL falls back to drivers that show nothing: a game nobody can see
+    // would play on unseen. Those run only when asked for by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) &&
+        !(asked && SDL_strcasecmp(asked, driver) == 0)) {
+        error = "no display found (set DISPLAY or WAYLAND_DISPLAY)";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
     const Uint32 flags =
         SDL_WINDOW_ALLOW_HIGHDPI | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     window = SDL_CreateWindow("Koravel", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,

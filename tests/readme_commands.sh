@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs every command of the README, in the README's order, in this checkout: each must work
+# whatever ran before it. The game is started with --version (there is no display here); the
+# installed game and package are checked, lintian must have nothing to say of the package, and
+# what was installed is removed again. Run as root on a clean clone (this is CI).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+mapfile -d '' blocks < <(awk '/^```sh$/ {on=1; block=""; next}
+                               /^```$/ && on {on=0; printf "%s%c", block, 0; next}
+                               on {block = block $0 "\n"}' README.md)
+[ "${#blocks[@]}" -ge 5 ] || fail "expected the README's five commands, found ${#blocks[@]}"
+for i in "${!blocks[@]}"; do
+  cmd=${blocks[$i]}
+  if [ "$i" = 0 ]; then
+    [[ $cmd == *'&& ./build/koravel'$'\n' ]] || fail "the first command should start the game"
+    cmd=${cmd%$'\n'}' --version'
+  fi
+  echo "=== README command $((i + 1)) of ${#blocks[@]}: ${cmd:0:100}..."
+  start=$(date +%s)
+  bash -euo pipefail -c "$cmd" || fail "README command $((i + 1)) failed"
+  echo "=== README command $((i + 1)) took $(( $(date +%s) - start )) s"
+done
+
+# What the install commands left: the game under /usr/local and the package in /usr/games.
+/usr/local/bin/koravel --version | grep -q '^koravel ' || fail "the /usr/local install"
+/usr/games/koravel --version | grep -q '^koravel ' || fail "the package's /usr/games/koravel"
+deb=$(ls build-deb/koravel_*.deb | head -1)
+lintian --fail-on error,warning --no-tag-display-limit "$deb" > lintian.txt 2>&1 ||
+  { cat lintian.txt; fail "lintian has remarks on $deb"; }
+grep -E '^[EW]:' lintian.txt && fail "lintian has remarks on $deb"
+rm -f lintian.txt
+apt-get remove -y koravel >/dev/null
+xargs rm -f < build/install_manifest.txt
+echo "README commands passed"
