@@ -41,7 +41,7 @@ void SyncFolder(const std::string& folder) {
 // Opens without waiting (a pipe would block a plain open for ever), then keeps the file only
 // when it is a regular one.
 int OpenRegular(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

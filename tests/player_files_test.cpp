@@ -342,11 +342,12 @@ TEST(PlayerFiles, HugeWheelTurnsSaturate) {
 TEST(PlayerFiles, AWaveShorterThanOneStepLoopsWithinItsSamples) {
     // One frame at 384 kHz mixed to 44.1 kHz: every step passes over the whole wave. The 8-bit
     // form is a single byte of data.
-    const std::string header = std::string("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0", 24) +
-                               std::string("\x00\xdc\x05\x00\x00\xdc\x05\x00", 8);
-    const std::string wave16 = header + std::string("\x02\0\x10\0data\x02\0\0\0\x00\x40", 14);
-    const std::string wave8 = header + std::string("\x01\0\x08\0data\x01\0\0\0\xc0", 13);
-    for (const std::string& bytes : {wave16, wave8}) {
+    static const char wave16[] = "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x00\xdc\x05\x00"
+                                 "\x00\xdc\x05\x00\x02\0\x10\0data\x02\0\0\0\x00\x40";
+    static const char wave8[] = "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x00\xdc\x05\x00"
+                                "\x00\xdc\x05\x00\x01\0\x08\0data\x01\0\0\0\xc0";
+    for (const std::string_view bytes : {std::string_view(wave16, sizeof wave16 - 1),
+                                          std::string_view(wave8, sizeof wave8 - 1)}) {
         auto w = DecodeWave(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         ASSERT_TRUE(w);
         ASSERT_EQ(w->frames, 1);
