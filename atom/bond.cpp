@@ -4,20 +4,22 @@
 
 #include "atom/level.h"
 #include "engine/graphics.h"
-#include "shell/sounds.h"
+#include "state/sounds.h"
+#include "state/difficulty.h"
+#include "state/field.h"
 
 namespace {
 
 void StopHum() {
-    if (!chn_bond) return;
-    StopChannel(chn_bond);
-    chn_bond = nullptr;
+    if (!field.chn_bond) return;
+    StopChannel(field.chn_bond);
+    field.chn_bond = nullptr;
 }
 
 // Starts the hum afresh, or only when none is playing.
 void Hum(const Sound& sound, bool restart) {
     if (restart) StopHum();
-    if (!chn_bond) chn_bond = PlaySound(sound);
+    if (!field.chn_bond) field.chn_bond = PlaySound(sound);
 }
 
 } // namespace
@@ -30,44 +32,44 @@ void CreateBonds(const std::shared_ptr<nuc>& a, const std::shared_ptr<nuc>& b) {
 
 void UpdateBonds() {
     for (int i = 0; i <= 6; ++i) {
-        const auto& a = nucs[size_t(i)];
+        const auto& a = field.nucs[size_t(i)];
         if (a->active <= 1) continue;
         for (int j = i + 1; j <= 7; ++j) {
-            const auto& b = nucs[size_t(j)];
-            if (b->active > 1 && bnds[size_t(i)][size_t(j)] == 0 && std::fabs(a->x - b->x) < 10 &&
+            const auto& b = field.nucs[size_t(j)];
+            if (b->active > 1 && field.bnds[size_t(i)][size_t(j)] == 0 && std::fabs(a->x - b->x) < 10 &&
                 std::fabs(a->y - b->y) < 10) {
-                bnds[size_t(i)][size_t(j)] = 1;
+                field.bnds[size_t(i)][size_t(j)] = 1;
                 CreateBonds(a, b);
             }
         }
     }
-    bondsalive = 0;
+    field.bondsalive = 0;
     for (auto& bd : bond_list) {
         if (bd.nuc1->active == 0 || bd.nuc2->active == 0) {
-            bnds[size_t(bd.nuc1->slot)][size_t(bd.nuc2->slot)] = 0;
+            field.bnds[size_t(bd.nuc1->slot)][size_t(bd.nuc2->slot)] = 0;
             bd.Remove();
         }
-        bondsalive++; // a bond removed now still counts for this frame
+        field.bondsalive++; // a bond removed now still counts for this frame
     }
-    bcount = bcount + 1.0f;
-    if (bcount > bcountmax) {
-        bcount = 0;
-        bondact = 2;
+    field.bcount = field.bcount + 1.0f;
+    if (field.bcount > difficulty.bcountmax) {
+        field.bcount = 0;
+        field.bondact = 2;
     }
-    if (bcount > float(bcountwarn)) bondact = 1;
-    if (bcount >= float(bcountdead)) bondact = 0;
-    if (chn_bond && bondsalive == 0) StopHum();
+    if (field.bcount > float(difficulty.bcountwarn)) field.bondact = 1;
+    if (field.bcount >= float(difficulty.bcountdead)) field.bondact = 0;
+    if (field.chn_bond && field.bondsalive == 0) StopHum();
 }
 
 void RenderBonds() {
-    if (bondsalive == 0) return;
-    if (bondact == 0) {
-        Hum(snd_bond1, bcount == float(bcountdead));
+    if (field.bondsalive == 0) return;
+    if (field.bondact == 0) {
+        Hum(sfx::snd_bond1, field.bcount == float(difficulty.bcountdead));
         SetColor(255, 0, 0);
-    } else if (bondact == 1) {
-        Hum(snd_bond2, std::fmod(bcount, 10.0f) == 0);
+    } else if (field.bondact == 1) {
+        Hum(sfx::snd_bond2, std::fmod(field.bcount, 10.0f) == 0);
         static const int colours[3][3] = {{0, 255, 0}, {255, 255, 0}, {255, 255, 255}};
-        const int k = int(bcount / 10) % 3;
+        const int k = int(field.bcount / 10) % 3;
         SetColor(colours[k][0], colours[k][1], colours[k][2]);
     } else {
         SetColor(0, 0, 255);

@@ -15,11 +15,6 @@ struct bond : Kind<bond, bond_list> {
     std::shared_ptr<nuc> nuc2;
 };
 
-inline std::array<std::array<int, 9>, 9> bnds{};
-inline float bcount = 0;
-inline int bondact = 2; // 2 harmless, 1 warning, 0 deadly
-inline int bondsalive = 0;
-inline Channel chn_bond;
 
 void CreateBonds(const std::shared_ptr<nuc>& a, const std::shared_ptr<nuc>& b);
 void UpdateBonds();

@@ -4,9 +4,11 @@
 
 #include "engine/graphics.h"
 #include "engine/rnd.h"
-#include "player/points.h"
+#include "state/points.h"
 #include "player/trail.h"
-#include "shell/tables.h"
+#include "state/art.h"
+#include "state/trail.h"
+#include "state/field.h"
 
 namespace {
 
@@ -67,7 +69,7 @@ void UpdateElectrons() {
             if (e.caught == 0) Orbit(e);
             e.cx = int(p.x);
             e.cy = int(p.y);
-            if (e.caught == 1 && looping == 0) {
+            if (e.caught == 1 && trail.looping == 0) {
                 // One caught with its nucleus was paid in the nucleus's award.
                 if (p.active > 0) CreatePoints(int(p.x + e.ox), int(p.y + e.oy), -20);
                 e.Remove();
@@ -90,7 +92,7 @@ void UpdateElectrons() {
                 continue;
             }
         }
-        if (e.caught == 1 && looping == 0) {
+        if (e.caught == 1 && trail.looping == 0) {
             CreatePoints(int(e.ox), int(e.oy), -200);
             e.Remove();
         }
@@ -98,10 +100,10 @@ void UpdateElectrons() {
 }
 
 void RenderElectrons() {
-    elecsalive = 0;
+    field.elecsalive = 0;
     for (auto& e : elec_list) {
-        elecsalive++;
-        const col& c = *cols[size_t(e.cnum)];
+        field.elecsalive++;
+        const col& c = *art::cols[size_t(e.cnum)];
         SetColor(c.r, c.g, c.b);
         if (e.loose == 0 && e.caught == 0)
             DrawRect(ElecX(e), ElecY(e), 2, 2);

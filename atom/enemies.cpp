@@ -12,17 +12,19 @@
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
 #include "player/player.h"
-#include "shell/game.h"
-#include "shell/sounds.h"
+#include "state/game.h"
+#include "state/sounds.h"
+#include "state/difficulty.h"
+#include "state/field.h"
 
 void UpdateEnemies() {
     // The photon launcher keeps counting, and shortening its cycle, even when it launches nothing.
-    if (--phtimer < 0) {
-        phtimer = phcreatewait + 10;
-        phcreatewait = std::max(phcreatewait - 1, 0);
-        if (nucsalive > 0 && level > 1) {
+    if (--field.phtimer < 0) {
+        field.phtimer = difficulty.phcreatewait + 10;
+        difficulty.phcreatewait = std::max(difficulty.phcreatewait - 1, 0);
+        if (field.nucsalive > 0 && game.level > 1) {
             CreatePhoton();
-            PlaySound(snd_photon);
+            PlaySound(sfx::snd_photon);
         }
     }
     UpdateNucleus();

@@ -1,28 +1,31 @@
 #include "atom/nucleus.h"
 
 #include "atom/electron.h"
-#include "atom/field.h"
+#include "state/field.h"
 #include "atom/level.h"
 #include "engine/rnd.h"
 #include "player/capture.h"
-#include "player/points.h"
+#include "state/points.h"
 #include "player/trail.h"
-#include "shell/sounds.h"
-#include "shell/tables.h"
+#include "state/sounds.h"
+#include "state/art.h"
+#include "state/trail.h"
+#include "state/loop.h"
+#include "state/difficulty.h"
 
 void ScatterNucleus(nuc& n) {
     PlaceOffCentre(n.x, n.y);
-    RandomVelocity(n.dx, n.dy, double(0.3f), nucspeed);
+    RandomVelocity(n.dx, n.dy, double(0.3f), difficulty.nucspeed);
 }
 
 void CreateNucleus(int slot) {
-    const auto& n = nucs[size_t(slot)];
+    const auto& n = field.nucs[size_t(slot)];
     n->slot = slot;
     n->caught = 0;
-    n->active = nucact;
+    n->active = difficulty.nucact;
     ScatterNucleus(*n);
     n->cnum = int(Rnd(0, 6));
-    const col& c = *cols[size_t(n->cnum)];
+    const col& c = *art::cols[size_t(n->cnum)];
     n->r = c.r;
     n->g = c.g;
     n->b = c.b;
@@ -32,21 +35,21 @@ void CreateNucleus(int slot) {
 
 void UpdateNucleus() {
     for (int i = 0; i < 8; ++i) {
-        nuc& n = *nucs[size_t(i)];
+        nuc& n = *field.nucs[size_t(i)];
         if (n.active <= 0) continue;
         if (n.caught == 0) {
             n.x = n.x + n.dx;
             n.y = n.y + n.dy;
-            if (BounceX(n.x, n.dx)) PlaySound(snd_bounce);
-            if (BounceY(n.y, n.dy)) PlaySound(snd_bounce);
+            if (BounceX(n.x, n.dx)) PlaySound(sfx::snd_bounce);
+            if (BounceY(n.y, n.dy)) PlaySound(sfx::snd_bounce);
         }
-        if (n.caught == 1 && looping == 0) {
+        if (n.caught == 1 && trail.looping == 0) {
             int points = 300 + 20 * n.elecs;
-            if (g_numkilled >= 2) {
+            if (loop.g_numkilled >= 2) {
                 points *= 2;
-                PlaySound(snd_killnuc2);
+                PlaySound(sfx::snd_killnuc2);
             } else {
-                PlaySound(snd_killnuc);
+                PlaySound(sfx::snd_killnuc);
             }
             CreatePoints(int(n.x), int(n.y), points);
             n.active = 0;
@@ -56,12 +59,12 @@ void UpdateNucleus() {
 
 void RenderNucleus() {
     for (int i = 0; i < 8; ++i) {
-        const nuc& n = *nucs[size_t(i)];
+        const nuc& n = *field.nucs[size_t(i)];
         if (n.active <= 0) continue;
-        const col& c = *cols[size_t(n.cnum)];
+        const col& c = *art::cols[size_t(n.cnum)];
         SetColor(c.r, c.g, c.b);
         if (n.caught == 0) {
-            DrawImage(spheres, n.x - 6, n.y - 6, n.cnum);
+            DrawImage(art::spheres, n.x - 6, n.y - 6, n.cnum);
         } else {
             DrawRect(n.x - 7, n.y, 15, 1);
             DrawRect(n.x, n.y - 7, 1, 15);

@@ -20,10 +20,8 @@ struct nuc : Kind<nuc, nuc_list> {
 };
 
 // Slots 0..7 hold the run's only nuclei; slot 8 stays empty.
-inline std::array<std::shared_ptr<nuc>, 9> nucs;
 
 // The seven shaded balls; frame i is drawn for colour index i.
-inline Image spheres;
 
 // Fills the nucleus of a free slot for a new level, with its electrons.
 void CreateNucleus(int slot);

@@ -12,6 +12,7 @@
 #include "engine/graphics.h"
 #include "hostiles/frag.h"
 #include "hostiles/star.h"
+#include "state/field.h"
 
 namespace {
 
@@ -55,8 +56,8 @@ BENCHMARK(BM_Frame_Level1);
 void BM_Frame_WorstCase(benchmark::State& state) {
     SceneWorst();
     Timed(state, [] { PlayWork(true); });
-    state.counters["stars"] = starsalive;
-    state.counters["frags"] = fragsalive;
+    state.counters["stars"] = field.starsalive;
+    state.counters["frags"] = field.fragsalive;
 }
 BENCHMARK(BM_Frame_WorstCase);
 

@@ -13,55 +13,58 @@
 #include "hostiles/pulsar.h"
 #include "hostiles/star.h"
 #include "player/player.h"
-#include "player/points.h"
+#include "state/points.h"
 #include "player/trail.h"
 #include "screens/font.h"
 #include "screens/hud.h"
-#include "shell/game.h"
+#include "state/game.h"
 #include "shell/startup.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/field.h"
 
 void BenchStartup() {
     std::filesystem::current_path(KORAVEL_BUILD_DIR);
-    seed_override = 1;
+    run.seed_override = 1;
     Startup();
 }
 
 void SceneLevel1() {
-    level = 0;
-    men = 3;
+    game.level = 0;
+    game.men = 3;
     SetUpLevel();
-    x = 400, y = 300;
+    point.x = 400, point.y = 300;
 }
 
 void SceneWorst() {
-    level = 59;
-    men = 5;
+    game.level = 59;
+    game.men = 5;
     SetUpLevel(); // 8 nuclei, 4 pulsars at level 60
     elec_list.Clear();
     for (int s = 0; s < 8; ++s) {
         for (int k = 1; k <= 5; ++k) {
             auto e = New<elec>();
-            e->parent = nucs[size_t(s)];
+            e->parent = field.nucs[size_t(s)];
             e->rad = 20 * k + 15;
             e->dx = 0.2f, e->dy = 1.0f;
-            e->cnum = nucs[size_t(s)]->cnum;
+            e->cnum = field.nucs[size_t(s)]->cnum;
         }
     }
     for (int s = 0; s < 7; ++s) {
-        bnds[size_t(s)][size_t(s + 1)] = 1;
-        CreateBonds(nucs[size_t(s)], nucs[size_t(s + 1)]);
+        field.bnds[size_t(s)][size_t(s + 1)] = 1;
+        CreateBonds(field.nucs[size_t(s)], field.nucs[size_t(s + 1)]);
     }
-    while (starsalive < 19) CreateStars(-1, -1);
+    while (field.starsalive < 19) CreateStars(-1, -1);
     while (pulsar_list.Count() < 4) CreatePulsars();
     // A trail of 31 segments on a wide spiral near the edge, clear of the nuclei.
-    segdur = 30;
-    x = xold = 70, y = yold = 40;
+    trail.segdur = 30;
+    point.x = trail.xold = 70, point.y = trail.yold = 40;
     for (int i = 1; i <= 31; ++i) {
         const double a = i * 0.19;
-        x = int(400 - 330 * std::cos(a)), y = int(300 - 260 * std::sin(a));
+        point.x = int(400 - 330 * std::cos(a)), point.y = int(300 - 260 * std::sin(a));
         LaySegmentIfMoved();
     }
-    x = 60, y = 560;
+    point.x = 60, point.y = 560;
     for (int i = 0; i < 2; ++i) CreateFrags(); // 112 fragments
     for (int i = 0; i < 6; ++i) CreatePoints(300 + 40 * i, 300, 300);
 }
@@ -72,7 +75,7 @@ void PlayWork(bool fragments) {
     for (auto& s : seg_list) s.life = std::max(s.life, 2); // keep the trail for every round
     UpdateSegs();
     UpdatePlayer();
-    dead = 0;
+    point.dead = 0;
     RenderPlayer();
     RenderSegs();
     RenderEnemies();
@@ -91,7 +94,7 @@ void TitleWork(int frame) {
     DrawString("KORAVEL", 76, 88, s, 0);
     DrawString("BY LORVEN TASKA - 2001", int(460 - 72 * (s - 10) / 2), 400, (s - 10) / 2, 2);
     DrawString("PORTED TO MORDAVEX IN 2006", int(420 - 72 * (s - 10) / 2), 450, (s - 10) / 2, 2);
-    x = 500, y = 268, pw = 10;
-    DrawLine(684, 268, x, y);
+    point.x = 500, point.y = 268, point.pw = 10;
+    DrawLine(684, 268, point.x, point.y);
     RenderPlayer();
 }

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::filesystem::create_directories(d / "scores");
         return d;
     }();
-    scores_beside_game_only = true; // never the table in the user's folder
+    hiscores.scores_beside_game_only = true; // never the table in the user's folder
     const auto back = std::filesystem::current_path();
     std::filesystem::current_path(dir);
     if (std::FILE* f = std::fopen(kScoreFile, "wb")) {
@@ -28,6 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::filesystem::current_path(back);
     for (size_t i = 0; i < 10; ++i)
-        if (names[i].size() > 4096) __builtin_trap();
+        if (hiscores.names[i].size() > 4096) __builtin_trap();
     return 0;
 }

@@ -6,18 +6,20 @@
 #include "engine/mathx.h"
 #include "engine/rnd.h"
 #include "player/player.h"
-#include "shell/tables.h"
+#include "state/art.h"
+#include "state/point.h"
+#include "state/field.h"
 
 void CreateFrags() {
     constexpr double step = 16 + 2 * 3.14159265358979323846; // not 22.5: the last gap is wider
     for (int ring = 0; ring < 4; ++ring) {
-        if (fragsalive >= 100) continue;
-        const col& c = *cols[size_t(Rnd(0, 6))];
+        if (field.fragsalive >= 100) continue;
+        const col& c = *art::cols[size_t(Rnd(0, 6))];
         double a = Rnd(0, step);
         for (int i = 0; i < 16; ++i) {
             auto f = New<Frag>();
-            f->x = float(x);
-            f->y = float(y);
+            f->x = float(point.x);
+            f->y = float(point.y);
             f->dx = float(Cos(a) * Rnd(double(0.6f), 4));
             f->dy = float(Sin(a) * Rnd(double(0.6f), 4));
             f->r = c.r;
@@ -26,7 +28,7 @@ void CreateFrags() {
             f->life = 50;
             a += step;
         }
-        fragsalive += 16;
+        field.fragsalive += 16;
     }
 }
 
@@ -37,7 +39,7 @@ void UpdateFrags() {
         f.y = f.y + f.dy;
         if (f.x < 0 || f.x > 800 || f.y > 600 || f.y < 0) {
             f.Remove();
-            fragsalive--;
+            field.fragsalive--;
             continue;
         }
         f.b = std::max(f.b - 2, 0);
@@ -45,7 +47,7 @@ void UpdateFrags() {
         f.r = std::max(f.r - 2, 0);
         if (--f.life < 0) {
             f.Remove();
-            fragsalive--;
+            field.fragsalive--;
         }
     }
 }

@@ -1,17 +1,19 @@
 #include "hostiles/mine.h"
 
-#include "atom/field.h"
+#include "state/field.h"
 #include "atom/level.h"
 #include "engine/graphics.h"
-#include "player/points.h"
+#include "state/points.h"
 #include "player/trail.h"
-#include "shell/sounds.h"
+#include "state/sounds.h"
+#include "state/trail.h"
+#include "state/difficulty.h"
 
 void CreateMine(int mx, int my) {
     auto m = New<mine>();
     m->x = mx;
     m->y = my;
-    m->life = minedur;
+    m->life = difficulty.minedur;
     m->caught = 0;
 }
 
@@ -20,9 +22,9 @@ void UpdateMines() {
         mine& m = *it;
         if (m.caught == 0) {
             if (--m.life < 10) m.Remove();
-        } else if (looping == 0) {
+        } else if (trail.looping == 0) {
             CreatePoints(m.x, m.y, Award(300));
-            PlaySound(snd_killmine);
+            PlaySound(sfx::snd_killmine);
             m.Remove();
         }
     }

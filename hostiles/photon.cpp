@@ -2,13 +2,16 @@
 
 #include <cmath>
 
-#include "atom/field.h"
+#include "state/field.h"
 #include "atom/level.h"
 #include "engine/graphics.h"
 #include "player/player.h"
-#include "player/points.h"
+#include "state/points.h"
 #include "player/trail.h"
-#include "shell/sounds.h"
+#include "state/sounds.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/difficulty.h"
 
 bool PhotonLaunchPoint(double px, double py, double& ex, double& ey) {
     // The straight cases first: they have no slope to divide by.
@@ -37,13 +40,13 @@ bool PhotonLaunchPoint(double px, double py, double& ex, double& ey) {
 
 void CreatePhoton() {
     double ex, ey;
-    if (!PhotonLaunchPoint(x, y, ex, ey)) return;
+    if (!PhotonLaunchPoint(point.x, point.y, ex, ey)) return;
     const double d = std::sqrt((ex - 400) * (ex - 400) + (ey - 300) * (ey - 300));
     auto p = New<phot>();
     p->x = float(ex);
     p->y = float(ey);
-    p->dx = float(-(ex - 400) / d * phspeed);
-    p->dy = float(-(ey - 300) / d * phspeed);
+    p->dx = float(-(ex - 400) / d * difficulty.phspeed);
+    p->dy = float(-(ey - 300) / d * difficulty.phspeed);
 }
 
 void UpdatePhotons() {
@@ -54,8 +57,8 @@ void UpdatePhotons() {
             p.x = p.x + p.dx;
             p.y = p.y + p.dy;
             if (p.x < 0 || p.x > 800 || p.y > 600 || p.y < 0) p.Remove();
-        } else if (looping == 0) {
-            PlaySound(snd_killphoton);
+        } else if (trail.looping == 0) {
+            PlaySound(sfx::snd_killphoton);
             CreatePoints(int(p.x), int(p.y), Award(200));
             p.Remove();
         }
@@ -63,9 +66,9 @@ void UpdatePhotons() {
 }
 
 void RenderPhotons() {
-    if (++phcol > 2) phcol = 0;
+    if (++field.phcol > 2) field.phcol = 0;
     static const int colours[3][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    SetColor(colours[phcol][0], colours[phcol][1], colours[phcol][2]);
+    SetColor(colours[field.phcol][0], colours[field.phcol][1], colours[field.phcol][2]);
     static const float corners[4][3][2] = {{{0, -10}, {9, 5}, {-9, 5}},
                                            {{5, -9}, {5, 9}, {-10, 0}},
                                            {{9, -5}, {0, 10}, {-9, -5}},

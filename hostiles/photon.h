@@ -11,7 +11,6 @@ struct phot : Kind<phot, phot_list> {
     int frame = 0; // 0..3: the triangle turns a quarter a frame
 };
 
-inline int phcol = 0; // red, green, blue in turn, shared by all photons
 
 // The launch point for a player at (px, py): where the ray from the centre away from the player
 // meets the border. False when the player stands on the centre, which gives no direction.

@@ -2,21 +2,24 @@
 
 #include <cstdlib>
 
-#include "atom/field.h"
+#include "state/field.h"
 #include "atom/level.h"
 #include "engine/graphics.h"
 #include "engine/mathx.h"
 #include "engine/rnd.h"
 #include "player/player.h"
-#include "player/points.h"
+#include "state/points.h"
 #include "player/trail.h"
-#include "shell/sounds.h"
+#include "state/sounds.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/difficulty.h"
 
 void CreatePulsars() {
     auto p = New<pulsar>();
     p->caught = 0;
     PlaceOffCentre(p->x, p->y);
-    RandomVelocity(p->dx, p->dy, 0.5, pulsarspeed);
+    RandomVelocity(p->dx, p->dy, 0.5, difficulty.pulsarspeed);
     p->pulse = int(Rnd(0, 32));
     p->dir = 1;
 }
@@ -33,13 +36,13 @@ void UpdatePulsars() {
             BounceX(p.x, p.dx);
             BounceY(p.y, p.dy);
             if (Rnd(0, 1000) > 500) { // re-aim at the player, about every other frame
-                const int hx = int(p.x - float(x)), hy = int(p.y - float(y));
-                if (std::abs(hx) > 10) p.dx = float(-Sgn(hx) * Rnd(0.5, pulsarspeed));
-                if (std::abs(hy) > 10) p.dy = float(-Sgn(hy) * Rnd(0.5, pulsarspeed));
+                const int hx = int(p.x - float(point.x)), hy = int(p.y - float(point.y));
+                if (std::abs(hx) > 10) p.dx = float(-Sgn(hx) * Rnd(0.5, difficulty.pulsarspeed));
+                if (std::abs(hy) > 10) p.dy = float(-Sgn(hy) * Rnd(0.5, difficulty.pulsarspeed));
             }
-        } else if (looping == 0) {
+        } else if (trail.looping == 0) {
             CreatePoints(int(p.x), int(p.y), Award(300));
-            PlaySound(snd_killpuls);
+            PlaySound(sfx::snd_killpuls);
             p.Remove();
         }
     }
@@ -67,7 +70,7 @@ void RenderPulsars() {
         }
         SetColor(255, 255, 255);
         DrawRect(p.x - 2, p.y, 5, 5);
-        if (p.pulse == 20 && p.dir == 1) PlaySound(snd_pulsar);
+        if (p.pulse == 20 && p.dir == 1) PlaySound(sfx::snd_pulsar);
         const int k = p.pulse / 4;
         SetColor(colours[k % 3][0], colours[k % 3][1], colours[k % 3][2]);
         for (const Stroke& s : shield)

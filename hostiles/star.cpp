@@ -1,14 +1,17 @@
 #include "hostiles/star.h"
 
-#include "atom/field.h"
+#include "state/field.h"
 #include "atom/level.h"
 #include "engine/graphics.h"
 #include "engine/rnd.h"
 #include "player/capture.h"
 #include "player/player.h"
-#include "player/points.h"
+#include "state/points.h"
 #include "player/trail.h"
-#include "shell/sounds.h"
+#include "state/sounds.h"
+#include "state/trail.h"
+#include "state/loop.h"
+#include "state/difficulty.h"
 
 void CreateStars(int sx, int sy) {
     auto s = New<star>();
@@ -20,13 +23,13 @@ void CreateStars(int sx, int sy) {
         s->x = float(sx);
         s->y = float(sy);
     }
-    RandomVelocity(s->dx, s->dy, 0.5, starspeed);
+    RandomVelocity(s->dx, s->dy, 0.5, difficulty.starspeed);
     s->frame = int(Rnd(0, 31));
-    starsalive++;
+    field.starsalive++;
 }
 
 void UpdateStars() {
-    if (--startimer < 0) startimer = starsplitwait;
+    if (--field.startimer < 0) field.startimer = difficulty.starsplitwait;
     for (auto it = star_list.begin(); it != star_list.end(); ++it) {
         star& s = *it;
         if (++s.frame > 7) s.frame = 0;
@@ -35,29 +38,29 @@ void UpdateStars() {
             s.y = s.y + s.dy;
             BounceX(s.x, s.dx);
             BounceY(s.y, s.dy);
-            if (startimer == 0 && nucsalive > 0 && starsalive < 18) {
+            if (field.startimer == 0 && field.nucsalive > 0 && field.starsalive < 18) {
                 CreateStars(int(s.x), int(s.y));
                 CreateStars(int(s.x), int(s.y));
-                PlaySound(snd_split4);
+                PlaySound(sfx::snd_split4);
             }
-        } else if (looping == 0) {
-            CreatePoints(int(s.x), int(s.y), Award(numstarskilled * 100));
-            PlaySound(snd_killstar);
+        } else if (trail.looping == 0) {
+            CreatePoints(int(s.x), int(s.y), Award(loop.numstarskilled * 100));
+            PlaySound(sfx::snd_killstar);
             s.Remove();
-            starsalive--;
+            field.starsalive--;
         }
     }
 }
 
 void RenderStars() {
-    if (starsalive <= 0) return;
-    const bool flashing = startimer < 60 && (startimer / 8) % 2 == 0;
+    if (field.starsalive <= 0) return;
+    const bool flashing = field.startimer < 60 && (field.startimer / 8) % 2 == 0;
     if (flashing) {
         SetColor(255, 255, 255);
         // Played while drawing, so every redraw at these moments sounds again.
-        if (startimer == 54) PlaySound(snd_split1);
-        if (startimer == 38) PlaySound(snd_split2);
-        if (startimer == 22) PlaySound(snd_split3);
+        if (field.startimer == 54) PlaySound(sfx::snd_split1);
+        if (field.startimer == 38) PlaySound(sfx::snd_split2);
+        if (field.startimer == 22) PlaySound(sfx::snd_split3);
     } else {
         SetColor(255, 255, 0);
     }

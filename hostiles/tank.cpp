@@ -1,21 +1,23 @@
 #include "hostiles/tank.h"
 
-#include "atom/field.h"
+#include "state/field.h"
 #include "atom/level.h"
 #include "engine/graphics.h"
 #include "engine/rnd.h"
 #include "hostiles/mine.h"
 #include "player/player.h"
-#include "player/points.h"
+#include "state/points.h"
 #include "player/trail.h"
-#include "shell/sounds.h"
+#include "state/sounds.h"
+#include "state/trail.h"
+#include "state/difficulty.h"
 
 void CreateTanks() {
     auto t = New<tank>();
     t->caught = 0;
     PlaceOffCentre(t->x, t->y);
-    RandomVelocity(t->dx, t->dy, double(0.3f), tankspeed);
-    t->timer = int(Rnd(5, tankminewait));
+    RandomVelocity(t->dx, t->dy, double(0.3f), difficulty.tankspeed);
+    t->timer = int(Rnd(5, difficulty.tankminewait));
     t->frame = int(Rnd(0, 31));
 }
 
@@ -39,15 +41,15 @@ void UpdateTanks() {
             BounceX(t.x, t.dx);
             BounceY(t.y, t.dy);
             if (--t.timer < 0) {
-                t.timer = tankminewait;
-                if (nucsalive > 0) {
+                t.timer = difficulty.tankminewait;
+                if (field.nucsalive > 0) {
                     CreateMine(int(t.x), int(t.y));
-                    PlaySound(snd_mine);
+                    PlaySound(sfx::snd_mine);
                 }
             }
-        } else if (looping == 0) {
+        } else if (trail.looping == 0) {
             CreatePoints(int(t.x), int(t.y), Award(100));
-            PlaySound(snd_killtank);
+            PlaySound(sfx::snd_killtank);
             t.Remove();
         }
     }

@@ -15,7 +15,11 @@
 #include "hostiles/tank.h"
 #include "player/player.h"
 #include "player/trail.h"
-#include "shell/sounds.h"
+#include "state/sounds.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/loop.h"
+#include "state/field.h"
 
 namespace {
 
@@ -38,14 +42,14 @@ bool Overlap(const Extent& a, const Extent& b) {
 
 // The strict bounding-box test, then the polygon test.
 bool InLoop(int px, int py) {
-    return RectsOverlap(px, py, 1, 1, minx, miny, maxx - minx, maxy - miny) && PointInPoly(px, py);
+    return RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx, loop.maxy - loop.miny) && PointInPoly(px, py);
 }
 
 template <class List> void CatchFree(const List& list) {
     for (auto& e : list) {
         if (e.caught == 0 && InLoop(int(e.x), int(e.y))) {
             e.caught = 1;
-            g_numkilled++;
+            loop.g_numkilled++;
         }
     }
 }
@@ -53,29 +57,29 @@ template <class List> void CatchFree(const List& list) {
 } // namespace
 
 void BeginChoosing(int trailLife, int mode) {
-    segdur = trailLife;
-    pw = 4;
-    loopmode = mode;
-    x = xold = 400;
-    y = yold = 300;
+    trail.segdur = trailLife;
+    point.pw = 4;
+    loop.loopmode = mode;
+    point.x = trail.xold = 400;
+    point.y = trail.yold = 300;
     MoveMouse(400, 300);
 }
 
 void EndChoosing() {
-    loopmode = 0;
+    loop.loopmode = 0;
     ClearSegs();
 }
 
 void CheckBonds(seg& newest) {
-    if (bondact != 0) return;
-    const Extent s = ExtentOf(x, y, xold, yold);
+    if (field.bondact != 0) return;
+    const Extent s = ExtentOf(point.x, point.y, trail.xold, trail.yold);
     double m, b;
-    if (x == xold) {
+    if (point.x == trail.xold) {
         m = 100000000;
-        b = yold;
+        b = trail.yold;
     } else {
-        m = double(y - yold) / double(x - xold);
-        b = yold - m * xold;
+        m = double(point.y - trail.yold) / double(point.x - trail.xold);
+        b = trail.yold - m * trail.xold;
     }
     for (auto& bd : bond_list) {
         const nuc& a = *bd.nuc1;
@@ -92,18 +96,18 @@ void CheckBonds(seg& newest) {
         if (e.x0 <= X && X <= e.x1 && s.x0 <= X && X <= s.x1) {
             newest.x1 = float(X);
             newest.y1 = float(Y);
-            x = int(X);
-            y = int(Y);
-            MoveMouse(x, y);
+            point.x = int(X);
+            point.y = int(Y);
+            MoveMouse(point.x, point.y);
             CreateFrags();
-            dead = 1;
+            point.dead = 1;
             return;
         }
     }
 }
 
 void CheckForLoop(seg& S) {
-    if (segs <= 2) return;
+    if (trail.segs <= 2) return;
     const Extent s = ExtentOf(S.x1, S.y1, S.x2, S.y2);
     double m1, b1;
     if (s.x1 - s.x0 == 0) {
@@ -119,14 +123,14 @@ void CheckForLoop(seg& S) {
         const Extent t = ExtentOf(T.x1, T.y1, T.x2, T.y2);
         if (!Overlap(t, s)) continue;
         if (T.x1 == T.x2) {
-            CreateLoop(x, y, S, T);
+            CreateLoop(point.x, point.y, S, T);
             continue;
         }
         const double mT = (double(T.y1) - T.y2) / (double(T.x1) - T.x2);
         const double bT = T.y1 - mT * T.x1;
         const double d = m1 - mT;
         if (d == 0) {
-            if (m1 == 0) CreateLoop(x, y, S, T);
+            if (m1 == 0) CreateLoop(point.x, point.y, S, T);
             continue;
         }
         const double X = (bT - b1) / d;
@@ -136,14 +140,14 @@ void CheckForLoop(seg& S) {
 }
 
 void CreateLoop(int crossX, int crossY, seg& S, seg& T) {
-    if (looping == 1) return;
-    looping = 1;
+    if (trail.looping == 1) return;
+    trail.looping = 1;
     T.x2 = float(crossX);
     T.y2 = float(crossY);
     S.x1 = float(crossX);
     S.y1 = float(crossY);
-    cpx = cpy = 0;
-    maxx = 0, minx = 800, maxy = 0, miny = 600;
+    loop.cpx = loop.cpy = 0;
+    loop.maxx = 0, loop.minx = 800, loop.maxy = 0, loop.miny = 600;
     int n = 0, count = 0;
     bool past = false;
     for (auto& g : seg_list) {
@@ -152,30 +156,30 @@ void CreateLoop(int crossX, int crossY, seg& S, seg& T) {
         } else {
             // Consecutive loops can make a trail longer than the polygon's room; the vertices
             // beyond it are dropped, the segments still shrink.
-            if (n < int(xpseg.size()) - 1) {
-                xpseg[size_t(n)] = g.x1;
-                ypseg[size_t(n)] = g.y1;
+            if (n < int(loop.xpseg.size()) - 1) {
+                loop.xpseg[size_t(n)] = g.x1;
+                loop.ypseg[size_t(n)] = g.y1;
                 n++;
             }
             count++;
-            if (g.x1 > float(maxx)) maxx = int(g.x1);
-            if (g.x1 < float(minx)) minx = int(g.x1);
-            if (g.y1 > float(maxy)) maxy = int(g.y1);
-            if (g.y1 < float(miny)) miny = int(g.y1);
-            cpx += g.x1 + g.x2; // summed in single precision, as the globals are stored
-            cpy += g.y1 + g.y2;
+            if (g.x1 > float(loop.maxx)) loop.maxx = int(g.x1);
+            if (g.x1 < float(loop.minx)) loop.minx = int(g.x1);
+            if (g.y1 > float(loop.maxy)) loop.maxy = int(g.y1);
+            if (g.y1 < float(loop.miny)) loop.miny = int(g.y1);
+            loop.cpx += g.x1 + g.x2; // summed in single precision, as the globals are stored
+            loop.cpy += g.y1 + g.y2;
             g.life = 1;
             g.shrink = 5;
         }
         if (&g == &T) past = true;
     }
-    xpseg[size_t(n)] = xpseg[0];
-    ypseg[size_t(n)] = ypseg[0];
-    cpx = cpx / float(2 * count);
-    cpy = cpy / float(2 * count);
-    g_numkilled = 0;
-    numsegsinloop = n;
-    switch (loopmode) {
+    loop.xpseg[size_t(n)] = loop.xpseg[0];
+    loop.ypseg[size_t(n)] = loop.ypseg[0];
+    loop.cpx = loop.cpx / float(2 * count);
+    loop.cpy = loop.cpy / float(2 * count);
+    loop.g_numkilled = 0;
+    loop.numsegsinloop = n;
+    switch (loop.loopmode) {
     case 0:
         KillEm();
         break;
@@ -192,9 +196,9 @@ void CreateLoop(int crossX, int crossY, seg& S, seg& T) {
 
 int PointInPoly(int px, int py) {
     bool inside = false;
-    for (int i = 0; i < numsegsinloop; ++i) {
-        const double xi = xpseg[size_t(i)], yi = ypseg[size_t(i)];
-        const double xj = xpseg[size_t(i + 1)], yj = ypseg[size_t(i + 1)];
+    for (int i = 0; i < loop.numsegsinloop; ++i) {
+        const double xi = loop.xpseg[size_t(i)], yi = loop.ypseg[size_t(i)];
+        const double xj = loop.xpseg[size_t(i + 1)], yj = loop.ypseg[size_t(i + 1)];
         if (((yi <= py && py < yj) || (yj <= py && py < yi)) &&
             px < xi + (xj - xi) * (py - yi) / (yj - yi))
             inside = !inside;
@@ -203,14 +207,14 @@ int PointInPoly(int px, int py) {
 }
 
 void KillEm() {
-    g_numkilled = 0;
+    loop.g_numkilled = 0;
     bool electrons = false;
     for (int i = 0; i < 8; ++i) {
-        nuc& n = *nucs[size_t(i)];
+        nuc& n = *field.nucs[size_t(i)];
         if (n.active > 0 && n.caught == 0 && InLoop(int(n.x), int(n.y))) {
             n.caught = 1;
-            g_numkilled++;
-            nucskilled = 1;
+            loop.g_numkilled++;
+            point.nucskilled = 1;
         }
     }
     for (auto& e : elec_list) {
@@ -234,19 +238,19 @@ void KillEm() {
     for (auto& m : mine_list) {
         if (m.caught == 0 && m.life > 15 && InLoop(m.x, m.y)) {
             m.caught = 1;
-            g_numkilled++;
+            loop.g_numkilled++;
         }
     }
     for (auto& st : star_list) {
         if (st.caught != 0) continue;
         const int px = int(st.x), py = int(st.y);
-        if (!RectsOverlap(px, py, 1, 1, minx, miny, maxx - minx, maxy - miny)) continue;
-        numstarskilled = std::min(numstarskilled + 1, 4);
+        if (!RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx, loop.maxy - loop.miny)) continue;
+        loop.numstarskilled = std::min(loop.numstarskilled + 1, 4);
         if (PointInPoly(px, py)) {
             st.caught = 1;
-            g_numkilled++;
+            loop.g_numkilled++;
         }
     }
     CatchFree(pulsar_list);
-    if (g_numkilled == 0 && !electrons) PlaySound(snd_loop);
+    if (loop.g_numkilled == 0 && !electrons) PlaySound(sfx::snd_loop);
 }

@@ -1,17 +1,7 @@
 // Closing the trail into a loop, and what the loop catches.
 #pragma once
-#include <array>
-
-struct seg;
-
-inline std::array<float, 101> xpseg{};
-inline std::array<float, 101> ypseg{};
-inline int numsegsinloop = 0;
-inline int minx = 0, maxx = 0, miny = 0, maxy = 0;
-inline float cpx = 0, cpy = 0;
-inline int loopmode = 0; // 0 capture (play), 1 choose a level, 2 choose a letter
-inline int g_numkilled = 0;
-inline int numstarskilled = 0;
+#include "state/loop.h"
+#include "state/trail.h"
 
 // The choosing screens circle their choices with the trail: segments of the given life, a small
 // reticle in the centre, and loops sent to the given mode (1 a level, 2 a letter).

@@ -16,15 +16,20 @@
 #include "hostiles/tank.h"
 #include "player/capture.h"
 #include "player/player.h"
-#include "player/points.h"
+#include "state/points.h"
 #include "player/trail.h"
 #include "screens/hud.h"
-#include "shell/game.h"
-#include "shell/sounds.h"
+#include "state/game.h"
+#include "state/sounds.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/loop.h"
+#include "state/difficulty.h"
+#include "state/field.h"
 
 void KillPlayer() {
-    current_screen = "death";
-    PlaySound(snd_death);
+    game.current_screen = "death";
+    PlaySound(sfx::snd_death);
     Cls();
     RenderPlayer();
     RenderSegs();
@@ -35,7 +40,7 @@ void KillPlayer() {
     Flip(-1);
     Delay(500);
     // The explosion plays over the frozen field.
-    while (fragsalive > 0) {
+    while (field.fragsalive > 0) {
         Cls();
         UpdateFrags();
         RenderEnemies();
@@ -45,40 +50,40 @@ void KillPlayer() {
         Flip(-1);
         Delay(5);
     }
-    if (chn_bond) {
-        StopChannel(chn_bond);
-        chn_bond = nullptr;
+    if (field.chn_bond) {
+        StopChannel(field.chn_bond);
+        field.chn_bond = nullptr;
     }
     Delay(1000);
-    if (--men <= 0) gameover = 1;
-    dead = 0;
+    if (--game.men <= 0) game.gameover = 1;
+    point.dead = 0;
     ClearSegs();
     pnts_list.Clear();
     for (auto& bd : bond_list)
         if (bd.nuc1->active == 0 || bd.nuc2->active == 0) bd.Remove();
-    bcount = 0;
-    bondact = 2;
-    nucskilled = 0;
-    phcreatewait = std::max(200 - 6 * level, 50);
-    numstarskilled = 0;
-    starsalive = 0;
-    startimer = starsplitwait;
-    if (gameover == 0) {
+    field.bcount = 0;
+    field.bondact = 2;
+    point.nucskilled = 0;
+    difficulty.phcreatewait = std::max(200 - 6 * game.level, 50);
+    loop.numstarskilled = 0;
+    field.starsalive = 0;
+    field.startimer = difficulty.starsplitwait;
+    if (game.gameover == 0) {
         phot_list.Clear();
         mine_list.Clear();
         star_list.Clear();
         tank_list.Clear();
         pulsar_list.Clear();
-        for (int i = 0; i < starsperlevel; ++i) CreateStars(-1, -1);
-        for (int i = 0; i < tanksperlevel; ++i) CreateTanks();
-        for (int i = 0; i < pulsarsperlevel; ++i) CreatePulsars();
+        for (int i = 0; i < difficulty.starsperlevel; ++i) CreateStars(-1, -1);
+        for (int i = 0; i < difficulty.tanksperlevel; ++i) CreateTanks();
+        for (int i = 0; i < difficulty.pulsarsperlevel; ++i) CreatePulsars();
         for (auto& n : nuc_list)
             if (n.active > 0) ScatterNucleus(n);
     }
-    pw = 4;
-    pwtimer = 0;
-    xold = x = 400;
-    yold = y = 300;
+    point.pw = 4;
+    point.pwtimer = 0;
+    trail.xold = point.x = 400;
+    trail.yold = point.y = 300;
     MoveMouse(400, 300);
     FlushMouse();
 }

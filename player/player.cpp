@@ -14,6 +14,10 @@
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
 #include "player/trail.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/loop.h"
+#include "state/field.h"
 
 namespace {
 
@@ -22,8 +26,8 @@ struct HitBox {
 };
 
 HitBox PlayerBox() {
-    const int r = int(pw * k07);
-    return {x - r, y - r, 2 * r + 1};
+    const int r = int(point.pw * k07);
+    return {point.x - r, point.y - r, 2 * r + 1};
 }
 
 bool Touches(const HitBox& p, int bx, int by, int bw, int bh) {
@@ -32,7 +36,7 @@ bool Touches(const HitBox& p, int bx, int by, int bw, int bh) {
 
 void Hit() {
     CreateFrags();
-    dead = 1;
+    point.dead = 1;
 }
 
 // A bond kills where its line crosses either diagonal of the hit box, within the box and the
@@ -54,9 +58,9 @@ void TestBonds(const HitBox& p) {
         if (1 - m != 0) {
             const double X = (c - c1) / (1 - m), Y = (c - m * c1) / (1 - m);
             if (onBoth(X)) {
-                x = int(X);
-                y = int(Y);
-                MoveMouse(x, y);
+                point.x = int(X);
+                point.y = int(Y);
+                MoveMouse(point.x, point.y);
                 Hit();
                 return;
             }
@@ -65,9 +69,9 @@ void TestBonds(const HitBox& p) {
         if (-1 - m != 0) {
             const double X = (c - c2) / (-1 - m), Y = (-c - m * c2) / (-1 - m);
             if (onBoth(X)) {
-                x = int(X);
-                y = int(Y);
-                MoveMouse(x, y);
+                point.x = int(X);
+                point.y = int(Y);
+                MoveMouse(point.x, point.y);
                 Hit();
             }
         }
@@ -101,18 +105,15 @@ bool TouchesPulsar(const HitBox& p, const pulsar& s) {
 
 } // namespace
 
-int RectsOverlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2) {
-    return x1 < x2 + w2 && x1 + w1 > x2 && y1 < y2 + h2 && y1 + h1 > y2;
-}
 
 void UpdatePlayer() {
     const HitBox p = PlayerBox();
-    if (bondact == 0) TestBonds(p);
-    nucsalive = 0;
+    if (field.bondact == 0) TestBonds(p);
+    field.nucsalive = 0;
     for (int i = 0; i < 8; ++i) {
-        const nuc& n = *nucs[size_t(i)];
+        const nuc& n = *field.nucs[size_t(i)];
         if (n.active <= 0 || n.caught != 0) continue;
-        nucsalive++;
+        field.nucsalive++;
         if (Touches(p, int(n.x - 5), int(n.y - 5), 11, 11)) Hit();
     }
     TestFree(p, phot_list, 7, 15);
@@ -130,41 +131,41 @@ void UpdatePlayer() {
         }
     }
     // Every 61 frames the reticle grows, unless a nucleus was caught meanwhile.
-    if (++pwtimer > 60) {
-        pwtimer = 0;
-        if (nucskilled == 0)
-            pw = std::min(pw + 1, 80);
+    if (++point.pwtimer > 60) {
+        point.pwtimer = 0;
+        if (point.nucskilled == 0)
+            point.pw = std::min(point.pw + 1, 80);
         else
-            pw = 4;
-        nucskilled = 0;
+            point.pw = 4;
+        point.nucskilled = 0;
     }
 }
 
 void RenderPlayer() {
-    const int h = pw / 2;
-    const int d = int(pw * k07);
+    const int h = point.pw / 2;
+    const int d = int(point.pw * k07);
     const int e = d / 2;
-    const int c = counter % 30;
+    const int c = trail.counter % 30;
     if (c <= 15)
         SetColor(0, 255, 0);
     else
         SetColor(255, 0, 255);
-    DrawLine(x, y - pw, x, y - h);
-    DrawLine(x - pw, y, x - h, y);
-    DrawLine(x, y + pw, x, y + h);
-    DrawLine(x + pw, y, x + h, y);
+    DrawLine(point.x, point.y - point.pw, point.x, point.y - h);
+    DrawLine(point.x - point.pw, point.y, point.x - h, point.y);
+    DrawLine(point.x, point.y + point.pw, point.x, point.y + h);
+    DrawLine(point.x + point.pw, point.y, point.x + h, point.y);
     if (c < 15)
         SetColor(255, 0, 255);
     else
         SetColor(0, 255, 0);
-    DrawLine(x + d, y + d, x + e, y + e);
-    DrawLine(x - d, y + d, x - e, y + e);
-    DrawLine(x + d, y - d, x + e, y - e);
-    DrawLine(x - d, y - d, x - e, y - e);
+    DrawLine(point.x + d, point.y + d, point.x + e, point.y + e);
+    DrawLine(point.x - d, point.y + d, point.x - e, point.y + e);
+    DrawLine(point.x + d, point.y - d, point.x + e, point.y - e);
+    DrawLine(point.x - d, point.y - d, point.x - e, point.y - e);
 }
 
 void PointFollowsMouse() {
-    x = std::clamp(MouseX(), 60, 740);
-    y = std::clamp(MouseY(), 30, 570);
-    MoveMouse(x, y);
+    point.x = std::clamp(MouseX(), 60, 740);
+    point.y = std::clamp(MouseY(), 30, 570);
+    MoveMouse(point.x, point.y);
 }

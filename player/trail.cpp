@@ -7,16 +7,20 @@
 #include "engine/graphics.h"
 #include "player/capture.h"
 #include "player/player.h"
-#include "shell/sounds.h"
+#include "state/sounds.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/loop.h"
+#include "state/field.h"
 
 void CreateSeg() {
-    segs++;
+    trail.segs++;
     auto s = New<seg>();
-    s->x1 = float(x);
-    s->y1 = float(y);
-    s->x2 = float(xold);
-    s->y2 = float(yold);
-    s->life = segdur;
+    s->x1 = float(point.x);
+    s->y1 = float(point.y);
+    s->x2 = float(trail.xold);
+    s->y2 = float(trail.yold);
+    s->life = trail.segdur;
     s->shrink = 0;
     seg_list.AddFirst(s);
     CheckBonds(*s);
@@ -24,15 +28,15 @@ void CreateSeg() {
 }
 
 void LaySegmentIfMoved() {
-    if (std::abs(xold - x) > 1 || std::abs(yold - y) > 1) {
+    if (std::abs(trail.xold - point.x) > 1 || std::abs(trail.yold - point.y) > 1) {
         CreateSeg();
-        xold = x;
-        yold = y;
+        trail.xold = point.x;
+        trail.yold = point.y;
     }
 }
 
 void UpdateSegs() {
-    looping = 0;
+    trail.looping = 0;
     bool cut = false, sound = false;
     for (auto it = seg_list.begin(); it != seg_list.end(); ++it) {
         seg& s = *it;
@@ -40,15 +44,15 @@ void UpdateSegs() {
         if (s.life < 0) {
             if (s.shrink <= 0) {
                 seg_list.Remove(&s);
-                segs--;
+                trail.segs--;
             } else {
-                looping = 1;
+                trail.looping = 1;
                 s.shrink--;
                 if (s.shrink > 0) {
-                    s.x1 = float(s.x1 + (double(cpx) - s.x1) / s.shrink);
-                    s.y1 = float(s.y1 + (double(cpy) - s.y1) / s.shrink);
-                    s.x2 = float(s.x2 + (double(cpx) - s.x2) / s.shrink);
-                    s.y2 = float(s.y2 + (double(cpy) - s.y2) / s.shrink);
+                    s.x1 = float(s.x1 + (double(loop.cpx) - s.x1) / s.shrink);
+                    s.y1 = float(s.y1 + (double(loop.cpy) - s.y1) / s.shrink);
+                    s.x2 = float(s.x2 + (double(loop.cpx) - s.x2) / s.shrink);
+                    s.y2 = float(s.y2 + (double(loop.cpy) - s.y2) / s.shrink);
                 }
             }
             continue;
@@ -56,7 +60,7 @@ void UpdateSegs() {
         const int minx = int(std::min(s.x1, s.x2)), maxx = int(std::max(s.x1, s.x2));
         const int miny = int(std::min(s.y1, s.y2)), maxy = int(std::max(s.y1, s.y2));
         for (int i = 0; i < 8; ++i) {
-            const auto& n = nucs[size_t(i)];
+            const auto& n = field.nucs[size_t(i)];
             if (!n || n->active <= 0) continue;
             if (RectsOverlap(int(n->x - 1), int(n->y - 1), 3, 3, minx, miny, maxx - minx,
                              maxy - miny))
@@ -64,12 +68,12 @@ void UpdateSegs() {
         }
         if (cut) s.life = 0;
     }
-    if (sound) PlaySound(snd_killtail);
+    if (sound) PlaySound(sfx::snd_killtail);
 }
 
 void RenderSegs() {
-    if (++counter > 30) counter = 0;
-    if (counter <= 15)
+    if (++trail.counter > 30) trail.counter = 0;
+    if (trail.counter <= 15)
         SetColor(0, 255, 0);
     else
         SetColor(255, 0, 255);
@@ -83,6 +87,6 @@ void RenderSegs() {
 void ClearSegs() {
     for (auto& s : seg_list) {
         seg_list.Remove(&s);
-        segs--;
+        trail.segs--;
     }
 }

@@ -14,9 +14,11 @@ struct digit : Kind<digit, digit_list> {
     float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
 
+namespace font {
 inline std::array<int, 101> letterlen{};
 inline std::array<std::array<std::shared_ptr<digit>, 7>, 101> letters;
 inline Image vecfontr, vecfontg, vecfontb, vecfontw;
+} // namespace font
 
 // Builds the strokes of codes 32..95 from the font table.
 void LoadFont();

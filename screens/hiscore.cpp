@@ -20,8 +20,10 @@
 #include "player/trail.h"
 #include "screens/font.h"
 #include "screens/hud.h"
-#include "shell/game.h"
-#include "shell/sounds.h"
+#include "state/game.h"
+#include "state/sounds.h"
+#include "state/trail.h"
+#include "state/loop.h"
 
 namespace {
 
@@ -48,15 +50,15 @@ std::string UserScoreFile() {
 
 Table Current() {
     Table t;
-    for (size_t i = 0; i < 10; ++i) t[i] = {scores[i], levels[i], names[i]};
+    for (size_t i = 0; i < 10; ++i) t[i] = {hiscores.scores[i], hiscores.levels[i], hiscores.names[i]};
     return t;
 }
 
 void SetCurrent(const Table& t) {
     for (size_t i = 0; i < 10; ++i) {
-        scores[i] = t[i].score;
-        levels[i] = t[i].level;
-        names[i] = t[i].name;
+        hiscores.scores[i] = t[i].score;
+        hiscores.levels[i] = t[i].level;
+        hiscores.names[i] = t[i].name;
     }
 }
 
@@ -84,9 +86,9 @@ Read ReadTable(const std::string& path, Table& t) {
 
 // The files a table may be found in.
 std::vector<std::string> Sources() {
-    if (scores_beside_game_only) return {kScoreFile};
+    if (hiscores.scores_beside_game_only) return {kScoreFile};
     std::vector<std::string> paths{kScoreFile, UserScoreFile()};
-    if (scores_in_user_folder) std::swap(paths[0], paths[1]);
+    if (hiscores.scores_in_user_folder) std::swap(paths[0], paths[1]);
     if (paths[0] == paths[1]) paths.pop_back();
     return paths;
 }
@@ -108,7 +110,7 @@ Found FindTable() {
         if (r == Read::Failed) found.unreadable.emplace_back(path, errno);
         if (r != Read::Ok) continue;
         const int64_t when = ModifiedTime(path).value_or(INT64_MIN);
-        if (!found.table || (!scores_in_user_folder && when > newest)) {
+        if (!found.table || (!hiscores.scores_in_user_folder && when > newest)) {
             found.table = t;
             newest = when;
         }
@@ -149,8 +151,8 @@ std::vector<Entry> Added() {
 } // namespace
 
 std::string ScoreFilePath() {
-    if (scores_beside_game_only) return kScoreFile;
-    return !scores_in_user_folder && CanWriteIn("scores") ? kScoreFile : UserScoreFile();
+    if (hiscores.scores_beside_game_only) return kScoreFile;
+    return !hiscores.scores_in_user_folder && CanWriteIn("scores") ? kScoreFile : UserScoreFile();
 }
 
 void LoadScores() {
@@ -170,15 +172,15 @@ void LoadScores() {
 void ReplaceScores(const std::vector<int>& newScores, const std::vector<int>& newLevels,
                    const std::vector<std::string>& newNames) {
     for (size_t i = 0; i < 10 && i < newScores.size(); ++i) {
-        scores[i] = newScores[i];
-        levels[i] = newLevels[i];
-        names[i] = newNames[i];
+        hiscores.scores[i] = newScores[i];
+        hiscores.levels[i] = newLevels[i];
+        hiscores.names[i] = newNames[i];
     }
     baseline = Current();
 }
 
 bool SaveScores() {
-    if (scores_frozen) return true;
+    if (hiscores.scores_frozen) return true;
     const std::string path = ScoreFilePath();
     auto fail = [&](const std::string& why) {
         std::fprintf(stderr, "koravel: could not save the score table %s: %s\n", path.c_str(),
@@ -216,26 +218,26 @@ bool SaveScores() {
 int ScorePosition(int newScore) {
     int p = 10;
     for (int i = 9; i >= 0; --i)
-        if (scores[size_t(i)] < newScore) p = i;
+        if (hiscores.scores[size_t(i)] < newScore) p = i;
     return p;
 }
 
 void HighScore() {
-    const int p = ScorePosition(score);
+    const int p = ScorePosition(game.score);
     if (p == 10) return;
-    current_screen = "highscore";
+    game.current_screen = "highscore";
     for (int i = 9; i >= p + 1; --i) {
-        scores[size_t(i)] = scores[size_t(i - 1)];
-        names[size_t(i)] = names[size_t(i - 1)];
-        levels[size_t(i)] = levels[size_t(i - 1)];
+        hiscores.scores[size_t(i)] = hiscores.scores[size_t(i - 1)];
+        hiscores.names[size_t(i)] = hiscores.names[size_t(i - 1)];
+        hiscores.levels[size_t(i)] = hiscores.levels[size_t(i - 1)];
     }
-    std::string& name = names[size_t(p)];
+    std::string& name = hiscores.names[size_t(p)];
     name.clear();
-    scores[size_t(p)] = score;
-    levels[size_t(p)] = level;
+    hiscores.scores[size_t(p)] = game.score;
+    hiscores.levels[size_t(p)] = game.level;
 
     int t = 750;
-    letterselected = -9999;
+    loop.letterselected = -9999;
     BeginChoosing(30, 2);
     bool done = false;
     while (t > 0 && !VKeyDown(1) && !done) {
@@ -254,9 +256,9 @@ void HighScore() {
         RenderSegs();
         RenderPlayer();
         t--;
-        if (letterselected >= 0 && looping == 0) {
-            PlaySound(snd_split1);
-            const int k = letterselected;
+        if (loop.letterselected >= 0 && trail.looping == 0) {
+            PlaySound(sfx::snd_split1);
+            const int k = loop.letterselected;
             std::string add;
             if (k < 26)
                 add = Chr(65 + k);
@@ -269,7 +271,7 @@ void HighScore() {
             else if (k == 29)
                 done = true;
             if (name.size() < 3) name += add;
-            letterselected = -999;
+            loop.letterselected = -999;
         }
         Flip(-1);
         Delay(30);

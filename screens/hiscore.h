@@ -4,22 +4,27 @@
 #include <string>
 #include <vector>
 
-inline std::array<int, 11> scores{};
-inline std::array<int, 11> levels{};
-inline std::array<std::string, 11> names;
-inline int letterselected = -9999;
+// Slot 10 takes the entry pushed off the bottom.
+struct ScoreTable {
+    std::array<int, 11> scores{};
+    std::array<int, 11> levels{};
+    std::array<std::string, 11> names;
+    // An installed game keeps its table in the user's data folder.
+    bool scores_in_user_folder = false;
+    // Only the table beside the game is read and saved (koravel-sim on a folder of its own).
+    bool scores_beside_game_only = false;
+    // While a recorded game is watched nothing is saved.
+    bool scores_frozen = false;
+
+    void Reset() { *this = ScoreTable{}; }
+};
+inline ScoreTable hiscores;
 
 inline const char* const kScoreFile = "scores/hiscores.dat";
 
 // Where the table is saved: "scores/hiscores.dat" beside the game, or, when that folder cannot
 // be written, koravel/scores/hiscores.dat in the user's data folder.
 std::string ScoreFilePath();
-// An installed game keeps its table in the user's data folder.
-inline bool scores_in_user_folder = false;
-// Only the table beside the game is read and saved (koravel-sim on a folder of its own).
-inline bool scores_beside_game_only = false;
-// While a recorded game is watched nothing is saved.
-inline bool scores_frozen = false;
 
 // A table that exists but cannot be read is reported in one line, and never saved over.
 void LoadScores();

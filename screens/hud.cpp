@@ -1,23 +1,25 @@
 #include "screens/hud.h"
 
 #include "engine/graphics.h"
+#include "engine/mathx.h"
 #include "engine/rnd.h"
 #include "engine/text.h"
 #include "screens/font.h"
 #include "screens/hiscore.h"
-#include "shell/game.h"
+#include "state/game.h"
+#include "state/points.h"
 
 void RenderScore() {
-    int hi = scores[0];
-    if (score > hi) hi = score;
+    int hi = hiscores.scores[0];
+    if (game.score > hi) hi = game.score;
     DrawString("1 UP", 60, 0, -1, 2);
-    DrawString(Str(score), 60, 20, -1, 3);
+    DrawString(Str(game.score), 60, 20, -1, 3);
     DrawString(Str(hi), 370, 0, -1, 3);
-    DrawString("LEVEL " + Str(level), 580, 550, -1, 2);
+    DrawString("LEVEL " + Str(game.level), 580, 550, -1, 2);
 }
 
 void RenderMenLeft() {
-    for (int i = 1; i <= men - 1; ++i) {
+    for (int i = 1; i <= game.men - 1; ++i) {
         const int cx = 120 + 20 * i, cy = 550;
         SetColor(255, 0, 255);
         DrawLine(cx, cy - 4, cx, cy + 5);
@@ -38,8 +40,28 @@ void RenderScores(int hilite, int top) {
         const int rowY = top + 80 + 20 * i;
         int c = 1;
         if (i == hilite) c = int(Rnd(10)) <= 4 ? 2 : 0; // flickers red and blue
-        DrawString(Str(scores[size_t(i)]), 301, rowY, -1, c);
-        DrawString(names[size_t(i)], 370, rowY, -1, c);
-        DrawString(Str(levels[size_t(i)]), 470, rowY, -1, c);
+        DrawString(Str(hiscores.scores[size_t(i)]), 301, rowY, -1, c);
+        DrawString(hiscores.names[size_t(i)], 370, rowY, -1, c);
+        DrawString(Str(hiscores.levels[size_t(i)]), 470, rowY, -1, c);
+    }
+}
+
+void RenderPoints() {
+    static const int colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    for (auto it = pnts_list.begin(); it != pnts_list.end(); ++it) {
+        pnts& p = *it;
+        const int c = (p.timer / 2) & 3;
+        SetColor(colours[c][0], colours[c][1], colours[c][2]);
+        if (p.timer < 10) {
+            DrawString(Str(p.value), p.x - 10, p.y - 5, -1, c);
+        } else {
+            const int h = (p.timer - 6) / 2;
+            const int d = int(h * k07);
+            DrawLine(p.x, p.y - h, p.x, p.y + h + 1);
+            DrawLine(p.x - h, p.y, p.x + h + 1, p.y);
+            DrawLine(p.x - d, p.y - d, p.x + d + 1, p.y + d + 1);
+            DrawLine(p.x - d, p.y + d + 1, p.x + d + 1, p.y - d);
+        }
+        if (--p.timer < 0) p.Remove();
     }
 }

@@ -4,3 +4,5 @@
 void RenderScore();
 void RenderMenLeft();
 void RenderScores(int hilite, int top);
+// The score popups: a star that shrinks into the number.
+void RenderPoints();

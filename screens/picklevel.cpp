@@ -11,15 +11,18 @@
 #include "player/player.h"
 #include "player/trail.h"
 #include "screens/font.h"
-#include "shell/game.h"
-#include "shell/sounds.h"
+#include "state/game.h"
+#include "state/sounds.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/loop.h"
 
 void PickLevel() {
-    current_screen = "picklevel";
+    game.current_screen = "picklevel";
     int o = 0;
     int t = 360;
-    level = 0;
-    levelselected = -9999;
+    game.level = 0;
+    loop.levelselected = -9999;
     BeginChoosing(24, 1);
     bool done = false;
     while (t > 0 && !VKeyDown(1) && !done) {
@@ -41,8 +44,8 @@ void PickLevel() {
         PointFollowsMouse();
         LaySegmentIfMoved();
         if (t % 3 == 0) {
-            if (x > 640 && y > 200 && y < 600 && o < highestlevel - 10) o += 2;
-            if (x < 160 && y > 200 && y < 600 && o > 1) o -= 2;
+            if (point.x > 640 && point.y > 200 && point.y < 600 && o < game.highestlevel - 10) o += 2;
+            if (point.x < 160 && point.y > 200 && point.y < 600 && o > 1) o -= 2;
         }
         UpdateSegs();
         RenderSegs();
@@ -50,10 +53,10 @@ void PickLevel() {
         Flip(-1);
         Delay(30);
         t--;
-        if (levelselected >= 0 && looping == 0) {
+        if (loop.levelselected >= 0 && trail.looping == 0) {
             done = true;
-            level = 2 * levelselected + o;
-            PlaySound(snd_bonus);
+            game.level = 2 * loop.levelselected + o;
+            PlaySound(sfx::snd_bonus);
         }
     }
     EndChoosing();

@@ -7,8 +7,10 @@
 #include "player/trail.h"
 #include "screens/font.h"
 #include "screens/hud.h"
-#include "shell/game.h"
-#include "shell/sounds.h"
+#include "state/game.h"
+#include "state/sounds.h"
+#include "state/point.h"
+#include "state/trail.h"
 
 namespace {
 
@@ -22,8 +24,8 @@ void DrawGameOverText(float s) {
 } // namespace
 
 void ZoomIn() {
-    current_screen = "zoom";
-    PlaySound(snd_zoom);
+    game.current_screen = "zoom";
+    PlaySound(sfx::snd_zoom);
     for (int d = 400; d >= 0; d -= 8) {
         const int h = d / 2;
         RenderScore();
@@ -43,16 +45,16 @@ void ZoomIn() {
         Cls();
         Delay(2);
     }
-    xold = 400;
-    yold = 300;
-    x = 400;
-    y = 300;
+    trail.xold = 400;
+    trail.yold = 300;
+    point.x = 400;
+    point.y = 300;
     MoveMouse(400, 300);
     FlushKeys();
 }
 
 void RenderGameOver() {
-    current_screen = "gameover";
+    game.current_screen = "gameover";
     for (int t = 0; t <= 399; t += 7) {
         Cls();
         RenderScore();

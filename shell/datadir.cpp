@@ -18,7 +18,7 @@ bool EnterDataFolder() {
     }
     if (fs::is_directory(installed / "gfx", ec)) {
         fs::current_path(installed, ec);
-        scores_in_user_folder = true; // nothing is written under the installation prefix
+        hiscores.scores_in_user_folder = true; // nothing is written under the installation prefix
         return !ec;
     }
     return false;

@@ -51,11 +51,11 @@ bool StartReplay(const std::string& file) {
         std::fprintf(stderr, "koravel: %s: %s\n", file.c_str(), error.c_str());
         return false;
     }
-    seed_override = recording.seed;
-    if (!recording.table.empty()) table_override = recording.table;
+    run.seed_override = recording.seed;
+    if (!recording.table.empty()) run.table_override = recording.table;
     for (const ScriptEvent& e : recording.events) ScheduleInput(*e.poll, e.event);
     ReplayOnly(true);
-    scores_frozen = true;
+    hiscores.scores_frozen = true;
     static const uint64_t end = uint64_t(recording.endFrame);
     OnPresented([] {
         if (PresentedFrames() >= end) RequestQuitFromSignal();
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "koravel: KORAVEL_SEED must be a whole number, not '%s'\n", seed);
             return 2;
         }
-        seed_override = value;
+        run.seed_override = value;
     }
     EnterDataFolder(); // wherever it is started from
     std::signal(SIGINT, OnSignal);
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     if (replay.empty()) {
         TraceIfAsked();
         keep_game_recordings = true;
-        return RunGame([] { StartRecording(run_seed); });
+        return RunGame([] { StartRecording(run.run_seed); });
     }
     return RunGame();
 }

@@ -20,7 +20,7 @@
 #include "entity/keys.h"
 #include "player/death.h"
 #include "player/player.h"
-#include "player/points.h"
+#include "state/points.h"
 #include "player/trail.h"
 #include "screens/attract.h"
 #include "screens/font.h"
@@ -28,49 +28,46 @@
 #include "screens/hud.h"
 #include "screens/picklevel.h"
 #include "screens/zoom.h"
-#include "shell/game.h"
+#include "state/game.h"
 #include "shell/replay.h"
-#include "shell/sounds.h"
+#include "state/sounds.h"
 #include "shell/startup.h"
-
-void AddScore(int64_t points) {
-    score = int(std::clamp<int64_t>(int64_t(score) + points, INT_MIN, INT_MAX));
-}
-
-int64_t StartBonus(int64_t startLevel) { return 3040 * startLevel - 3080; }
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/field.h"
 
 namespace {
 
 // After each attract screen: a click starts the level choice, otherwise pause between screens.
 void AfterAttractScreen() {
-    if (MouseHit(1) && playgame == 0) {
-        playgame = 1;
+    if (MouseHit(1) && game.playgame == 0) {
+        game.playgame = 1;
         PickLevel();
-    } else if (!VKeyDown(1) && playgame == 0) {
+    } else if (!VKeyDown(1) && game.playgame == 0) {
         Delay(1500);
     }
 }
 
 void StartGame() {
-    numfreemen = 1;
-    men = nummen;
-    score = 0;
-    dcount = 0;
-    bonus = 0;
+    game.numfreemen = 1;
+    game.men = game.nummen;
+    game.score = 0;
+    game.dcount = 0;
+    game.bonus = 0;
     SetUpLevel();
     UpdateEnemies();
     ZoomIn();
     FlushMouse();
-    if (level > 1) bonus = StartBonus(level);
+    if (game.level > 1) game.bonus = StartBonus(game.level);
 }
 
 // The point moves by 0.35 of the mouse's movement; the pointer is put back onto it.
 void MouseToPoint() {
-    xm = int((MouseX() - x) * k035);
-    ym = int((MouseY() - y) * k035);
-    x = std::clamp(x + xm, 60, 740);
-    y = std::clamp(y + ym, 30, 570);
-    MoveMouse(x, y);
+    point.xm = int((MouseX() - point.x) * k035);
+    point.ym = int((MouseY() - point.y) * k035);
+    point.x = std::clamp(point.x + point.xm, 60, 740);
+    point.y = std::clamp(point.y + point.ym, 30, 570);
+    MoveMouse(point.x, point.y);
 }
 
 void DrawCentredLine(const std::string& text, float s, int lineY) {
@@ -82,31 +79,27 @@ void DrawCentredLine(const std::string& text, float s, int lineY) {
 }
 
 void LevelComplete() {
-    current_screen = "levelclear";
-    if (bonus > 0) {
+    game.current_screen = "levelclear";
+    if (game.bonus > 0) {
         SetColor(255, 0, 0);
-        const float s = std::min(float(dcount) / 4, 10.0f);
+        const float s = std::min(float(game.dcount) / 4, 10.0f);
         DrawCentredLine("LEVEL BONUS!", s, int(270 - 8 * s));
-        DrawCentredLine(Str(bonus), s, int(300 + 8 * s));
+        DrawCentredLine(Str(game.bonus), s, int(300 + 8 * s));
     }
-    if (looping != 0 && dcount == 0) return; // wait for the loop animation to end
-    dcount++;
-    if (dcount == 1 && bonus > 0) {
-        AddScore(bonus);
-        if (int64_t(numfreemen) * 20000 <= score) {
-            // One extra life however many thresholds the bonus crossed.
-            numfreemen += score / 20000;
-            men++;
-        }
-        PlaySound(snd_bonus);
+    if (trail.looping != 0 && game.dcount == 0) return; // wait for the loop animation to end
+    game.dcount++;
+    if (game.dcount == 1 && game.bonus > 0) {
+        AddScore(game.bonus);
+        ExtraLife(LifeFrom::Bonus); // one life however many thresholds the bonus crossed
+        PlaySound(sfx::snd_bonus);
     }
-    if (dcount > 60) {
+    if (game.dcount > 60) {
         Delay(200);
-        bonus = 0;
+        game.bonus = 0;
         SetUpLevel();
         UpdateEnemies();
         ZoomIn();
-        dcount = 0;
+        game.dcount = 0;
     }
 }
 
@@ -123,23 +116,23 @@ void DrawPlayFrame() {
 // Returns true when this frame's death ended the game.
 bool DeathBranch() {
     KillPlayer();
-    if (gameover == 1) {
+    if (game.gameover == 1) {
         RenderGameOver();
-        bonus = 0;
+        game.bonus = 0;
         for (auto& n : nuc_list) n.active = 0;
         return true;
     }
     Cls();
     UpdateEnemies();
     ZoomIn();
-    current_screen = "play";
+    game.current_screen = "play";
     return false;
 }
 
 } // namespace
 
 void PlayFrame() {
-    current_screen = dcount > 0 ? "levelclear" : "play";
+    game.current_screen = game.dcount > 0 ? "levelclear" : "play";
     const int64_t start = MicroSecs();
     Cls();
     UpdateEnemies();
@@ -148,15 +141,15 @@ void PlayFrame() {
     LaySegmentIfMoved();
     UpdatePlayer();
     bool gameEnded = false;
-    if (dead == 1)
+    if (point.dead == 1)
         gameEnded = DeathBranch();
     else
         DrawPlayFrame();
     const int64_t work = MicroSecs() - start;
-    tim = work / 1000;
+    game.tim = work / 1000;
     // A game lost in this frame stays lost, even if the level was also just cleared.
     const int64_t beforeLevelEnd = MicroSecs();
-    if (nucsalive == 0 && elecsalive == 0 && !gameEnded) LevelComplete();
+    if (field.nucsalive == 0 && field.elecsalive == 0 && !gameEnded) LevelComplete();
     const int64_t levelEnd = MicroSecs() - beforeLevelEnd; // a level's transition is not counted
     Flip(0);
     // The frame lasts 30 ms from its start, presenting included, and never less; a slower
@@ -166,27 +159,27 @@ void PlayFrame() {
 }
 
 void EndGame() {
-    SaveGameRecordings(score);
-    if (chn_bond) {
-        StopChannel(chn_bond);
-        chn_bond = nullptr;
+    SaveGameRecordings(game.score);
+    if (field.chn_bond) {
+        StopChannel(field.chn_bond);
+        field.chn_bond = nullptr;
     }
-    playgame = 0;
-    if (gameover == 1) {
-        if (level - 1 > highestlevel) highestlevel = level - 1;
+    game.playgame = 0;
+    if (game.gameover == 1) {
+        if (game.level - 1 > game.highestlevel) game.highestlevel = game.level - 1;
         HighScore();
-        gameover = 0;
+        game.gameover = 0;
     } else {
         // Left with Escape: leave nothing of the game alive for the screens that follow.
         for (auto& n : nuc_list) n.active = 0;
-        bondact = 2;
+        field.bondact = 2;
     }
 }
 
 namespace {
 
 void PlayFrames() {
-    while (!VKeyHit(1) && gameover == 0) PlayFrame();
+    while (!VKeyHit(1) && game.gameover == 0) PlayFrame();
 }
 
 void Shutdown() {
@@ -200,18 +193,18 @@ void Shutdown() {
 void MainCycle() {
     while (!VKeyHit(1)) {
         const uint64_t presentedBefore = PresentedFrames();
-        if (playgame == 1) {
+        if (game.playgame == 1) {
             StartGame();
             PlayFrames();
             EndGame();
         }
         ShowTitle();
         AfterAttractScreen();
-        if (playgame == 0) {
+        if (game.playgame == 0) {
             ShowScores();
             AfterAttractScreen();
         }
-        if (playgame == 0) {
+        if (game.playgame == 0) {
             ShowInstructions();
             AfterAttractScreen();
         }

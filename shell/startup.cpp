@@ -12,8 +12,11 @@
 #include "player/trail.h"
 #include "screens/font.h"
 #include "screens/hiscore.h"
-#include "shell/sounds.h"
-#include "shell/tables.h"
+#include "state/sounds.h"
+#include "state/art.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/field.h"
 
 namespace {
 
@@ -30,35 +33,35 @@ void WarnMissingSounds(const std::vector<std::string>& missing) {
 } // namespace
 
 bool Startup() {
-    xold = x;
-    yold = y;
+    trail.xold = point.x;
+    trail.yold = point.y;
     LoadScores();
-    if (table_override && table_override->size() == 10) {
+    if (run.table_override && run.table_override->size() == 10) {
         std::vector<int> s, l;
         std::vector<std::string> n;
-        for (const TableEntry& e : *table_override) {
+        for (const TableEntry& e : *run.table_override) {
             s.push_back(e.score);
             l.push_back(e.level);
             n.push_back(e.name);
         }
         ReplaceScores(s, l, n);
     }
-    for (int i = 0; i < 8; ++i) nucs[size_t(i)] = New<nuc>();
-    for (auto& row : bnds) row.fill(0);
+    for (int i = 0; i < 8; ++i) field.nucs[size_t(i)] = New<nuc>();
+    for (auto& row : field.bnds) row.fill(0);
     for (int i = 0; i < 7; ++i) {
         auto c = New<col>();
         c->r = kColourTable[i][0];
         c->g = kColourTable[i][1];
         c->b = kColourTable[i][2];
-        cols[size_t(i)] = c;
+        art::cols[size_t(i)] = c;
     }
     if (!Graphics(800, 600, 32, 60, 0)) {
         std::fprintf(stderr, "koravel: cannot open a display: %s\n", GraphicsError().c_str());
         return false;
     }
     HideMouse();
-    spheres = LoadAnimImage("gfx/spheres.bmp", 13, 13, 0, 7, -1);
-    if (!spheres)
+    art::spheres = LoadAnimImage("gfx/spheres.bmp", 13, 13, 0, 7, -1);
+    if (!art::spheres)
         std::fprintf(stderr,
                      "koravel: warning: gfx/spheres.bmp is missing or not a 91 x 13 bitmap; "
                      "the nuclei will not be drawn\n");
@@ -66,10 +69,10 @@ bool Startup() {
     LoadFont();
     FillGlyphCaches();
     for (int i = 0; i < 30; ++i) {
-        demoposx[size_t(i)] = kDemoPath[i][0];
-        demoposy[size_t(i)] = kDemoPath[i][1];
+        art::demoposx[size_t(i)] = kDemoPath[i][0];
+        art::demoposy[size_t(i)] = kDemoPath[i][1];
     }
-    run_seed = seed_override ? *seed_override : MilliSecs();
-    SeedRnd(run_seed);
+    run.run_seed = run.seed_override ? *run.seed_override : MilliSecs();
+    SeedRnd(run.run_seed);
     return true;
 }

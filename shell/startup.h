@@ -6,12 +6,17 @@
 
 #include "shell/script.h"
 
-// koravel-sim and replays fix the seed; the game itself seeds from the clock.
-inline std::optional<int64_t> seed_override;
-// A replay starts from the table its recording started with.
-inline std::optional<std::vector<TableEntry>> table_override;
-// The seed this run started with, as recorded.
-inline int64_t run_seed = 0;
+struct RunSettings {
+    // koravel-sim, replays and KORAVEL_SEED fix the seed; the game itself seeds from the clock.
+    std::optional<int64_t> seed_override;
+    // A replay starts from the table its recording started with.
+    std::optional<std::vector<TableEntry>> table_override;
+    // The seed this run started with, as recorded.
+    int64_t run_seed = 0;
+
+    void Reset() { *this = RunSettings{}; }
+};
+inline RunSettings run;
 
 // False when no display could be opened (the reason has been printed).
 bool Startup();

@@ -11,9 +11,11 @@
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
 #include "player/player.h"
-#include "player/points.h"
+#include "state/points.h"
 #include "player/trail.h"
-#include "shell/game.h"
+#include "state/game.h"
+#include "state/point.h"
+#include "state/trail.h"
 
 namespace {
 
@@ -63,16 +65,16 @@ std::string TraceLine(uint64_t frame, int64_t ms, bool entities,
     std::string out = "{\"frame\":" + std::to_string(frame);
     Field(out, "ms", ms);
     out += ",\"screen\":\"";
-    out += current_screen;
+    out += game.current_screen;
     out += "\"";
-    Field(out, "score", score);
-    Field(out, "level", level);
-    Field(out, "men", men);
-    Field(out, "x", x);
-    Field(out, "y", y);
-    Field(out, "pw", pw);
-    Field(out, "segs", segs);
-    Field(out, "looping", looping);
+    Field(out, "score", game.score);
+    Field(out, "level", game.level);
+    Field(out, "men", game.men);
+    Field(out, "x", point.x);
+    Field(out, "y", point.y);
+    Field(out, "pw", point.pw);
+    Field(out, "segs", trail.segs);
+    Field(out, "looping", trail.looping);
     Field(out, "nuc", ActiveNuclei());
     Field(out, "elec", elec_list.Count());
     Field(out, "phot", phot_list.Count());

@@ -19,14 +19,16 @@
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
 #include "player/player.h"
-#include "shell/game.h"
+#include "state/game.h"
 #include "sim/danger.h"
 #include "sim/hunt.h"
 #include "sim/steer.h"
+#include "state/point.h"
+#include "state/field.h"
 
 namespace {
 
-bool Screen(const char* name) { return std::strcmp(current_screen, name) == 0; }
+bool Screen(const char* name) { return std::strcmp(game.current_screen, name) == 0; }
 bool AttractScreen() { return Screen("title") || Screen("scores") || Screen("instructions"); }
 bool InPlay() { return Screen("play") || Screen("levelclear"); }
 
@@ -74,7 +76,7 @@ class PlayerBot : public Bot {
         if (Screen("highscore")) return Initials();
         if (Screen("play") && hunt_) {
             const auto [px, py] = hunter_.Step();
-            return Queue(HeadlessEvent::Move, x + PointerOffset(px - x), y + PointerOffset(py - y));
+            return Queue(HeadlessEvent::Move, point.x + PointerOffset(px - point.x), point.y + PointerOffset(py - point.y));
         }
         if (InPlay()) return Play();
         hunter_.Reset();
@@ -143,36 +145,36 @@ class PlayerBot : public Bot {
     void Play() {
         const int n = int(std::size(kLoop));
         auto [tx, ty] = kLoop[leg_ % n];
-        if (x == tx && y == ty) {
+        if (point.x == tx && point.y == ty) {
             leg_ = (leg_ + 1) % n;
             std::tie(tx, ty) = kLoop[leg_];
         }
-        const bool running = bondRunner_ && level > start_;
-        const bool seekBond = running && bondact == 0 && bond_list.Count() > 0;
-        if (!seekBond || (x == run_.first && y == run_.second)) run_ = {-1, -1};
+        const bool running = bondRunner_ && game.level > start_;
+        const bool seekBond = running && field.bondact == 0 && bond_list.Count() > 0;
+        if (!seekBond || (point.x == run_.first && point.y == run_.second)) run_ = {-1, -1};
         if (seekBond) { // through the middle of the first bond, out as far again beyond it
             if (run_.first < 0) {
                 const bond& b = *bond_list.begin();
-                run_ = {std::clamp(int(b.nuc1->x + b.nuc2->x) - x, 60, 740),
-                        std::clamp(int(b.nuc1->y + b.nuc2->y) - y, 30, 570)};
+                run_ = {std::clamp(int(b.nuc1->x + b.nuc2->x) - point.x, 60, 740),
+                        std::clamp(int(b.nuc1->y + b.nuc2->y) - point.y, 30, 570)};
             }
             std::tie(tx, ty) = run_;
         } else if (running) { // wait for the bonds to go live, clear of the chasers
             std::tie(tx, ty) = Refuge();
         }
         int dx, dy;
-        StepToward(x, y, tx, ty, dx, dy);
+        StepToward(point.x, point.y, tx, ty, dx, dy);
         // Hold back, or sidestep, when the step would touch something deadly.
         const std::pair<int, int> tries[] = {
             {dx, dy},           {dx / 2, dy / 2},  {0, 0},
             {-dx / 2, -dy / 2}, {dy / 2, -dx / 2}, {-dy / 2, dx / 2}};
         for (auto [sx, sy] : tries) {
-            if (Safe(x + sx, y + sy, !seekBond)) {
+            if (Safe(point.x + sx, point.y + sy, !seekBond)) {
                 dx = sx, dy = sy;
                 break;
             }
         }
-        Queue(HeadlessEvent::Move, x + PointerOffset(dx), y + PointerOffset(dy));
+        Queue(HeadlessEvent::Move, point.x + PointerOffset(dx), point.y + PointerOffset(dy));
     }
 
     // The corner to wait in: the current one until a hostile particle comes near, then the
@@ -182,7 +184,7 @@ class PlayerBot : public Bot {
             {75, 45}, {725, 50}, {720, 555}, {80, 550}};
         float nearest = 1e9f, hx = 400, hy = 300;
         auto consider = [&](float ex, float ey) {
-            const float d = std::hypot(ex - float(x), ey - float(y));
+            const float d = std::hypot(ex - float(point.x), ey - float(point.y));
             if (d < nearest) nearest = d, hx = ex, hy = ey;
         };
         for (const auto& p : phot_list) consider(p.x, p.y);

@@ -13,6 +13,9 @@
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
 #include "player/player.h"
+#include "state/point.h"
+#include "state/difficulty.h"
+#include "state/field.h"
 
 namespace {
 
@@ -34,7 +37,7 @@ template <class F> void ForEachThreat(F f) {
 }
 
 bool BondsLiveWithin(int frames) {
-    return bondact == 0 || bcount + float(frames) >= float(bcountdead) - 1;
+    return field.bondact == 0 || field.bcount + float(frames) >= float(difficulty.bcountdead) - 1;
 }
 
 float Cross(float ax, float ay, float bx, float by) { return ax * by - ay * bx; }
@@ -61,13 +64,13 @@ bool SegmentsMeet(float p0x, float p0y, float p1x, float p1y, float q0x, float q
 } // namespace
 
 bool Safe(int px, int py, bool avoidBonds) {
-    const float r = float(int(pw * k07) + 8);
+    const float r = float(int(point.pw * k07) + 8);
     bool safe = true;
     ForEachThreat([&](float hx, float hy, float half) {
         if (std::fabs(hx - float(px)) < half + r && std::fabs(hy - float(py)) < half + r)
             safe = false;
     });
-    if (safe && avoidBonds && bondact != 2) // live or about to be: keep off the bonds' lines
+    if (safe && avoidBonds && field.bondact != 2) // live or about to be: keep off the bonds' lines
         safe = !CrossesLiveBond(px, py, px, py, 1000000, r + 4);
     return safe;
 }

@@ -5,13 +5,16 @@
 #include <vector>
 
 #include "atom/bond.h"
-#include "atom/field.h"
+#include "state/field.h"
 #include "atom/level.h"
 #include "atom/nucleus.h"
 #include "hostiles/star.h"
 #include "player/player.h"
 #include "sim/danger.h"
 #include "sim/steer.h"
+#include "state/point.h"
+#include "state/loop.h"
+#include "state/difficulty.h"
 
 namespace {
 
@@ -108,7 +111,7 @@ bool Hunter::PlanLoop() {
         if (n.active > 0 && !n.caught) nuclei.push_back({n.x, n.y, n.dx, n.dy, Bonded(n)});
     targets = nuclei;
     // A lone star is left alone; once stars have split they crowd the field, so they are caught.
-    if (starsalive > 1)
+    if (field.starsalive > 1)
         for (const auto& s : star_list)
             if (!s.caught) targets.push_back({s.x, s.y, s.dx, s.dy, false});
     std::vector<Choice> choices;
@@ -120,18 +123,18 @@ bool Hunter::PlanLoop() {
                 for (int pass = 0; pass < 3; ++pass) { // aim where it will be as the loop closes
                     const auto [cx, cy] = Predict(n, frames);
                     path = Square(cx, cy, h, turns);
-                    steps = Positions(x, y, path);
+                    steps = Positions(point.x, point.y, path);
                     frames = int(steps.size());
                 }
                 if (!std::all_of(path.begin(), path.end(), InField) || frames > 12) continue;
                 // The way in must not reverse both directions of the first side, nor be upright.
-                const int ax = path[0].first - x, ay = path[0].second - y;
+                const int ax = path[0].first - point.x, ay = path[0].second - point.y;
                 const int sx = path[1].first - path[0].first, sy = path[1].second - path[0].second;
                 if (ax == 0 || (Sign(ax) == -Sign(sx) && Sign(ay) == -Sign(sy))) continue;
                 // A bonded target only while bonds stay harmless until the loop is done.
-                if (n.bonded && (bondact == 0 || bcount + float(frames) + 2 >= float(bcountdead)))
+                if (n.bonded && (field.bondact == 0 || field.bcount + float(frames) + 2 >= float(difficulty.bcountdead)))
                     continue;
-                steps.insert(steps.begin(), Point{x, y});
+                steps.insert(steps.begin(), Point{point.x, point.y});
                 const auto start = std::find(steps.begin(), steps.end(), path[0]);
                 if (Cut(nuclei, steps, size_t(start - steps.begin()))) continue;
                 choices.push_back({path, frames});
@@ -148,23 +151,23 @@ bool Hunter::PlanLoop() {
 }
 
 std::pair<int, int> Hunter::Evade() const {
-    Point best{x, y};
+    Point best{point.x, point.y};
     float bestScore = -1e9f;
     for (int ring = 0; ring <= 3; ++ring) {
         const int steps = ring == 0 ? 1 : 16;
         for (int k = 0; k < steps; ++k) {
             const double a = k * 2 * 3.14159265358979323846 / steps;
             const int r = ring * 45;
-            const int tx = std::clamp(x + int(r * std::cos(a)), 60, 740);
-            const int ty = std::clamp(y + int(r * std::sin(a)), 30, 570);
+            const int tx = std::clamp(point.x + int(r * std::cos(a)), 60, 740);
+            const int ty = std::clamp(point.y + int(r * std::sin(a)), 30, 570);
             int dx, dy;
-            StepToward(x, y, tx, ty, dx, dy);
-            if (!Safe(x + dx, y + dy, true) || CrossesLiveBond(x, y, x + dx, y + dy, 2, 8.0f))
+            StepToward(point.x, point.y, tx, ty, dx, dy);
+            if (!Safe(point.x + dx, point.y + dy, true) || CrossesLiveBond(point.x, point.y, point.x + dx, point.y + dy, 2, 8.0f))
                 continue;
             // Room around, and a pull towards the middle so the nuclei stay within reach.
-            const float score = Clearance(x + dx, y + dy, 160.0f) -
-                                0.05f * std::hypot(float(x + dx - 400), float(y + dy - 300));
-            if (score > bestScore) bestScore = score, best = {x + dx, y + dy};
+            const float score = Clearance(point.x + dx, point.y + dy, 160.0f) -
+                                0.05f * std::hypot(float(point.x + dx - 400), float(point.y + dy - 300));
+            if (score > bestScore) bestScore = score, best = {point.x + dx, point.y + dy};
         }
     }
     return best;
@@ -174,12 +177,12 @@ std::pair<int, int> Hunter::Step() {
     if (path_.empty() && !PlanLoop()) return Evade();
     auto [tx, ty] = path_.front();
     int dx, dy;
-    StepToward(x, y, tx, ty, dx, dy);
-    if (!Safe(x + dx, y + dy, false) || CrossesLiveBond(x, y, x + dx, y + dy, soon_ + 1, 8.0f)) {
+    StepToward(point.x, point.y, tx, ty, dx, dy);
+    if (!Safe(point.x + dx, point.y + dy, false) || CrossesLiveBond(point.x, point.y, point.x + dx, point.y + dy, soon_ + 1, 8.0f)) {
         path_.clear(); // give the loop up
         return Evade();
     }
-    if (x + dx == tx && y + dy == ty) path_.pop_front();
+    if (point.x + dx == tx && point.y + dy == ty) path_.pop_front();
     soon_ = std::max(0, soon_ - 1);
-    return {x + dx, y + dy};
+    return {point.x + dx, point.y + dy};
 }

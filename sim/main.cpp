@@ -21,7 +21,7 @@
 #include "engine/sound.h"
 #include "screens/hiscore.h"
 #include "shell/datadir.h"
-#include "shell/game.h"
+#include "state/game.h"
 #include "shell/mainloop.h"
 #include "shell/replay.h"
 #include "shell/script.h"
@@ -228,7 +228,7 @@ class Driver {
         if (!ParseRecording(std::string(bytes->begin(), bytes->end()), recording, error))
             Fail(opt_.replay + ": " + error);
         for (const ScriptEvent& e : recording.events) ScheduleInput(*e.poll, e.event);
-        if (!recording.table.empty()) table_override = recording.table;
+        if (!recording.table.empty()) run.table_override = recording.table;
         if (!opt_.frames || *opt_.frames > uint64_t(recording.endFrame))
             opt_.frames = uint64_t(recording.endFrame);
         return recording.seed;
@@ -278,7 +278,7 @@ class Driver {
     void PrintSummary() const {
         std::printf(
             "frames=%" PRIu64 " ms=%" PRId64 " score=%d level=%d men=%d hash=%016" PRIx64 "\n",
-            presented_, MilliSecs(), score, level, men, uint64_t(XXH3_64bits_digest(hash_)));
+            presented_, MilliSecs(), game.score, game.level, game.men, uint64_t(XXH3_64bits_digest(hash_)));
     }
 
   private:
@@ -383,16 +383,16 @@ int main(int argc, char** argv) {
     } else if (!std::filesystem::is_directory("gfx")) {
         EnterDataFolder(); // the data beside the program, or installed
     }
-    seed_override = replaySeed ? *replaySeed : opt.seed.value_or(0);
+    run.seed_override = replaySeed ? *replaySeed : opt.seed.value_or(0);
     // The sim keeps only the table of the folder --dir names, and never while replaying: the
     // player's own table and recordings are never touched.
-    scores_beside_game_only = true;
-    scores_frozen = opt.dir.empty() || !opt.replay.empty();
+    hiscores.scores_beside_game_only = true;
+    hiscores.scores_frozen = opt.dir.empty() || !opt.replay.empty();
     driver.Install();
     int status = 0;
     try {
         // Recorded from the end of start-up, with the score table the run starts with.
-        status = RunGame(opt.record.empty() ? nullptr : +[] { StartRecording(run_seed); });
+        status = RunGame(opt.record.empty() ? nullptr : +[] { StartRecording(run.run_seed); });
     } catch (const SimStop& stop) { status = stop.status; }
     if (!driver.FinishAudio()) {
         std::fprintf(stderr, "koravel-sim: could not write %s\n", opt.audio.c_str());

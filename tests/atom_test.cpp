@@ -4,6 +4,13 @@
 #include <cmath>
 
 #include "atom/enemies.h"
+#include "state/game.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/loop.h"
+#include "state/difficulty.h"
+#include "state/field.h"
+#include "state/points.h"
 
 namespace {
 
@@ -49,76 +56,76 @@ const double kReference[][19] = {
 };
 
 std::vector<double> Difficulty() {
-    return {double(nucsperlevel),
-            nucspeed,
-            double(nucact),
-            phspeed,
-            double(phcreatewait),
-            double(tanksperlevel),
-            tankspeed,
-            double(tankminewait),
-            double(minedur),
-            double(starsperlevel),
-            double(starsplitwait),
-            starspeed,
-            double(pulsarsperlevel),
-            pulsarspeed,
-            double(segdur),
-            bcountmax,
-            double(bcountwarn),
-            double(bcountdead)};
+    return {double(difficulty.nucsperlevel),
+            difficulty.nucspeed,
+            double(difficulty.nucact),
+            difficulty.phspeed,
+            double(difficulty.phcreatewait),
+            double(difficulty.tanksperlevel),
+            difficulty.tankspeed,
+            double(difficulty.tankminewait),
+            double(difficulty.minedur),
+            double(difficulty.starsperlevel),
+            double(difficulty.starsplitwait),
+            difficulty.starspeed,
+            double(difficulty.pulsarsperlevel),
+            difficulty.pulsarspeed,
+            double(trail.segdur),
+            difficulty.bcountmax,
+            double(difficulty.bcountwarn),
+            double(difficulty.bcountdead)};
 }
 
 TEST_F(Atom, DifficultyFollowsTheReferenceTableAndItsCaps) {
     for (const auto& row : kReference) {
-        level = int(row[0]);
+        game.level = int(row[0]);
         SetLevelDifficulty();
-        EXPECT_EQ(Difficulty(), std::vector<double>(row + 1, row + 19)) << "level " << level;
+        EXPECT_EQ(Difficulty(), std::vector<double>(row + 1, row + 19)) << "level " << game.level;
     }
-    for (level = 1; level <= 300; ++level) {
+    for (game.level = 1; game.level <= 300; ++game.level) {
         SetLevelDifficulty();
-        EXPECT_GE(phcreatewait, 50);
-        EXPECT_LE(nucsperlevel, 8);
-        EXPECT_GE(bcountmax, 200);
-        EXPECT_LE(phspeed, 12);
-        EXPECT_LE(pulsarspeed, 5);
-        EXPECT_GE(segdur, 12);
-        EXPECT_LE(starspeed, 10);
-        EXPECT_LE(nucspeed, 8);
-        EXPECT_GE(starsplitwait, 100);
-        EXPECT_LE(minedur, 200);
-        EXPECT_LE(starsperlevel, 3);
-        EXPECT_LE(pulsarsperlevel, 4);
-        EXPECT_EQ(nucact, level < 10 ? 1 : 2);
+        EXPECT_GE(difficulty.phcreatewait, 50);
+        EXPECT_LE(difficulty.nucsperlevel, 8);
+        EXPECT_GE(difficulty.bcountmax, 200);
+        EXPECT_LE(difficulty.phspeed, 12);
+        EXPECT_LE(difficulty.pulsarspeed, 5);
+        EXPECT_GE(trail.segdur, 12);
+        EXPECT_LE(difficulty.starspeed, 10);
+        EXPECT_LE(difficulty.nucspeed, 8);
+        EXPECT_GE(difficulty.starsplitwait, 100);
+        EXPECT_LE(difficulty.minedur, 200);
+        EXPECT_LE(difficulty.starsperlevel, 3);
+        EXPECT_LE(difficulty.pulsarsperlevel, 4);
+        EXPECT_EQ(difficulty.nucact, game.level < 10 ? 1 : 2);
     }
-    level = 78, SetLevelDifficulty();
-    EXPECT_EQ(segdur, 12);
-    level = 140, SetLevelDifficulty();
-    EXPECT_EQ(starsplitwait, 100);
-    level = 200, SetLevelDifficulty();
-    EXPECT_EQ(minedur, 200);
+    game.level = 78, SetLevelDifficulty();
+    EXPECT_EQ(trail.segdur, 12);
+    game.level = 140, SetLevelDifficulty();
+    EXPECT_EQ(difficulty.starsplitwait, 100);
+    game.level = 200, SetLevelDifficulty();
+    EXPECT_EQ(difficulty.minedur, 200);
 }
 
 std::vector<int> ActiveSlots() {
     std::vector<int> slots;
     for (int i = 0; i < 8; ++i)
-        if (nucs[size_t(i)]->active) slots.push_back(i);
+        if (field.nucs[size_t(i)]->active) slots.push_back(i);
     return slots;
 }
 
 TEST_F(Atom, SetUpLevelFillsTheHighestSlotsAndTriesItsBonds) {
     New<Frag>();
-    level = 0;
-    phcreatewait = 100; // what an earlier level left
+    game.level = 0;
+    difficulty.phcreatewait = 100; // what an earlier level left
     SetUpLevel();
-    EXPECT_EQ(level, 1);
+    EXPECT_EQ(game.level, 1);
     EXPECT_EQ(ActiveSlots(), (std::vector<int>{5, 6, 7}));
-    EXPECT_EQ(nucs[5]->active, 1);
+    EXPECT_EQ(field.nucs[5]->active, 1);
     EXPECT_EQ(bond_list.Count(), 0);
     EXPECT_EQ(Frag_list.Count(), 1); // fragments outlive the level change
-    EXPECT_EQ(phtimer, 110);         // from the wait as it stood before this level's difficulty
+    EXPECT_EQ(field.phtimer, 110);         // from the wait as it stood before this level's difficulty
     for (int slot : ActiveSlots()) {
-        const nuc& n = *nucs[size_t(slot)];
+        const nuc& n = *field.nucs[size_t(slot)];
         EXPECT_GE(std::fabs(n.x - 400), 50);
         EXPECT_GE(std::fabs(n.y - 300), 50);
         EXPECT_LT(n.cnum, 6);
@@ -127,21 +134,21 @@ TEST_F(Atom, SetUpLevelFillsTheHighestSlotsAndTriesItsBonds) {
     EXPECT_GE(electrons, 3);
     EXPECT_LE(electrons, 15);
 
-    level = 9;
+    game.level = 9;
     SetUpLevel();
     EXPECT_EQ(ActiveSlots(), (std::vector<int>{4, 5, 6, 7}));
     EXPECT_EQ(bond_list.Count(), 0); // i from 0..1 meets no pair of live slots
 
     for (int seed = 1; seed <= 20; ++seed) {
         SeedRnd(seed);
-        level = 34;
+        game.level = 34;
         SetUpLevel();
         EXPECT_EQ(ActiveSlots().size(), 8u);
-        EXPECT_EQ(bnds[6][7], 0);
+        EXPECT_EQ(field.bnds[6][7], 0);
         for (auto& bd : bond_list) EXPECT_EQ(bd.nuc2->slot, bd.nuc1->slot + 1);
         EXPECT_LE(bond_list.Count(), 35 / 8 + 1 + 35 % 4);
     }
-    EXPECT_EQ(x, 400);
+    EXPECT_EQ(point.x, 400);
     EXPECT_EQ(MouseX(), 400);
 }
 
@@ -163,7 +170,7 @@ TEST_F(Atom, NucleiBounceInsideTheirFrame) {
     UpdateNucleus();
     EXPECT_EQ(n.y, 539);
     n.caught = 1;
-    looping = 1;
+    trail.looping = 1;
     UpdateNucleus();
     EXPECT_EQ(n.y, 539); // caught: stands still, and waits for the loop to end
     EXPECT_EQ(n.active, 1);
@@ -176,7 +183,7 @@ TEST_F(Atom, ElectronsOrbitInTheirPeriodsAndFlyOffWhenLoose) {
             elec_list.Clear();
             Nucleus(0, 400, 300);
             auto e = New<elec>();
-            e->parent = nucs[0];
+            e->parent = field.nucs[0];
             e->rad = 20 * k + 15;
             e->axis = axis;
             (axis ? e->dy : e->dx) = 0.2f;
@@ -197,10 +204,10 @@ TEST_F(Atom, ElectronsOrbitInTheirPeriodsAndFlyOffWhenLoose) {
     elec_list.Clear();
     Nucleus(0, 400, 300);
     auto e = New<elec>();
-    e->parent = nucs[0], e->rad = 35, e->dx = 0.2f, e->dy = 1;
+    e->parent = field.nucs[0], e->rad = 35, e->dx = 0.2f, e->dy = 1;
     UpdateElectrons();
     const float ox = e->ox, oy = e->oy;
-    nucs[0]->active = 0;
+    field.nucs[0]->active = 0;
     UpdateElectrons();
     EXPECT_EQ(e->loose, 1);
     EXPECT_FLOAT_EQ(e->ox, 400 + ox);
@@ -219,45 +226,45 @@ TEST_F(Atom, EachAwardPath) {
     nuc& n = Nucleus(0, 300, 300);
     for (int k = 0; k < 5; ++k) {
         auto e = New<elec>();
-        e->parent = nucs[0], e->caught = 1, e->withnuc = 1;
+        e->parent = field.nucs[0], e->caught = 1, e->withnuc = 1;
     }
     n.caught = 1, n.elecs = 5;
-    g_numkilled = 1;
+    loop.g_numkilled = 1;
     UpdateEnemies();
-    EXPECT_EQ(score, 400);
+    EXPECT_EQ(game.score, 400);
     EXPECT_EQ(pnts_list.Count(), 1);
     EXPECT_EQ(elec_list.Count(), 0);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"killnuc"});
     // Doubled when the loop caught another particle too.
-    score = 0;
+    game.score = 0;
     Nucleus(1, 300, 300).caught = 1;
-    nucs[1]->elecs = 5;
-    g_numkilled = 2;
+    field.nucs[1]->elecs = 5;
+    loop.g_numkilled = 2;
     UpdateNucleus();
-    EXPECT_EQ(score, 800);
+    EXPECT_EQ(game.score, 800);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"killnuc2"});
     // An electron caught without its nucleus pays 20, a loose one 200.
-    score = 0;
+    game.score = 0;
     Nucleus(2, 300, 300);
     auto bound = New<elec>();
-    bound->parent = nucs[2], bound->caught = 1;
+    bound->parent = field.nucs[2], bound->caught = 1;
     auto loose = New<elec>();
-    loose->parent = nucs[0], loose->loose = 1, loose->caught = 1, loose->ox = 50, loose->oy = 50;
+    loose->parent = field.nucs[0], loose->loose = 1, loose->caught = 1, loose->ox = 50, loose->oy = 50;
     UpdateElectrons();
-    EXPECT_EQ(score, 220);
+    EXPECT_EQ(game.score, 220);
     EXPECT_EQ(elec_list.Count(), 0);
 }
 
 TEST_F(Atom, TheBondCycleAndItsHum) {
     for (int lv : {1, 40}) {
-        level = lv;
+        game.level = lv;
         SetLevelDifficulty();
-        bcount = 0, bondact = 2;
+        field.bcount = 0, field.bondact = 2;
         std::vector<int> runs = {0};
-        int last = bondact;
-        for (int f = 0; f < 2 * int(bcountmax) + 2; ++f) {
+        int last = field.bondact;
+        for (int f = 0; f < 2 * int(difficulty.bcountmax) + 2; ++f) {
             UpdateBonds();
-            if (bondact != last) runs.push_back(0), last = bondact;
+            if (field.bondact != last) runs.push_back(0), last = field.bondact;
             runs.back()++;
         }
         if (lv == 1)
@@ -267,14 +274,14 @@ TEST_F(Atom, TheBondCycleAndItsHum) {
             EXPECT_EQ(std::vector<int>(runs.begin(), runs.begin() + 4),
                       (std::vector<int>{40, 59, 101, 41}));
     }
-    level = 40;
+    game.level = 40;
     SetLevelDifficulty();
-    bcount = 0, bondact = 2;
+    field.bcount = 0, field.bondact = 2;
     Nucleus(0, 300, 300, 2);
     Nucleus(1, 305, 305, 2); // within 10 on both axes: they bond
     UpdateBonds();
     EXPECT_EQ(bond_list.Count(), 1);
-    EXPECT_EQ(bnds[0][1], 1);
+    EXPECT_EQ(field.bnds[0][1], 1);
     int warnStarts = 0, deadStarts = 0;
     for (int f = 0; f < 199; ++f) {
         UpdateBonds();
@@ -283,13 +290,13 @@ TEST_F(Atom, TheBondCycleAndItsHum) {
     }
     EXPECT_EQ(warnStarts, 6); // restarted on bcount 50, 60, ... 90, and at its first frame
     EXPECT_EQ(deadStarts, 1); // a steady hum
-    ASSERT_TRUE(chn_bond);
-    nucs[1]->active = 0;
+    ASSERT_TRUE(field.chn_bond);
+    field.nucs[1]->active = 0;
     UpdateBonds(); // removed, still counted this frame
-    EXPECT_TRUE(chn_bond);
+    EXPECT_TRUE(field.chn_bond);
     UpdateBonds();
-    EXPECT_FALSE(chn_bond);
-    EXPECT_EQ(bnds[0][1], 0);
+    EXPECT_FALSE(field.chn_bond);
+    EXPECT_EQ(field.bnds[0][1], 0);
 }
 
 TEST_F(Atom, OnlyBondCapableNucleiCloserThanTenBond) {
@@ -304,17 +311,17 @@ TEST_F(Atom, OnlyBondCapableNucleiCloserThanTenBond) {
 }
 
 TEST_F(Atom, ThePhotonLauncherCountsDownEvenWithoutLaunching) {
-    level = 1;
+    game.level = 1;
     SetLevelDifficulty();
-    phtimer = 0;
-    const int wait = phcreatewait;
+    field.phtimer = 0;
+    const int wait = difficulty.phcreatewait;
     UpdateEnemies();
-    EXPECT_EQ(phtimer, wait + 10);
-    EXPECT_EQ(phcreatewait, wait - 1);
+    EXPECT_EQ(field.phtimer, wait + 10);
+    EXPECT_EQ(difficulty.phcreatewait, wait - 1);
     EXPECT_TRUE(Sounds().empty()); // level 1 launches nothing
-    level = 2;
-    nucsalive = 1;
-    phtimer = 0;
+    game.level = 2;
+    field.nucsalive = 1;
+    field.phtimer = 0;
     UpdateEnemies();
     EXPECT_EQ(Sounds(), std::vector<std::string>{"photon"});
 }

@@ -1,7 +1,14 @@
 // The point, the trail, closing loops and what they catch, popups, death and fragments.
+#include "screens/hud.h"
 #include "tests/game_fixture.h"
 
 #include "player/death.h"
+#include "state/game.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/loop.h"
+#include "state/field.h"
+#include "state/points.h"
 
 namespace {
 
@@ -17,34 +24,34 @@ using Player = GameTest;
 TEST_F(Player, HitBoxIsTwiceTheReachPlusOne) {
     // pw 10 reaches 6 (0.7 as stored), so the box is 13 x 13: a nucleus box 11 x 11 centred
     // 11 pixels away touches it, 12 pixels away does not (it would with a reach of 7).
-    pw = 10;
+    point.pw = 10;
     Nucleus(0, 400 + 11, 300);
     UpdatePlayer();
-    EXPECT_EQ(dead, 1);
-    EXPECT_EQ(fragsalive, 64);
+    EXPECT_EQ(point.dead, 1);
+    EXPECT_EQ(field.fragsalive, 64);
     SetUp();
-    pw = 10;
+    point.pw = 10;
     Nucleus(0, 400 + 12, 300);
     UpdatePlayer();
-    EXPECT_EQ(dead, 0);
-    EXPECT_EQ(nucsalive, 1);
-    nucs[0]->caught = 1;
+    EXPECT_EQ(point.dead, 0);
+    EXPECT_EQ(field.nucsalive, 1);
+    field.nucs[0]->caught = 1;
     UpdatePlayer();
-    EXPECT_EQ(nucsalive, 0);
+    EXPECT_EQ(field.nucsalive, 0);
 }
 
 TEST_F(Player, ReticleGrowsEverySixtyOneFramesUnlessANucleusWasCaught) {
     for (int i = 0; i < 60; ++i) UpdatePlayer();
-    EXPECT_EQ(pw, 4);
+    EXPECT_EQ(point.pw, 4);
     UpdatePlayer();
-    EXPECT_EQ(pw, 5);
-    nucskilled = 1;
+    EXPECT_EQ(point.pw, 5);
+    point.nucskilled = 1;
     for (int i = 0; i < 61; ++i) UpdatePlayer();
-    EXPECT_EQ(pw, 4);
-    EXPECT_EQ(nucskilled, 0);
-    pw = 80;
+    EXPECT_EQ(point.pw, 4);
+    EXPECT_EQ(point.nucskilled, 0);
+    point.pw = 80;
     for (int i = 0; i < 61; ++i) UpdatePlayer();
-    EXPECT_EQ(pw, 80);
+    EXPECT_EQ(point.pw, 80);
 }
 
 TEST_F(Player, TwoPhotonsBurstTwiceTwoPulsarsOnce) {
@@ -53,7 +60,7 @@ TEST_F(Player, TwoPhotonsBurstTwiceTwoPulsarsOnce) {
         p->x = 400, p->y = 300;
     }
     UpdatePlayer();
-    EXPECT_EQ(fragsalive, 112); // 64, then rings while fewer than 100: 80, 96, 112
+    EXPECT_EQ(field.fragsalive, 112); // 64, then rings while fewer than 100: 80, 96, 112
     EXPECT_EQ(Frag_list.Count(), 112);
     SetUp();
     for (int i = 0; i < 2; ++i) {
@@ -61,23 +68,23 @@ TEST_F(Player, TwoPhotonsBurstTwiceTwoPulsarsOnce) {
         s->x = 400, s->y = 300;
     }
     UpdatePlayer();
-    EXPECT_EQ(fragsalive, 64);
+    EXPECT_EQ(field.fragsalive, 64);
     CreateFrags();
     CreateFrags();
-    EXPECT_EQ(fragsalive, 112);
+    EXPECT_EQ(field.fragsalive, 112);
 }
 
 using Trail = GameTest;
 
 TEST_F(Trail, SmallMovesLayNothingAndTheTailAges) {
     LayTo(401, 301);
-    EXPECT_EQ(segs, 0);
+    EXPECT_EQ(trail.segs, 0);
     LayTo(402, 301); // 2 pixels from the newest end
-    EXPECT_EQ(segs, 1);
+    EXPECT_EQ(trail.segs, 1);
     for (int i = 0; i < 25; ++i) UpdateSegs();
-    EXPECT_EQ(segs, 1);
+    EXPECT_EQ(trail.segs, 1);
     UpdateSegs(); // removed on the 26th pass
-    EXPECT_EQ(segs, 0);
+    EXPECT_EQ(trail.segs, 0);
 }
 
 TEST_F(Trail, ANucleusCutsTheTouchedSegmentAndEverythingOlderWithOneSound) {
@@ -91,7 +98,7 @@ TEST_F(Trail, ANucleusCutsTheTouchedSegmentAndEverythingOlderWithOneSound) {
     UpdateSegs();
     EXPECT_EQ(Sounds(), std::vector<std::string>{"killtail"});
     UpdateSegs();
-    EXPECT_EQ(segs, 2);
+    EXPECT_EQ(trail.segs, 2);
     EXPECT_EQ(seg_list.Last()->x1, 480);
 }
 
@@ -99,25 +106,25 @@ TEST_F(Trail, ColoursFlashAndAShrinkingSegmentTurnsTheOlderOnesMagenta) {
     LayTo(100, 300);
     LayTo(110, 200);
     LayTo(200, 190);
-    ASSERT_EQ(looping, 0);
+    ASSERT_EQ(trail.looping, 0);
     Cls();
-    counter = 14; // becomes 15: still green
+    trail.counter = 14; // becomes 15: still green
     RenderSegs();
     EXPECT_EQ(BackBuffer()[250 * 800 + 105], 0x00ff00u);
     auto middle = ++seg_list.begin(); // segments keep no link of their own: walk to it
     (*middle).shrink = 3;
     Cls();
     RenderSegs();
-    EXPECT_EQ(counter, 16);
+    EXPECT_EQ(trail.counter, 16);
     Cls();
-    counter = 0;
+    trail.counter = 0;
     RenderSegs();
     EXPECT_EQ(BackBuffer()[195 * 800 + 155], 0x00ff00u); // newest: trail colour
     EXPECT_EQ(BackBuffer()[250 * 800 + 105], 0xff00ffu); // shrinking
     EXPECT_EQ(BackBuffer()[300 * 800 + 250], 0xff00ffu); // older: magenta too
-    counter = 30;
+    trail.counter = 30;
     RenderSegs();
-    EXPECT_EQ(counter, 0);
+    EXPECT_EQ(trail.counter, 0);
 }
 
 using Loop = GameTest;
@@ -125,21 +132,21 @@ using Loop = GameTest;
 TEST_F(Loop, ThreeSegmentsCloseATriangleAndTheLoopShrinksOnItsTimeline) {
     LayTo(500, 300);
     LayTo(450, 200);
-    EXPECT_EQ(looping, 0); // two segments never close a loop
+    EXPECT_EQ(trail.looping, 0); // two segments never close a loop
     LayTo(380, 350);       // crosses the first segment
-    ASSERT_EQ(looping, 1);
-    EXPECT_EQ(numsegsinloop, 3);
+    ASSERT_EQ(trail.looping, 1);
+    EXPECT_EQ(loop.numsegsinloop, 3);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"loop"}); // caught nothing
     std::vector<int> loopingAfter;
     for (int f = 1; f <= 8; ++f) {
         UpdateSegs();
-        loopingAfter.push_back(looping);
+        loopingAfter.push_back(trail.looping);
         if (f == 5) { // on the loop's centre after four steps of the shrink
-            for (auto& s : seg_list) EXPECT_FLOAT_EQ(s.x1, cpx);
+            for (auto& s : seg_list) EXPECT_FLOAT_EQ(s.x1, loop.cpx);
         }
     }
     EXPECT_EQ(loopingAfter, (std::vector<int>{0, 1, 1, 1, 1, 1, 0, 0}));
-    EXPECT_EQ(segs, 0);
+    EXPECT_EQ(trail.segs, 0);
 }
 
 TEST_F(Loop, ASharpTurnBackClosesATwoVertexLoopAndClearsTheOlderTrail) {
@@ -147,13 +154,13 @@ TEST_F(Loop, ASharpTurnBackClosesATwoVertexLoopAndClearsTheOlderTrail) {
     LayTo(200, 310);
     LayTo(150, 250);
     LayTo(250, 240);
-    ASSERT_EQ(looping, 0); // turns that keep one direction close nothing
+    ASSERT_EQ(trail.looping, 0); // turns that keep one direction close nothing
     LayTo(200, 250);       // back against the previous segment on both axes
-    ASSERT_EQ(looping, 1);
-    EXPECT_EQ(numsegsinloop, 2);
+    ASSERT_EQ(trail.looping, 1);
+    EXPECT_EQ(loop.numsegsinloop, 2);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"loop"});
     for (int i = 0; i < 2; ++i) UpdateSegs();
-    EXPECT_EQ(segs, 2); // everything older than the loop is gone
+    EXPECT_EQ(trail.segs, 2); // everything older than the loop is gone
 }
 
 TEST_F(Loop, VerticalAndHorizontalSpecialCases) {
@@ -162,18 +169,18 @@ TEST_F(Loop, VerticalAndHorizontalSpecialCases) {
     LayTo(250, 300);
     LayTo(350, 320);
     LayTo(350, 150); // crosses the first segment at (350, 250)
-    EXPECT_EQ(looping, 0);
+    EXPECT_EQ(trail.looping, 0);
     SetUp();
     // Crossing a vertical segment closes the loop at the point's position.
     LayTo(300, 200);
     LayTo(300, 100);
     LayTo(360, 80);
     LayTo(380, 160);
-    EXPECT_EQ(looping, 0);
+    EXPECT_EQ(trail.looping, 0);
     LayTo(290, 170); // across x 300
-    ASSERT_EQ(looping, 1);
-    EXPECT_EQ(xpseg[0], 290);
-    EXPECT_EQ(ypseg[0], 170);
+    ASSERT_EQ(trail.looping, 1);
+    EXPECT_EQ(loop.xpseg[0], 290);
+    EXPECT_EQ(loop.ypseg[0], 170);
     SetUp();
     // Two horizontal segments whose boxes overlap close one too.
     LayTo(300, 300);
@@ -181,14 +188,14 @@ TEST_F(Loop, VerticalAndHorizontalSpecialCases) {
     LayTo(350, 250);
     LayTo(420, 300); // slopes back down onto the first, horizontal, segment's line
     LayTo(340, 300);
-    EXPECT_EQ(looping, 1);
+    EXPECT_EQ(trail.looping, 1);
 }
 
 TEST_F(Loop, PointInPolyCountsEdgesEvenOddWithHalfOpenEnds) {
     // A square from (100, 100) to (200, 200), and a triangle with a vertex at y 150.
     const float sq[][2] = {{100, 100}, {200, 100}, {200, 200}, {100, 200}, {100, 100}};
-    for (int i = 0; i < 5; ++i) xpseg[size_t(i)] = sq[i][0], ypseg[size_t(i)] = sq[i][1];
-    numsegsinloop = 4;
+    for (int i = 0; i < 5; ++i) loop.xpseg[size_t(i)] = sq[i][0], loop.ypseg[size_t(i)] = sq[i][1];
+    loop.numsegsinloop = 4;
     EXPECT_EQ(PointInPoly(150, 150), 1);
     EXPECT_EQ(PointInPoly(100, 150), 1); // on the left edge: the right edge still counts
     EXPECT_EQ(PointInPoly(200, 150), 0); // on the right edge: not counted by it
@@ -196,8 +203,8 @@ TEST_F(Loop, PointInPolyCountsEdgesEvenOddWithHalfOpenEnds) {
     EXPECT_EQ(PointInPoly(150, 200), 0); // bottom: each edge excludes its larger y
     EXPECT_EQ(PointInPoly(250, 150), 0);
     const float tri[][2] = {{100, 100}, {200, 150}, {100, 200}, {100, 100}};
-    for (int i = 0; i < 4; ++i) xpseg[size_t(i)] = tri[i][0], ypseg[size_t(i)] = tri[i][1];
-    numsegsinloop = 3;
+    for (int i = 0; i < 4; ++i) loop.xpseg[size_t(i)] = tri[i][0], loop.ypseg[size_t(i)] = tri[i][1];
+    loop.numsegsinloop = 3;
     EXPECT_EQ(PointInPoly(50, 150), 0); // through the vertex where the outline turns back
     EXPECT_EQ(PointInPoly(150, 150), 1);
 }
@@ -205,16 +212,16 @@ TEST_F(Loop, PointInPolyCountsEdgesEvenOddWithHalfOpenEnds) {
 TEST_F(Loop, KillEmMarksWhatIsInsideAndCountsIt) {
     // A square loop from (100, 100) to (300, 300).
     const float sq[][2] = {{100, 100}, {300, 100}, {300, 300}, {100, 300}, {100, 100}};
-    for (int i = 0; i < 5; ++i) xpseg[size_t(i)] = sq[i][0], ypseg[size_t(i)] = sq[i][1];
-    numsegsinloop = 4;
-    minx = miny = 100, maxx = maxy = 300;
+    for (int i = 0; i < 5; ++i) loop.xpseg[size_t(i)] = sq[i][0], loop.ypseg[size_t(i)] = sq[i][1];
+    loop.numsegsinloop = 4;
+    loop.minx = loop.miny = 100, loop.maxx = loop.maxy = 300;
     nuc& in = Nucleus(0, 150, 150);
     nuc& edge = Nucleus(1, 300, 200); // truncated x equals maxx: never inside
     nuc& out = Nucleus(2, 350, 150);
     auto e1 = New<elec>();
-    e1->parent = nucs[0], e1->ox = 10, e1->oy = 10; // with its nucleus
+    e1->parent = field.nucs[0], e1->ox = 10, e1->oy = 10; // with its nucleus
     auto e2 = New<elec>();
-    e2->parent = nucs[2], e2->ox = -100, e2->oy = 0; // without it
+    e2->parent = field.nucs[2], e2->ox = -100, e2->oy = 0; // without it
     auto st = New<star>();
     st->x = 110, st->y = 290; // inside the box: counted, and inside the square too
     auto m = New<mine>();
@@ -227,61 +234,61 @@ TEST_F(Loop, KillEmMarksWhatIsInsideAndCountsIt) {
     EXPECT_EQ(e1->withnuc, 1);
     EXPECT_EQ(e2->caught, 1);
     EXPECT_EQ(e2->withnuc, 0);
-    EXPECT_EQ(nucs[2]->elecs, 0);
+    EXPECT_EQ(field.nucs[2]->elecs, 0);
     EXPECT_EQ(st->caught, 1);
-    EXPECT_EQ(numstarskilled, 1);
+    EXPECT_EQ(loop.numstarskilled, 1);
     EXPECT_EQ(m->caught, 0);
-    EXPECT_EQ(g_numkilled, 2);
-    EXPECT_EQ(nucskilled, 1);
+    EXPECT_EQ(loop.g_numkilled, 2);
+    EXPECT_EQ(point.nucskilled, 1);
     EXPECT_TRUE(Sounds().empty());
 
     // A triangle whose bounding box holds a star that the polygon does not.
     const float tri[][2] = {{100, 100}, {300, 100}, {100, 300}, {100, 100}};
-    for (int i = 0; i < 4; ++i) xpseg[size_t(i)] = tri[i][0], ypseg[size_t(i)] = tri[i][1];
-    numsegsinloop = 3;
+    for (int i = 0; i < 4; ++i) loop.xpseg[size_t(i)] = tri[i][0], loop.ypseg[size_t(i)] = tri[i][1];
+    loop.numsegsinloop = 3;
     auto far = New<star>();
     far->x = 290, far->y = 290;
     KillEm();
     EXPECT_EQ(far->caught, 0);
-    EXPECT_EQ(numstarskilled, 2);
+    EXPECT_EQ(loop.numstarskilled, 2);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"loop"});
 }
 
 TEST_F(Loop, LiveBondsKillTheTrailAndSnapThePoint) {
     Nucleus(0, 300, 200, 2);
     Nucleus(1, 500, 240, 2);
-    CreateBonds(nucs[0], nucs[1]);
+    CreateBonds(field.nucs[0], field.nucs[1]);
     LayTo(400, 260);
     LayTo(402, 190); // crosses the bond, which is harmless
-    EXPECT_EQ(dead, 0);
-    bondact = 0;
+    EXPECT_EQ(point.dead, 0);
+    field.bondact = 0;
     LayTo(404, 260);
-    EXPECT_EQ(dead, 1);
-    EXPECT_EQ(fragsalive, 64);
-    EXPECT_EQ(y, 220); // snapped onto the bond: y 200 + 0.2 x (x - 300)
+    EXPECT_EQ(point.dead, 1);
+    EXPECT_EQ(field.fragsalive, 64);
+    EXPECT_EQ(point.y, 220); // snapped onto the bond: y 200 + 0.2 x (x - 300)
     EXPECT_NEAR(seg_list.First()->y1, 220.6, 0.5);
     // A bond whose nuclei share an x is never crossed (and divides by nothing).
     SetUp();
-    bondact = 0;
+    field.bondact = 0;
     Nucleus(0, 300, 200, 2);
     Nucleus(1, 300, 400, 2);
-    CreateBonds(nucs[0], nucs[1]);
+    CreateBonds(field.nucs[0], field.nucs[1]);
     LayTo(250, 300);
     LayTo(350, 310);
-    EXPECT_EQ(dead, 0);
+    EXPECT_EQ(point.dead, 0);
     UpdatePlayer();
-    EXPECT_EQ(dead, 0);
+    EXPECT_EQ(point.dead, 0);
 }
 
 TEST_F(Loop, ThePointTouchingALiveBondIsSnappedOntoItBeforeTheBurst) {
-    bondact = 0;
+    field.bondact = 0;
     Nucleus(0, 300, 290, 2);
     Nucleus(1, 500, 310, 2);
-    CreateBonds(nucs[0], nucs[1]);
-    x = 402, y = 301;
+    CreateBonds(field.nucs[0], field.nucs[1]);
+    point.x = 402, point.y = 301;
     UpdatePlayer();
-    EXPECT_EQ(dead, 1);
-    EXPECT_EQ(y, 300);
+    EXPECT_EQ(point.dead, 1);
+    EXPECT_EQ(point.y, 300);
     EXPECT_EQ(Frag_list.First()->y, 300.0f); // the burst starts on the bond
 }
 
@@ -289,19 +296,19 @@ using Popups = GameTest;
 
 TEST_F(Popups, AwardsLifetimesAndExtraLives) {
     CreatePoints(100, 100, -200);
-    EXPECT_EQ(score, 200);
+    EXPECT_EQ(game.score, 200);
     CreatePoints(100, 100, 0); // an award of 0 still shows its popup
     EXPECT_EQ(pnts_list.Count(), 2);
-    score = 19900;
+    game.score = 19900;
     CreatePoints(0, 0, 100);
-    EXPECT_EQ(numfreemen, 2);
-    EXPECT_EQ(men, 4);
+    EXPECT_EQ(game.numfreemen, 2);
+    EXPECT_EQ(game.men, 4);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"bonus"});
     CreatePoints(0, 0, 100000); // one life per award, however far it goes
-    EXPECT_EQ(men, 5);
-    score = 2147483000;
+    EXPECT_EQ(game.men, 5);
+    game.score = 2147483000;
     CreatePoints(0, 0, 5000);
-    EXPECT_EQ(score, 2147483647); // held, never wrapped negative
+    EXPECT_EQ(game.score, 2147483647); // held, never wrapped negative
 }
 
 TEST_F(Popups, ShortPopupLivesThirteenFramesNormalOneTwentySix) {
@@ -317,48 +324,48 @@ TEST_F(Popups, ShortPopupLivesThirteenFramesNormalOneTwentySix) {
 using Death = GameTest;
 
 TEST_F(Death, ANormalDeathResetsTheFieldAndKeepsTheLevel) {
-    men = 3;
+    game.men = 3;
     Nucleus(0, 400, 300);
     Nucleus(1, 420, 300);
-    nucs[1]->active = 0;
-    CreateBonds(nucs[0], nucs[1]);
+    field.nucs[1]->active = 0;
+    CreateBonds(field.nucs[0], field.nucs[1]);
     auto p = New<phot>();
     LayTo(450, 300);
     CreatePoints(1, 1, 10);
-    x = 400, y = 300, pw = 30;
+    point.x = 400, point.y = 300, point.pw = 30;
     CreateFrags();
     KillPlayer();
-    EXPECT_EQ(men, 2);
-    EXPECT_EQ(gameover, 0);
-    EXPECT_EQ(dead, 0);
-    EXPECT_EQ(segs, 0);
+    EXPECT_EQ(game.men, 2);
+    EXPECT_EQ(game.gameover, 0);
+    EXPECT_EQ(point.dead, 0);
+    EXPECT_EQ(trail.segs, 0);
     EXPECT_EQ(pnts_list.Count(), 0);
     EXPECT_EQ(bond_list.Count(), 0);
     EXPECT_EQ(phot_list.Count(), 0);
-    EXPECT_EQ(fragsalive, 0);
-    EXPECT_EQ(pw, 4);
-    EXPECT_EQ(x, 400);
-    const float nx = nucs[0]->x, ny = nucs[0]->y;
+    EXPECT_EQ(field.fragsalive, 0);
+    EXPECT_EQ(point.pw, 4);
+    EXPECT_EQ(point.x, 400);
+    const float nx = field.nucs[0]->x, ny = field.nucs[0]->y;
     EXPECT_TRUE((nx > 125 && nx <= 350) || (nx >= 450 && nx < 675)) << nx;
     EXPECT_TRUE((ny > 65 && ny <= 250) || (ny >= 350 && ny < 535)) << ny;
-    EXPECT_EQ(nucs[1]->x, 420); // gone nuclei are not moved
+    EXPECT_EQ(field.nucs[1]->x, 420); // gone nuclei are not moved
     EXPECT_EQ(Sounds().front(), "death");
 }
 
 TEST_F(Death, TheLastLifeEndsTheGameAndLeavesTheHostilesInPlace) {
-    men = 1;
+    game.men = 1;
     New<phot>();
     New<star>();
     KillPlayer();
-    EXPECT_EQ(gameover, 1);
+    EXPECT_EQ(game.gameover, 1);
     EXPECT_EQ(phot_list.Count(), 1);
     EXPECT_EQ(star_list.Count(), 1);
-    EXPECT_EQ(x, 400);
-    EXPECT_EQ(pw, 4);
+    EXPECT_EQ(point.x, 400);
+    EXPECT_EQ(point.pw, 4);
 }
 
 TEST_F(Death, FragmentsFadeAndLeaveTheScreen) {
-    x = 400, y = 300;
+    point.x = 400, point.y = 300;
     CreateFrags();
     ASSERT_EQ(Frag_list.Count(), 64);
     for (auto& f : Frag_list) {
@@ -372,12 +379,12 @@ TEST_F(Death, FragmentsFadeAndLeaveTheScreen) {
     for (int i = 0; i < 49; ++i) UpdateFrags();
     EXPECT_EQ(f->r, 155);
     UpdateFrags();
-    EXPECT_EQ(fragsalive, 0); // every fragment is gone after 51 updates
+    EXPECT_EQ(field.fragsalive, 0); // every fragment is gone after 51 updates
     auto edge = New<Frag>();
-    fragsalive = 1;
+    field.fragsalive = 1;
     edge->x = 800, edge->life = 50;
     UpdateFrags();
-    EXPECT_EQ(fragsalive, 1); // exactly on the border stays
+    EXPECT_EQ(field.fragsalive, 1); // exactly on the border stays
 }
 
 } // namespace

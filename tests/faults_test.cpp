@@ -6,6 +6,13 @@
 #include "engine/headless/headless.h"
 #include "shell/mainloop.h"
 #include "tests/sim_helpers.h"
+#include "state/game.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/loop.h"
+#include "state/difficulty.h"
+#include "state/field.h"
+#include "state/points.h"
 
 namespace {
 
@@ -13,63 +20,63 @@ using Mended = GameTest;
 
 TEST_F(Mended, ADeathInTheLastCountedFrameOfALevelStillEndsTheGame) {
     SetLevelDifficulty();
-    men = 1;
-    dcount = 60; // the next counted frame would set up the next level
+    game.men = 1;
+    game.dcount = 60; // the next counted frame would set up the next level
     auto p = New<phot>();
     p->x = 400, p->y = 300; // on the point: this frame kills
     PlayFrame();
-    EXPECT_EQ(gameover, 1);
-    EXPECT_EQ(level, 1);
-    EXPECT_EQ(dcount, 60);
+    EXPECT_EQ(game.gameover, 1);
+    EXPECT_EQ(game.level, 1);
+    EXPECT_EQ(game.dcount, 60);
 }
 
 TEST_F(Mended, AGameLeftWithEscapeLeavesNoLiveNucleusOrBondBehind) {
     Nucleus(5, 300, 300, 2);
     Nucleus(6, 320, 300, 2);
-    CreateBonds(nucs[5], nucs[6]);
-    bondact = 0;
-    gameover = 0;
+    CreateBonds(field.nucs[5], field.nucs[6]);
+    field.bondact = 0;
+    game.gameover = 0;
     EndGame();
     for (auto& n : nuc_list) EXPECT_EQ(n.active, 0);
-    EXPECT_EQ(bondact, 2);
+    EXPECT_EQ(field.bondact, 2);
     // The level choice's trail then crosses where they stood: no cut, no death.
     UpdateBonds();
-    loopmode = 1;
-    segdur = 24;
+    loop.loopmode = 1;
+    trail.segdur = 24;
     LayTo(250, 300);
     LayTo(350, 302);
     UpdateSegs();
     UpdatePlayer();
-    EXPECT_EQ(dead, 0);
-    EXPECT_EQ(fragsalive, 0);
+    EXPECT_EQ(point.dead, 0);
+    EXPECT_EQ(field.fragsalive, 0);
     EXPECT_TRUE(Sounds().empty());
 }
 
 TEST_F(Mended, HugeBonusesAndScoresNeitherOverflowNorWrap) {
     EXPECT_EQ(StartBonus(706410), INT64_C(2147483320));
     EXPECT_EQ(StartBonus(1000000), INT64_C(3039996920));
-    score = 2000000000;
+    game.score = 2000000000;
     AddScore(StartBonus(1000000));
-    EXPECT_EQ(score, INT_MAX);
-    numfreemen = 200000; // thresholds compared in 64 bits
+    EXPECT_EQ(game.score, INT_MAX);
+    game.numfreemen = 200000; // thresholds compared in 64 bits
     CreatePoints(0, 0, 10);
-    EXPECT_EQ(score, INT_MAX);
+    EXPECT_EQ(game.score, INT_MAX);
 }
 
 TEST_F(Mended, PhotonsLaunchedFromTheCentreLinesNeedNoDivisionByZero) {
     // Run under -fsanitize=float-divide-by-zero in the sanitizer build.
-    phspeed = 4;
+    difficulty.phspeed = 4;
     for (auto [px, py] :
          std::vector<std::pair<int, int>>{{400, 100}, {400, 500}, {100, 300}, {700, 300}}) {
         phot_list.Clear();
-        x = px, y = py;
+        point.x = px, point.y = py;
         CreatePhoton();
         ASSERT_EQ(phot_list.Count(), 1);
         const auto& p = *phot_list.First();
         EXPECT_TRUE(std::isfinite(p.dx) && std::isfinite(p.dy));
         EXPECT_FLOAT_EQ(std::hypot(p.dx, p.dy), 4);
     }
-    x = 400, y = 300; // on the centre: no direction, no photon
+    point.x = 400, point.y = 300; // on the centre: no direction, no photon
     phot_list.Clear();
     CreatePhoton();
     EXPECT_EQ(phot_list.Count(), 0);

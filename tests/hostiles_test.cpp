@@ -4,6 +4,12 @@
 #include <cmath>
 
 #include "atom/enemies.h"
+#include "state/game.h"
+#include "state/point.h"
+#include "state/trail.h"
+#include "state/loop.h"
+#include "state/difficulty.h"
+#include "state/field.h"
 
 namespace {
 
@@ -24,10 +30,10 @@ TEST_F(Hostiles, PhotonsLaunchFromTheFarBorderThroughTheCentre) {
     double ex, ey;
     EXPECT_FALSE(PhotonLaunchPoint(400, 300, ex, ey));
     // On the centre there is no direction: the launch is skipped.
-    level = 5, phspeed = 3;
+    game.level = 5, difficulty.phspeed = 3;
     CreatePhoton();
     EXPECT_EQ(phot_list.Count(), 0);
-    x = 200, y = 200;
+    point.x = 200, point.y = 200;
     CreatePhoton();
     ASSERT_EQ(phot_list.Count(), 1);
     auto p = phot_list.First();
@@ -43,27 +49,27 @@ TEST_F(Hostiles, PhotonsTurnFlashAndLeaveStrictlyBeyondTheBorders) {
     EXPECT_EQ(phot_list.Count(), 1); // exactly on 800 stays
     UpdatePhotons();
     EXPECT_EQ(phot_list.Count(), 0);
-    const int before = phcol;
+    const int before = field.phcol;
     RenderPhotons(); // advances with no photon alive
-    EXPECT_EQ(phcol, (before + 1) % 3);
+    EXPECT_EQ(field.phcol, (before + 1) % 3);
     // Caught: stands at double size until the loop ends, then pays.
     auto c = New<phot>();
     c->x = 300, c->y = 300, c->caught = 1, c->frame = 3;
-    looping = 1;
+    trail.looping = 1;
     UpdatePhotons();
     EXPECT_EQ(c->frame, 0);
     Cls();
     RenderPhotons();
     EXPECT_NE(BackBuffer()[280 * 800 + 300], 0u); // the tip at (0, -20)
-    looping = 0;
-    g_numkilled = 2;
+    trail.looping = 0;
+    loop.g_numkilled = 2;
     UpdatePhotons();
-    EXPECT_EQ(score, 400);
+    EXPECT_EQ(game.score, 400);
     EXPECT_EQ(phot_list.Count(), 0);
 }
 
 TEST_F(Hostiles, TanksLayMinesInRhythmAndWarnInWhite) {
-    level = 14;
+    game.level = 14;
     SetLevelDifficulty();
     for (int i = 0; i < 50; ++i) {
         CreateTanks();
@@ -75,7 +81,7 @@ TEST_F(Hostiles, TanksLayMinesInRhythmAndWarnInWhite) {
     tank_list.Clear();
     auto t = New<tank>();
     t->x = 300, t->y = 300, t->timer = 0;
-    nucsalive = 1;
+    field.nucsalive = 1;
     std::vector<int> mines, whites;
     for (int f = 1; f <= 150; ++f) {
         const int before = mine_list.Count();
@@ -95,7 +101,7 @@ TEST_F(Hostiles, TanksLayMinesInRhythmAndWarnInWhite) {
     EXPECT_EQ(whites, (std::vector<int>{61,  62,  63,  64,  65,  66,  67,  68,  69,  70,  71,
                                         132, 133, 134, 135, 136, 137, 138, 139, 140, 141, 142}));
     EXPECT_EQ(Sounds().size(), mines.size());
-    nucsalive = 0;
+    field.nucsalive = 0;
     mine_list.Clear();
     for (int f = 0; f < 100; ++f) UpdateTanks();
     EXPECT_EQ(mine_list.Count(), 0); // no nucleus: rhythm kept, no mines
@@ -111,17 +117,17 @@ TEST_F(Hostiles, TanksBounceTurnAndPay) {
     EXPECT_EQ(t->dx, -1);
     EXPECT_EQ(t->x, 679);
     t->caught = 1;
-    looping = 0;
-    g_numkilled = 1;
+    trail.looping = 0;
+    loop.g_numkilled = 1;
     UpdateTanks();
-    EXPECT_EQ(score, 100);
+    EXPECT_EQ(game.score, 100);
     EXPECT_EQ(tank_list.Count(), 0);
 }
 
 TEST_F(Hostiles, MinesShrinkAndAreDangerousOnlyWhileBig) {
-    level = 14;
+    game.level = 14;
     SetLevelDifficulty();
-    ASSERT_EQ(minedur, 107);
+    ASSERT_EQ(difficulty.minedur, 107);
     CreateMine(300, 300);
     UpdateMines();
     auto m = mine_list.First();
@@ -136,21 +142,21 @@ TEST_F(Hostiles, MinesShrinkAndAreDangerousOnlyWhileBig) {
     CreateMine(400, 300);
     mine_list.First()->life = 15;
     UpdatePlayer();
-    EXPECT_EQ(dead, 0);
+    EXPECT_EQ(point.dead, 0);
     mine_list.First()->life = 16;
     UpdatePlayer();
-    EXPECT_EQ(dead, 1);
+    EXPECT_EQ(point.dead, 1);
     mine_list.First()->caught = 1;
-    g_numkilled = 2;
+    loop.g_numkilled = 2;
     UpdateMines();
-    EXPECT_EQ(score, 600);
+    EXPECT_EQ(game.score, 600);
 }
 
 TEST_F(Hostiles, StarsSplitOnTheSharedCountdownUpToNineteen) {
-    level = 6;
+    game.level = 6;
     SetLevelDifficulty();
-    startimer = starsplitwait;
-    nucsalive = 1;
+    field.startimer = difficulty.starsplitwait;
+    field.nucsalive = 1;
     CreateStars(300, 300);
     std::vector<int> counts;
     std::vector<std::pair<int, std::string>> sounds;
@@ -158,12 +164,12 @@ TEST_F(Hostiles, StarsSplitOnTheSharedCountdownUpToNineteen) {
         const int before = star_list.Count();
         UpdateStars();
         RenderStars();
-        for (const auto& s : Sounds()) sounds.emplace_back(startimer, s);
+        for (const auto& s : Sounds()) sounds.emplace_back(field.startimer, s);
         if (star_list.Count() != before) counts.push_back(star_list.Count());
         for (auto& s : star_list) s.x = 300, s.y = 300; // keep them in the field
     }
     EXPECT_EQ(counts, (std::vector<int>{3, 9, 19}));
-    EXPECT_EQ(starsalive, 19);
+    EXPECT_EQ(field.starsalive, 19);
     // Warnings at 54, 38 and 22 (once per drawing), the split at 0 (once per splitting star).
     const std::vector<std::pair<int, std::string>> firstCycle(sounds.begin(), sounds.begin() + 4);
     EXPECT_EQ(firstCycle, (std::vector<std::pair<int, std::string>>{
@@ -182,11 +188,11 @@ TEST_F(Hostiles, NewStarsLeadTheListAndAreInvisibleBeforeTheirFirstUpdate) {
     EXPECT_EQ(BackBuffer()[190 * 800 + 200], 0u); // phase 5 draws nothing
     EXPECT_NE(BackBuffer()[90 * 800 + 100], 0u);  // phase 0: the tip at (0, -10)
     // A caught star pays 100 per star caught lately, doubled with company.
-    numstarskilled = 3;
+    loop.numstarskilled = 3;
     star_list.Last()->caught = 1;
-    g_numkilled = 2;
+    loop.g_numkilled = 2;
     UpdateStars();
-    EXPECT_EQ(score, 600);
+    EXPECT_EQ(game.score, 600);
 }
 
 TEST_F(Hostiles, PulsarsPulseSoundAndGuardWithTheirShield) {
@@ -212,27 +218,27 @@ TEST_F(Hostiles, PulsarsPulseSoundAndGuardWithTheirShield) {
     RenderPulsars();
     EXPECT_TRUE(Sounds().empty());
     // The player touches the shield's far corner only once it is grown.
-    x = 265, y = 312; // beside the left side stroke (-35, -10)..(-35, 12)
+    point.x = 265, point.y = 312; // beside the left side stroke (-35, -10)..(-35, 12)
     p->pulse = 35;    // k 8: not yet
     UpdatePlayer();
-    EXPECT_EQ(dead, 0);
+    EXPECT_EQ(point.dead, 0);
     p->pulse = 36; // k 9
     UpdatePlayer();
-    EXPECT_EQ(dead, 1);
+    EXPECT_EQ(point.dead, 1);
 }
 
 TEST_F(Hostiles, PulsarsReAimUnlessClose) {
-    level = 8;
+    game.level = 8;
     SetLevelDifficulty();
     auto p = New<pulsar>();
-    x = 300, y = 300;
+    point.x = 300, point.y = 300;
     int reaimed = 0;
     for (int f = 0; f < 200; ++f) {
         p->x = 311, p->y = 305, p->dx = 1, p->dy = 1, p->pulse = 1, p->dir = 1;
         UpdatePulsars();
         if (p->dx < 0) {
             reaimed++;
-            EXPECT_GE(p->dx, -pulsarspeed);
+            EXPECT_GE(p->dx, -difficulty.pulsarspeed);
             EXPECT_LE(p->dx, -0.5f);
         }
         EXPECT_EQ(p->dy, 1); // 6 pixels off on y: kept
@@ -241,14 +247,14 @@ TEST_F(Hostiles, PulsarsReAimUnlessClose) {
     EXPECT_LT(reaimed, 140);
     // A caught pulsar first in the list, with no stars drawn, is a green cross.
     p->caught = 1;
-    starsalive = 0;
+    field.starsalive = 0;
     Cls();
     RenderEnemies();
     EXPECT_EQ(BackBuffer()[305 * 800 + int(p->x)], 0x00ff00u);
-    looping = 0;
-    g_numkilled = 0;
+    trail.looping = 0;
+    loop.g_numkilled = 0;
     UpdatePulsars();
-    EXPECT_EQ(score, 300);
+    EXPECT_EQ(game.score, 300);
 }
 
 } // namespace

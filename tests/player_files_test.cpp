@@ -139,13 +139,13 @@ void Enter(int score, const std::string& name) {
     const size_t p = size_t(ScorePosition(score));
     ASSERT_LT(p, 10u);
     for (size_t i = 9; i > p; --i) {
-        scores[i] = scores[i - 1];
-        levels[i] = levels[i - 1];
-        names[i] = names[i - 1];
+        hiscores.scores[i] = hiscores.scores[i - 1];
+        hiscores.levels[i] = hiscores.levels[i - 1];
+        hiscores.names[i] = hiscores.names[i - 1];
     }
-    scores[p] = score;
-    levels[p] = 1;
-    names[p] = name;
+    hiscores.scores[p] = score;
+    hiscores.levels[p] = 1;
+    hiscores.names[p] = name;
 }
 
 class SharedTable : public ::testing::Test {
@@ -186,7 +186,7 @@ TEST_F(SharedTable, TwoGamesSavingTogetherBothKeepTheirEntries) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
     }
     LoadScores();
-    std::vector<int> top(scores.begin(), scores.begin() + 10);
+    std::vector<int> top(hiscores.scores.begin(), hiscores.scores.begin() + 10);
     std::sort(top.begin(), top.end());
     EXPECT_EQ(top, (std::vector<int>{100000, 100001, 100002, 100003, 100004, 101000, 101001,
                                      101002, 101003, 101004}));
@@ -202,8 +202,8 @@ TEST_F(SharedTable, TheNewerOfTheGamesAndTheUsersTableIsRead) {
     WriteText(user, TableText("NEW", 60000));
     fs::last_write_time(kScoreFile, fs::last_write_time(user) - std::chrono::hours(1));
     LoadScores();
-    EXPECT_EQ(names[0], "NEW");
-    EXPECT_EQ(scores[0], 60000);
+    EXPECT_EQ(hiscores.names[0], "NEW");
+    EXPECT_EQ(hiscores.scores[0], 60000);
     ASSERT_TRUE(SaveScores()); // to the game's own folder, which holds the newest table now
     EXPECT_EQ(ReadText(kScoreFile), TableText("NEW", 60000));
     // And the other way round.
@@ -211,7 +211,7 @@ TEST_F(SharedTable, TheNewerOfTheGamesAndTheUsersTableIsRead) {
     WriteText(user, TableText("USR", 70000));
     fs::last_write_time(user, fs::last_write_time(kScoreFile) - std::chrono::hours(2));
     LoadScores();
-    EXPECT_EQ(names[0], "NEW");
+    EXPECT_EQ(hiscores.names[0], "NEW");
 }
 
 TEST(PlayerFiles, RecordingsSurviveAFullDiskAndTheBestIsKept) {

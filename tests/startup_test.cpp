@@ -9,9 +9,10 @@
 #include "engine/graphics.h"
 #include "screens/font.h"
 #include "screens/hiscore.h"
-#include "shell/sounds.h"
+#include "state/sounds.h"
 #include "shell/startup.h"
-#include "shell/tables.h"
+#include "state/art.h"
+#include "state/field.h"
 
 namespace {
 
@@ -23,38 +24,38 @@ int LitIn(int x0, int y0, int w, int h) {
 }
 
 TEST(Startup, BuildsListsTablesFontCachesAndResources) {
-    seed_override = 1;
+    run.seed_override = 1;
     ASSERT_TRUE(Startup()); // run from the build folder, where gfx/ and sound/ are
     EXPECT_EQ(nuc_list.Count(), 8);
     EXPECT_EQ(col_list.Count(), 7);
     EXPECT_EQ(digit_list.Count(), 207);
-    EXPECT_EQ(cols[6]->r + cols[6]->g + cols[6]->b, 765);
-    EXPECT_EQ(cols[7], nullptr);
-    EXPECT_EQ(nucs[8], nullptr);
-    for (int c = 0; c < 100; ++c) EXPECT_EQ(letterlen[size_t(c)] < 0, c < 32 || c > 95) << c;
-    EXPECT_EQ(letterlen[32], 0);
-    EXPECT_EQ(demoposx[0] + 40, 490);
-    EXPECT_EQ(demoposy[1] + 40, 360);
-    ASSERT_TRUE(spheres);
+    EXPECT_EQ(art::cols[6]->r + art::cols[6]->g + art::cols[6]->b, 765);
+    EXPECT_EQ(art::cols[7], nullptr);
+    EXPECT_EQ(field.nucs[8], nullptr);
+    for (int c = 0; c < 100; ++c) EXPECT_EQ(font::letterlen[size_t(c)] < 0, c < 32 || c > 95) << c;
+    EXPECT_EQ(font::letterlen[32], 0);
+    EXPECT_EQ(art::demoposx[0] + 40, 490);
+    EXPECT_EQ(art::demoposy[1] + 40, 360);
+    ASSERT_TRUE(art::spheres);
 
     // Frame 65 of the white cache is a white "A" on black; frame 32 of every cache is black.
-    const auto& a = vecfontw->frames[65];
+    const auto& a = font::vecfontw->frames[65];
     int white = 0, other = 0;
     for (uint32_t p : a) (p & 0xffffff) == 0xffffff ? ++white : (p & 0xffffff) ? ++other : 0;
     EXPECT_GT(white, 20);
     EXPECT_EQ(other, 0);
     EXPECT_EQ(a[4] & 0xffffff, 0xffffffu); // the apex of the A at (4, 0)
-    for (const Image* cache : {&vecfontr, &vecfontg, &vecfontb, &vecfontw})
+    for (const Image* cache : {&font::vecfontr, &font::vecfontg, &font::vecfontb, &font::vecfontw})
         for (uint32_t p : (*cache)->frames[32]) EXPECT_EQ(p & 0xffffff, 0u);
-    for (uint32_t p : vecfontr->frames[65])
+    for (uint32_t p : font::vecfontr->frames[65])
         EXPECT_TRUE((p & 0xffffff) == 0 || (p & 0xffffff) == 0xff0000);
 
     // The four capture sounds share one sample; the bond hum loops.
-    ASSERT_TRUE(snd_killtank && snd_killstar);
-    EXPECT_EQ(snd_killtank->wave.samples, snd_killmine->wave.samples);
-    EXPECT_NE(snd_killtank, snd_killpuls);
-    EXPECT_TRUE(snd_bond1->loop && snd_bond2->loop);
-    EXPECT_FALSE(snd_loop->loop);
+    ASSERT_TRUE(sfx::snd_killtank && sfx::snd_killstar);
+    EXPECT_EQ(sfx::snd_killtank->wave.samples, sfx::snd_killmine->wave.samples);
+    EXPECT_NE(sfx::snd_killtank, sfx::snd_killpuls);
+    EXPECT_TRUE(sfx::snd_bond1->loop && sfx::snd_bond2->loop);
+    EXPECT_FALSE(sfx::snd_loop->loop);
 
     // Drawing text: what is drawn and where.
     Cls();
@@ -100,9 +101,9 @@ class ScoreFile : public ::testing::Test {
 
 TEST_F(ScoreFile, DefaultTableRoundTripsInItsExactFormat) {
     LoadScores();
-    EXPECT_EQ(scores[0], 45000);
-    EXPECT_EQ(scores[9], 32850);
-    EXPECT_EQ(levels[9], 11);
+    EXPECT_EQ(hiscores.scores[0], 45000);
+    EXPECT_EQ(hiscores.scores[9], 32850);
+    EXPECT_EQ(hiscores.levels[9], 11);
     EXPECT_EQ(ScorePosition(40000), 4);
     EXPECT_EQ(ScorePosition(32850), 10); // equal to the last entry does not rank
     EXPECT_EQ(ScorePosition(50000), 0);
@@ -113,9 +114,9 @@ TEST_F(ScoreFile, DefaultTableRoundTripsInItsExactFormat) {
     int lines = 0;
     for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
     EXPECT_EQ(lines, 30);
-    scores[0] = 1;
+    hiscores.scores[0] = 1;
     LoadScores();
-    EXPECT_EQ(scores[0], 45000);
+    EXPECT_EQ(hiscores.scores[0], 45000);
 }
 
 TEST_F(ScoreFile, AReadOnlyGameKeepsItsTableInTheUsersDataFolder) {
@@ -127,38 +128,38 @@ TEST_F(ScoreFile, AReadOnlyGameKeepsItsTableInTheUsersDataFolder) {
     setenv("XDG_DATA_HOME", home.c_str(), 1);
     EXPECT_NE(ScoreFilePath(), kScoreFile);
     LoadScores();
-    EXPECT_EQ(scores[0], 45000); // nothing readable: the default table
-    names[0] = "NEW";
+    EXPECT_EQ(hiscores.scores[0], 45000); // nothing readable: the default table
+    hiscores.names[0] = "NEW";
     ASSERT_TRUE(SaveScores());
     EXPECT_TRUE(std::filesystem::exists(home / "koravel/scores/hiscores.dat"));
-    names[0].clear();
+    hiscores.names[0].clear();
     LoadScores();
-    EXPECT_EQ(names[0], "NEW");
+    EXPECT_EQ(hiscores.names[0], "NEW");
     unsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(ScoreFile, ShortAndHostileFilesLoadByTheLineRules) {
     Write("50000\n25\nABC\n40000");
     LoadScores();
-    EXPECT_EQ(scores[0], 50000);
-    EXPECT_EQ(levels[0], 25);
-    EXPECT_EQ(names[0], "ABC");
-    EXPECT_EQ(scores[1], 40000);
-    EXPECT_EQ(levels[1], 0);
-    EXPECT_EQ(names[1], "");
-    EXPECT_EQ(scores[9], 0);
+    EXPECT_EQ(hiscores.scores[0], 50000);
+    EXPECT_EQ(hiscores.levels[0], 25);
+    EXPECT_EQ(hiscores.names[0], "ABC");
+    EXPECT_EQ(hiscores.scores[1], 40000);
+    EXPECT_EQ(hiscores.levels[1], 0);
+    EXPECT_EQ(hiscores.names[1], "");
+    EXPECT_EQ(hiscores.scores[9], 0);
 
     Write(std::string(3 * 1024 * 1024, 'Z') + "\n-5\n\x01\x02\xff\n99999999999\n\n" +
           std::string(10000, 'N') + "\n");
     LoadScores();
-    EXPECT_EQ(scores[0], 0); // the giant line was the score line: it reads as 0
-    EXPECT_EQ(levels[0], -5);
-    EXPECT_EQ(names[0], "\x01\x02\xff");
-    EXPECT_EQ(scores[1], 2147483647);
-    EXPECT_EQ(names[1].size(), 4096u); // a long name keeps its first 4 KiB
+    EXPECT_EQ(hiscores.scores[0], 0); // the giant line was the score line: it reads as 0
+    EXPECT_EQ(hiscores.levels[0], -5);
+    EXPECT_EQ(hiscores.names[0], "\x01\x02\xff");
+    EXPECT_EQ(hiscores.scores[1], 2147483647);
+    EXPECT_EQ(hiscores.names[1].size(), 4096u); // a long name keeps its first 4 KiB
     chmod(kScoreFile, 0444);           // read-only: still the table, not the default
     LoadScores();
-    EXPECT_EQ(scores[1], 2147483647);
+    EXPECT_EQ(hiscores.scores[1], 2147483647);
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include "player/player.h"
 #include "player/trail.h"
 #include "sim/png.h"
+#include "state/point.h"
+#include "state/trail.h"
 
 namespace {
 
@@ -28,12 +30,12 @@ bool Icon(int size, const std::string& path) {
         }
     }
     // The reticle, as the game draws it, drawn several times a pixel apart for weight.
-    pw = size * 2 / 5;
-    counter = 0;
+    point.pw = size * 2 / 5;
+    trail.counter = 0;
     const int weight = std::max(1, size / 48);
     for (int dy = 0; dy < weight; ++dy)
         for (int dx = 0; dx < weight; ++dx) {
-            x = size / 2 + dx - weight / 2, y = size / 2 + dy - weight / 2;
+            point.x = size / 2 + dx - weight / 2, point.y = size / 2 + dy - weight / 2;
             RenderPlayer();
         }
     return WritePng(path, BackBuffer(), size, size, kScreenW, true);

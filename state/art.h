@@ -1,8 +1,10 @@
-// The game's constant tables: colours and the instructions screen's demonstration path.
+// The game's art: the colour table, the nuclei's sprite sheet, and the instructions screen's
+// demonstration path.
 #pragma once
 #include <array>
 #include <memory>
 
+#include "engine/graphics.h"
 #include "entity/list.h"
 
 struct col;
@@ -12,10 +14,14 @@ struct col : Kind<col, col_list> {
     int r = 0, g = 0, b = 0;
 };
 
+namespace art {
 // Seven colours in slots 0..6 (red, green, blue, yellow, magenta, cyan, white); slot 7 stays empty.
 inline std::array<std::shared_ptr<col>, 8> cols;
 inline std::array<int, 31> demoposx{};
 inline std::array<int, 31> demoposy{};
+// Seven 13 x 13 frames, one for each colour.
+inline Image spheres;
+} // namespace art
 
 constexpr int kColourTable[7][3] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},    {255, 255, 0},
                                     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};

@@ -1,7 +1,7 @@
-#include "atom/field.h"
+#include "state/field.h"
 
 #include "engine/rnd.h"
-#include "player/capture.h"
+#include "state/loop.h"
 
 void PlaceOffCentre(float& px, float& py) {
     px = float(Rnd(50, 275));
@@ -31,4 +31,4 @@ bool BounceY(float& py, float& dy) {
     return true;
 }
 
-int Award(int points) { return g_numkilled > 1 ? 2 * points : points; }
+int Award(int points) { return loop.g_numkilled > 1 ? 2 * points : points; }

@@ -11,4 +11,3 @@ struct pnts : Kind<pnts, pnts_list> {
 
 // A negative v gives a short popup; the score grows by |v| either way.
 void CreatePoints(int px, int py, int v);
-void RenderPoints();

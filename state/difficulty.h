@@ -1,0 +1,25 @@
+// How hard the level is: every value a pure function of the level number.
+#pragma once
+
+struct Difficulty {
+    int nucsperlevel = 0;
+    float nucspeed = 0;
+    int nucact = 0;
+    float phspeed = 0;
+    int phcreatewait = 0;
+    int tanksperlevel = 0;
+    float tankspeed = 0;
+    int tankminewait = 0;
+    int minedur = 0;
+    int starsperlevel = 0;
+    int starsplitwait = 0;
+    float starspeed = 0;
+    int pulsarsperlevel = 0;
+    float pulsarspeed = 0;
+    float bcountmax = 0;
+    int bcountwarn = 0;
+    int bcountdead = 0;
+
+    void Reset() { *this = Difficulty{}; }
+};
+inline Difficulty difficulty;

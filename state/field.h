@@ -1,0 +1,45 @@
+// The field of play: the nuclei's slots and bonds, what is alive, the timers of the level, and
+// the field's geometry (where things start, how they bounce, what a catch pays).
+#pragma once
+#include <array>
+#include <memory>
+
+#include "engine/sound.h"
+
+struct nuc;
+
+struct FieldState {
+    std::array<std::shared_ptr<nuc>, 9> nucs; // slots 0..7; made once at start-up
+    std::array<std::array<int, 9>, 9> bnds{};
+    float bcount = 0;
+    int bondact = 2; // 2 harmless, 1 warning, 0 deadly
+    int bondsalive = 0;
+    Channel chn_bond;
+    int nucsalive = 0;
+    int elecsalive = 0;
+    int fragsalive = 0;
+    int starsalive = 0;
+    int startimer = 0;
+    int phtimer = 0;
+    int phcol = 0; // red, green, blue in turn, shared by all photons
+
+    // Everything but the nuclei's slots, which live as long as the program.
+    void Reset() {
+        const auto slots = nucs;
+        *this = FieldState{};
+        nucs = slots;
+    }
+};
+inline FieldState field;
+
+// A place 50 to 275 pixels left or right of the centre column and 50 to 235 above or below the
+// centre row; the side of greater coordinates is taken 40 % of the time.
+void PlaceOffCentre(float& px, float& py);
+// A speed between low and high on each axis, each negative 60 % of the time.
+void RandomVelocity(float& dx, float& dy, double low, double high);
+// Bounce off the edges of 120 <= x < 680 and 60 <= y < 540: the velocity turns and the step is
+// taken back once. Each returns whether it bounced.
+bool BounceX(float& px, float& dx);
+bool BounceY(float& py, float& dy);
+// What a capture pays: doubled when the loop caught more than one particle.
+int Award(int points);

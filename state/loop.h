@@ -1,0 +1,22 @@
+// The last loop the trail closed, and what the choosing screens' loops chose.
+#pragma once
+#include <array>
+
+struct LoopState {
+    std::array<float, 101> xpseg{};
+    std::array<float, 101> ypseg{};
+    int numsegsinloop = 0;
+    int minx = 0, maxx = 0, miny = 0, maxy = 0;
+    float cpx = 0, cpy = 0;
+    int loopmode = 0; // 0 capture (play), 1 choose a level, 2 choose a letter
+    int g_numkilled = 0;
+    int numstarskilled = 0;
+    int levelselected = -9999;
+    int letterselected = -9999;
+
+    void Reset() { *this = LoopState{}; }
+};
+inline LoopState loop;
+
+// Strict on all four sides: boxes that only share an edge do not overlap.
+int RectsOverlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2);

@@ -1,0 +1,15 @@
+// The player's point: where it is, how it moved, how big its reticle is, and whether something
+// touched it.
+#pragma once
+
+struct PointState {
+    int x = 400, y = 300;
+    int xm = 0, ym = 0; // this frame's move
+    int pw = 4;         // the reticle's size
+    int pwtimer = 0;
+    int nucskilled = 0; // a nucleus was caught since the reticle last grew
+    int dead = 0;
+
+    void Reset() { *this = PointState{}; }
+};
+inline PointState point;
