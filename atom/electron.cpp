@@ -5,7 +5,6 @@
 #include "engine/graphics.h"
 #include "engine/rnd.h"
 #include "state/points.h"
-#include "player/trail.h"
 #include "state/art.h"
 #include "state/trail.h"
 #include "state/field.h"

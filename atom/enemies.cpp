@@ -11,7 +11,6 @@
 #include "hostiles/pulsar.h"
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
-#include "player/player.h"
 #include "state/game.h"
 #include "state/sounds.h"
 #include "state/difficulty.h"

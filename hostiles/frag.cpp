@@ -5,7 +5,6 @@
 #include "engine/graphics.h"
 #include "engine/mathx.h"
 #include "engine/rnd.h"
-#include "player/player.h"
 #include "state/art.h"
 #include "state/point.h"
 #include "state/field.h"

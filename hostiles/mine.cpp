@@ -1,10 +1,8 @@
 #include "hostiles/mine.h"
 
 #include "state/field.h"
-#include "atom/level.h"
 #include "engine/graphics.h"
 #include "state/points.h"
-#include "player/trail.h"
 #include "state/sounds.h"
 #include "state/trail.h"
 #include "state/difficulty.h"

@@ -3,11 +3,8 @@
 #include <cmath>
 
 #include "state/field.h"
-#include "atom/level.h"
 #include "engine/graphics.h"
-#include "player/player.h"
 #include "state/points.h"
-#include "player/trail.h"
 #include "state/sounds.h"
 #include "state/point.h"
 #include "state/trail.h"

@@ -3,13 +3,10 @@
 #include <cstdlib>
 
 #include "state/field.h"
-#include "atom/level.h"
 #include "engine/graphics.h"
 #include "engine/mathx.h"
 #include "engine/rnd.h"
-#include "player/player.h"
 #include "state/points.h"
-#include "player/trail.h"
 #include "state/sounds.h"
 #include "state/point.h"
 #include "state/trail.h"

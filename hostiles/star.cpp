@@ -1,13 +1,9 @@
 #include "hostiles/star.h"
 
 #include "state/field.h"
-#include "atom/level.h"
 #include "engine/graphics.h"
 #include "engine/rnd.h"
-#include "player/capture.h"
-#include "player/player.h"
 #include "state/points.h"
-#include "player/trail.h"
 #include "state/sounds.h"
 #include "state/trail.h"
 #include "state/loop.h"

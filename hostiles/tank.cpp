@@ -1,13 +1,10 @@
 #include "hostiles/tank.h"
 
 #include "state/field.h"
-#include "atom/level.h"
 #include "engine/graphics.h"
 #include "engine/rnd.h"
 #include "hostiles/mine.h"
-#include "player/player.h"
 #include "state/points.h"
-#include "player/trail.h"
 #include "state/sounds.h"
 #include "state/trail.h"
 #include "state/difficulty.h"

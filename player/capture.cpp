@@ -194,18 +194,6 @@ void CreateLoop(int crossX, int crossY, seg& S, seg& T) {
     }
 }
 
-int PointInPoly(int px, int py) {
-    bool inside = false;
-    for (int i = 0; i < loop.numsegsinloop; ++i) {
-        const double xi = loop.xpseg[size_t(i)], yi = loop.ypseg[size_t(i)];
-        const double xj = loop.xpseg[size_t(i + 1)], yj = loop.ypseg[size_t(i + 1)];
-        if (((yi <= py && py < yj) || (yj <= py && py < yi)) &&
-            px < xi + (xj - xi) * (py - yi) / (yj - yi))
-            inside = !inside;
-    }
-    return inside ? 1 : 0;
-}
-
 void KillEm() {
     loop.g_numkilled = 0;
     bool electrons = false;

@@ -13,7 +13,5 @@ void EndChoosing();
 void CheckBonds(seg& newest);
 void CheckForLoop(seg& newest);
 void CreateLoop(int crossX, int crossY, seg& newest, seg& older);
-// Even-odd test against the last closed loop; a point on an edge is not counted by that edge.
-int PointInPoly(int px, int py);
 // Marks everything inside the last loop as caught; its owners score it later.
 void KillEm();

@@ -84,9 +84,3 @@ void RenderSegs() {
     }
 }
 
-void ClearSegs() {
-    for (auto& s : seg_list) {
-        seg_list.Remove(&s);
-        trail.segs--;
-    }
-}

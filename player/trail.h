@@ -7,5 +7,3 @@ void CreateSeg();
 void LaySegmentIfMoved();
 void UpdateSegs();
 void RenderSegs();
-// Removes every segment, keeping segs in step.
-void ClearSegs();

@@ -18,7 +18,7 @@
 #include "engine/mathx.h"
 #include "engine/text.h"
 #include "entity/keys.h"
-#include "player/death.h"
+#include "screens/death.h"
 #include "player/player.h"
 #include "state/points.h"
 #include "player/trail.h"

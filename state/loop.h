@@ -20,3 +20,5 @@ inline LoopState loop;
 
 // Strict on all four sides: boxes that only share an edge do not overlap.
 int RectsOverlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2);
+// Even-odd test against the last closed loop; a point on an edge is not counted by that edge.
+int PointInPoly(int px, int py);

@@ -22,3 +22,5 @@ struct TrailState {
     void Reset() { *this = TrailState{}; }
 };
 inline TrailState trail;
+// Removes every segment, keeping segs in step.
+void ClearSegs();

@@ -2,7 +2,7 @@
 #include "screens/hud.h"
 #include "tests/game_fixture.h"
 
-#include "player/death.h"
+#include "screens/death.h"
 #include "state/game.h"
 #include "state/point.h"
 #include "state/trail.h"

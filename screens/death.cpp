@@ -1,4 +1,4 @@
-#include "player/death.h"
+#include "screens/death.h"
 
 #include <algorithm>
 
