@@ -1,4 +1,5 @@
 #include "player/capture.h"
+#include "player/interact.h"
 
 #include <algorithm>
 
@@ -38,20 +39,6 @@ Extent ExtentOf(double ax, double ay, double bx, double by) {
 bool Overlap(const Extent& a, const Extent& b) {
     return RectsOverlap(int(a.x0), int(a.y0), int(a.w), int(a.h), int(b.x0), int(b.y0), int(b.w),
                         int(b.h));
-}
-
-// The strict bounding-box test, then the polygon test.
-bool InLoop(int px, int py) {
-    return RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx, loop.maxy - loop.miny) && PointInPoly(px, py);
-}
-
-template <class List> void CatchFree(const List& list) {
-    for (auto& e : list) {
-        if (e.caught == 0 && InLoop(int(e.x), int(e.y))) {
-            e.caught = 1;
-            loop.g_numkilled++;
-        }
-    }
 }
 
 } // namespace
@@ -194,51 +181,3 @@ void CreateLoop(int crossX, int crossY, seg& S, seg& T) {
     }
 }
 
-void KillEm() {
-    loop.g_numkilled = 0;
-    bool electrons = false;
-    for (int i = 0; i < 8; ++i) {
-        nuc& n = *field.nucs[size_t(i)];
-        if (n.active > 0 && n.caught == 0 && InLoop(int(n.x), int(n.y))) {
-            n.caught = 1;
-            loop.g_numkilled++;
-            point.nucskilled = 1;
-        }
-    }
-    for (auto& e : elec_list) {
-        if (e.caught != 0) continue;
-        nuc& p = *e.parent;
-        if (p.active > 0) {
-            if (!InLoop(int(p.x + e.ox), int(p.y + e.oy))) continue;
-            if (p.caught == 1) {
-                p.elecs++;
-                e.withnuc = 1;
-            }
-        } else {
-            if (!InLoop(int(e.ox), int(e.oy))) continue;
-            e.withnuc = 0;
-        }
-        e.caught = 1;
-        electrons = true;
-    }
-    CatchFree(phot_list);
-    CatchFree(tank_list);
-    for (auto& m : mine_list) {
-        if (m.caught == 0 && m.life > 15 && InLoop(m.x, m.y)) {
-            m.caught = 1;
-            loop.g_numkilled++;
-        }
-    }
-    for (auto& st : star_list) {
-        if (st.caught != 0) continue;
-        const int px = int(st.x), py = int(st.y);
-        if (!RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx, loop.maxy - loop.miny)) continue;
-        loop.numstarskilled = std::min(loop.numstarskilled + 1, 4);
-        if (PointInPoly(px, py)) {
-            st.caught = 1;
-            loop.g_numkilled++;
-        }
-    }
-    CatchFree(pulsar_list);
-    if (loop.g_numkilled == 0 && !electrons) PlaySound(sfx::snd_loop);
-}

@@ -1,4 +1,4 @@
-// Closing the trail into a loop, and what the loop catches.
+// Closing the trail into a loop, and the choosing screens that circle their choices.
 #pragma once
 #include "state/loop.h"
 #include "state/trail.h"
@@ -13,5 +13,3 @@ void EndChoosing();
 void CheckBonds(seg& newest);
 void CheckForLoop(seg& newest);
 void CreateLoop(int crossX, int crossY, seg& newest, seg& older);
-// Marks everything inside the last loop as caught; its owners score it later.
-void KillEm();

@@ -1,6 +1,7 @@
 // The point, the trail, closing loops and what they catch, popups, death and fragments.
 #include "screens/hud.h"
 #include "tests/game_fixture.h"
+#include "player/interact.h"
 
 #include "screens/death.h"
 #include "state/game.h"
