@@ -260,6 +260,23 @@ bool CanWriteIn(const std::string& folder) {
     return true;
 }
 
+std::string ProgramFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.parent_path().string();
+}
+
+bool IsFolder(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
+}
+
+bool EnterFolder(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::current_path(path, ec);
+    return !ec;
+}
+
 std::optional<int64_t> ModifiedTime(const std::string& path) {
     struct stat st {};
     if (::stat(Slashed(path).c_str(), &st) != 0) return std::nullopt;

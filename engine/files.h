@@ -61,6 +61,11 @@ bool WriteWholeFileAtomic(const std::string& path, const std::string& bytes);
 // Whether a new file can really be made in the folder, which is created when missing
 // (permissions alone say nothing for root). Leaves nothing behind.
 bool CanWriteIn(const std::string& folder);
+// The folder holding the running program, or empty when it cannot be told.
+std::string ProgramFolder();
+// Whether the path is a folder; making it the current one.
+bool IsFolder(const std::string& path);
+bool EnterFolder(const std::string& path);
 // Modification time in nanoseconds, or nothing when the file is missing.
 std::optional<int64_t> ModifiedTime(const std::string& path);
 

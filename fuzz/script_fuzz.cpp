@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/script.h"
+#include "record/script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -1,25 +1,18 @@
 #include "shell/datadir.h"
 
-#include <filesystem>
-#include <system_error>
+#include <string>
 
+#include "engine/files.h"
 #include "screens/hiscore.h"
 
 bool EnterDataFolder() {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return false;
-    const fs::path beside = exe.parent_path();
-    const fs::path installed = beside / ".." / "share" / "koravel";
-    if (fs::is_directory(beside / "gfx", ec)) {
-        fs::current_path(beside, ec);
-        return !ec;
-    }
-    if (fs::is_directory(installed / "gfx", ec)) {
-        fs::current_path(installed, ec);
+    const std::string beside = ProgramFolder();
+    if (beside.empty()) return false;
+    const std::string installed = beside + "/../share/koravel";
+    if (IsFolder(beside + "/gfx")) return EnterFolder(beside);
+    if (IsFolder(installed + "/gfx")) {
         hiscores.scores_in_user_folder = true; // nothing is written under the installation prefix
-        return !ec;
+        return EnterFolder(installed);
     }
     return false;
 }

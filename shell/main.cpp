@@ -16,10 +16,10 @@
 #include "screens/hiscore.h"
 #include "shell/datadir.h"
 #include "shell/mainloop.h"
-#include "shell/replay.h"
-#include "shell/script.h"
+#include "record/replay.h"
+#include "record/script.h"
 #include "shell/startup.h"
-#include "shell/trace.h"
+#include "record/trace.h"
 
 namespace {
 

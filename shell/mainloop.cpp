@@ -29,7 +29,7 @@
 #include "screens/picklevel.h"
 #include "screens/zoom.h"
 #include "state/game.h"
-#include "shell/replay.h"
+#include "record/replay.h"
 #include "state/sounds.h"
 #include "shell/startup.h"
 #include "state/point.h"

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "shell/script.h"
+#include "record/script.h"
 
 struct RunSettings {
     // koravel-sim, replays and KORAVEL_SEED fix the seed; the game itself seeds from the clock.

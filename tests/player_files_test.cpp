@@ -15,8 +15,8 @@
 #include "engine/mixer.h"
 #include "engine/wave.h"
 #include "screens/hiscore.h"
-#include "shell/replay.h"
-#include "shell/script.h"
+#include "record/replay.h"
+#include "record/script.h"
 #include "tests/sim_helpers.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/trace.h"
+#include "record/trace.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "shell/script.h"
+#include "record/script.h"
 
 #include <algorithm>
 #include <cerrno>

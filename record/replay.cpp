@@ -1,4 +1,4 @@
-#include "shell/replay.h"
+#include "record/replay.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include "engine/input.h"
 #include "engine/text.h"
 #include "screens/hiscore.h"
-#include "shell/script.h"
+#include "record/script.h"
 
 namespace {
 
