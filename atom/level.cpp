@@ -36,19 +36,14 @@ void ResetAll() {
     trail.counter = 0;
     field.bcount = 0;
     field.bondact = 2;
-    point.nucskilled = 0;
     loop.numstarskilled = 0;
     field.starsalive = 0;
     field.startimer = difficulty.starsplitwait;
-    point.pw = 4;
-    point.pwtimer = 0;
     field.phtimer = difficulty.phcreatewait + 10;
     trail.xold = 400;
     trail.yold = 300;
-    point.x = 400;
-    point.y = 300;
-    MoveMouse(400, 300);
-    point.dead = 0;
+    point.Reset(); // in the middle, the smallest reticle, alive
+    MoveMouse(point.x, point.y);
     game.gameover = 0;
 }
 

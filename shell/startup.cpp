@@ -17,6 +17,9 @@
 #include "state/point.h"
 #include "state/trail.h"
 #include "state/field.h"
+#include "state/game.h"
+#include "state/loop.h"
+#include "state/difficulty.h"
 
 namespace {
 
@@ -33,6 +36,14 @@ void WarnMissingSounds(const std::vector<std::string>& missing) {
 } // namespace
 
 bool Startup() {
+    // Every owner of the game's state starts as new (the score table and the run settings are
+    // the caller's, set before).
+    game.Reset();
+    point.Reset();
+    trail.Reset();
+    loop.Reset();
+    difficulty.Reset();
+    field.Reset();
     trail.xold = point.x;
     trail.yold = point.y;
     LoadScores();

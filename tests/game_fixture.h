@@ -31,6 +31,7 @@
 #include "state/point.h"
 #include "state/trail.h"
 #include "state/loop.h"
+#include "state/difficulty.h"
 #include "state/field.h"
 
 class GameTest : public ::testing::Test {
@@ -69,21 +70,18 @@ class GameTest : public ::testing::Test {
             n.slot = i;
         }
         ClearSegs();
-        trail.segs = 0;
         for (TList* l : std::initializer_list<TList*>{&bond_list, &elec_list, &phot_list,
                                                       &tank_list, &mine_list, &star_list,
                                                       &pulsar_list, &Frag_list, &pnts_list})
             l->Clear();
-        for (auto& row : field.bnds) row.fill(0);
-        field.fragsalive = 0;
-        trail.looping = loop.loopmode = 0;
-        loop.g_numkilled = loop.numstarskilled = 0;
-        field.bondact = 2;
-        field.bcount = 0;
-        field.chn_bond = nullptr;
-        game.score = 0, game.men = 3, game.numfreemen = 1, game.level = 1, game.gameover = 0, point.dead = 0;
-        point.x = trail.xold = 400, point.y = trail.yold = 300;
-        point.pw = 4, point.pwtimer = 0, point.nucskilled = 0, trail.counter = 0;
+        // Each owner's one reset, then what every test here starts from: a game on level 1.
+        game.Reset();
+        point.Reset();
+        trail.Reset();
+        loop.Reset();
+        difficulty.Reset();
+        field.Reset();
+        game.men = 3, game.numfreemen = 1, game.level = 1;
         trail.segdur = 25;
         SeedRnd(1);
         TrackStartedSounds(true);
