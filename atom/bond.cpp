@@ -4,9 +4,9 @@
 
 #include "atom/level.h"
 #include "engine/graphics.h"
-#include "state/sounds.h"
 #include "state/difficulty.h"
 #include "state/field.h"
+#include "state/sounds.h"
 
 namespace {
 
@@ -36,8 +36,8 @@ void UpdateBonds() {
         if (a->active <= 1) continue;
         for (int j = i + 1; j <= 7; ++j) {
             const auto& b = field.nucs[size_t(j)];
-            if (b->active > 1 && field.bnds[size_t(i)][size_t(j)] == 0 && std::fabs(a->x - b->x) < 10 &&
-                std::fabs(a->y - b->y) < 10) {
+            if (b->active > 1 && field.bnds[size_t(i)][size_t(j)] == 0 &&
+                std::fabs(a->x - b->x) < 10 && std::fabs(a->y - b->y) < 10) {
                 field.bnds[size_t(i)][size_t(j)] = 1;
                 CreateBonds(a, b);
             }

@@ -15,7 +15,6 @@ struct bond : Kind<bond, bond_list> {
     std::shared_ptr<nuc> nuc2;
 };
 
-
 void CreateBonds(const std::shared_ptr<nuc>& a, const std::shared_ptr<nuc>& b);
 void UpdateBonds();
 void RenderBonds();

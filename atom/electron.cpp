@@ -4,10 +4,10 @@
 
 #include "engine/graphics.h"
 #include "engine/rnd.h"
-#include "state/points.h"
 #include "state/art.h"
-#include "state/trail.h"
 #include "state/field.h"
+#include "state/points.h"
+#include "state/trail.h"
 
 namespace {
 

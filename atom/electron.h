@@ -24,7 +24,6 @@ struct elec : Kind<elec, elec_list> {
     int withnuc = 0; // caught with its nucleus, and paid with it
 };
 
-
 // Where the electron is drawn: around its nucleus while bound, on its own once loose.
 inline float ElecX(const elec& e) { return e.loose ? e.ox : e.parent->x + e.ox; }
 inline float ElecY(const elec& e) { return e.loose ? e.oy : e.parent->y + e.oy; }

@@ -11,10 +11,10 @@
 #include "hostiles/pulsar.h"
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
-#include "state/game.h"
-#include "state/sounds.h"
 #include "state/difficulty.h"
 #include "state/field.h"
+#include "state/game.h"
+#include "state/sounds.h"
 
 void UpdateEnemies() {
     // The photon launcher keeps counting, and shortening its cycle, even when it launches nothing.

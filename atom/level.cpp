@@ -12,13 +12,13 @@
 #include "hostiles/pulsar.h"
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
-#include "state/points.h"
-#include "state/game.h"
-#include "state/point.h"
-#include "state/trail.h"
-#include "state/loop.h"
 #include "state/difficulty.h"
 #include "state/field.h"
+#include "state/game.h"
+#include "state/loop.h"
+#include "state/point.h"
+#include "state/points.h"
+#include "state/trail.h"
 
 void ResetAll() {
     for (int i = 0; i < 8; ++i) field.nucs[size_t(i)]->active = 0;

@@ -1,15 +1,15 @@
 #include "atom/nucleus.h"
 
 #include "atom/electron.h"
-#include "state/field.h"
 #include "atom/level.h"
 #include "engine/rnd.h"
+#include "state/art.h"
+#include "state/difficulty.h"
+#include "state/field.h"
+#include "state/loop.h"
 #include "state/points.h"
 #include "state/sounds.h"
-#include "state/art.h"
 #include "state/trail.h"
-#include "state/loop.h"
-#include "state/difficulty.h"
 
 void ScatterNucleus(nuc& n) {
     PlaceOffCentre(n.x, n.y);

@@ -13,15 +13,15 @@
 #include "hostiles/pulsar.h"
 #include "hostiles/star.h"
 #include "player/player.h"
-#include "state/points.h"
 #include "player/trail.h"
 #include "screens/font.h"
 #include "screens/hud.h"
-#include "state/game.h"
 #include "shell/startup.h"
-#include "state/point.h"
-#include "state/trail.h"
 #include "state/field.h"
+#include "state/game.h"
+#include "state/point.h"
+#include "state/points.h"
+#include "state/trail.h"
 
 void BenchStartup() {
     std::filesystem::current_path(KORAVEL_BUILD_DIR);

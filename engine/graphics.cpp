@@ -112,15 +112,15 @@ bool ValidImageSize(int width, int height, int frames) {
 
 } // namespace
 
-bool Graphics(int width, int height, int depth, int hz, int flags) {
-    (void)flags;
+bool Graphics(int width, int height, int depth, int hz, int mode) {
+    (void)depth;
     if (surface.open) PlatformClose();
     surface.open = false;
     if (width != kScreenW || height != kScreenH) {
         surface.error = "only an 800 x 600 surface is supported";
         return false;
     }
-    if (!PlatformOpen(width, height, depth != 0, surface.error)) return false;
+    if (!PlatformOpen(width, height, mode != 2, surface.error)) return false;
     surface.open = true;
     surface.hz = hz;
     surface.openedMs = MilliSecs();

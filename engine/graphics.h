@@ -21,7 +21,9 @@ struct TImage {
 using Image = std::shared_ptr<TImage>;
 
 // Opens the surface; false (with the reason in GraphicsError()) when no display can be opened.
-bool Graphics(int width, int height, int depth, int hz, int flags);
+// depth is the colour depth (always 32 bits here); hz paces Flip(-1); mode 0 opens full screen,
+// as a finished game does, and 2 an 800 x 600 window.
+bool Graphics(int width, int height, int depth, int hz, int mode);
 const std::string& GraphicsError();
 void EndGraphics();
 

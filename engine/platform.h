@@ -8,7 +8,7 @@
 bool PlatformOpen(int width, int height, bool fullscreen, std::string& error);
 void PlatformClose();
 void PlatformPresent(const uint32_t* pixels);
-// Feeds every pending platform event to the input handlers of engine/input_events.h.
+// Hands every pending platform event to DeliverInput (engine/input.h).
 void PlatformPump();
 void PlatformWarpMouse(int x, int y);
 void PlatformShowCursor(bool shown);

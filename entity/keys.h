@@ -39,12 +39,3 @@ inline constexpr std::array<int, kLegacyKeys> VKEY = keys_detail::BuildTable();
 
 int VKeyDown(int code);
 int VKeyHit(int code);
-
-// Kept so that older code compiles; each does nothing and returns 0.
-inline int Locate(int = 0, int = 0) { return 0; }
-inline int MouseZSpeed() { return 0; }
-inline int FreeBank(int = 0) { return 0; }
-inline int LoopSound(int = 0) { return 0; }
-inline int ChannelPitch(int = 0, int = 0) { return 0; }
-inline int PlayCDTrack(int = 0, int = 0) { return 0; }
-inline int SoundVolume(int = 0, double = 0) { return 0; }

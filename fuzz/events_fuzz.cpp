@@ -28,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             (void)MouseZ();
             for (int b = 0; b <= 4; ++b) (void)(MouseDown(b) + MouseHit(b));
             for (int k = 0; k <= 256; ++k) (void)(KeyDown(k) + KeyHit(k));
-        } catch (const QuitRequest&) {
-        }
+        } catch (const QuitRequest&) {}
     }
     FlushMouse();
     FlushKeys();

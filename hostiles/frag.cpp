@@ -6,8 +6,8 @@
 #include "engine/mathx.h"
 #include "engine/rnd.h"
 #include "state/art.h"
-#include "state/point.h"
 #include "state/field.h"
+#include "state/point.h"
 
 void CreateFrags() {
     constexpr double step = 16 + 2 * 3.14159265358979323846; // not 22.5: the last gap is wider

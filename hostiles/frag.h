@@ -11,7 +11,6 @@ struct Frag : Kind<Frag, Frag_list> {
     int life = 0;
 };
 
-
 // Four rings of sixteen from the point, skipping rings once 100 fragments are alive.
 void CreateFrags();
 void UpdateFrags();

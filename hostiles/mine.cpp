@@ -1,11 +1,11 @@
 #include "hostiles/mine.h"
 
-#include "state/field.h"
 #include "engine/graphics.h"
+#include "state/difficulty.h"
+#include "state/field.h"
 #include "state/points.h"
 #include "state/sounds.h"
 #include "state/trail.h"
-#include "state/difficulty.h"
 
 void CreateMine(int mx, int my) {
     auto m = New<mine>();

@@ -2,13 +2,13 @@
 
 #include <cmath>
 
-#include "state/field.h"
 #include "engine/graphics.h"
+#include "state/difficulty.h"
+#include "state/field.h"
+#include "state/point.h"
 #include "state/points.h"
 #include "state/sounds.h"
-#include "state/point.h"
 #include "state/trail.h"
-#include "state/difficulty.h"
 
 bool PhotonLaunchPoint(double px, double py, double& ex, double& ey) {
     // The straight cases first: they have no slope to divide by.

@@ -11,7 +11,6 @@ struct phot : Kind<phot, phot_list> {
     int frame = 0; // 0..3: the triangle turns a quarter a frame
 };
 
-
 // The launch point for a player at (px, py): where the ray from the centre away from the player
 // meets the border. False when the player stands on the centre, which gives no direction.
 bool PhotonLaunchPoint(double px, double py, double& ex, double& ey);

@@ -2,15 +2,15 @@
 
 #include <cstdlib>
 
-#include "state/field.h"
 #include "engine/graphics.h"
 #include "engine/mathx.h"
 #include "engine/rnd.h"
+#include "state/difficulty.h"
+#include "state/field.h"
+#include "state/point.h"
 #include "state/points.h"
 #include "state/sounds.h"
-#include "state/point.h"
 #include "state/trail.h"
-#include "state/difficulty.h"
 
 void CreatePulsars() {
     auto p = New<pulsar>();

@@ -1,13 +1,13 @@
 #include "hostiles/star.h"
 
-#include "state/field.h"
 #include "engine/graphics.h"
 #include "engine/rnd.h"
+#include "state/difficulty.h"
+#include "state/field.h"
+#include "state/loop.h"
 #include "state/points.h"
 #include "state/sounds.h"
 #include "state/trail.h"
-#include "state/loop.h"
-#include "state/difficulty.h"
 
 void CreateStars(int sx, int sy) {
     auto s = New<star>();

@@ -11,7 +11,6 @@ struct star : Kind<star, star_list> {
     int frame = 0;
 };
 
-
 // A new star at (x, y), or at a random place when both are -1.
 void CreateStars(int sx, int sy);
 void UpdateStars();

@@ -1,13 +1,13 @@
 #include "hostiles/tank.h"
 
-#include "state/field.h"
 #include "engine/graphics.h"
 #include "engine/rnd.h"
 #include "hostiles/mine.h"
+#include "state/difficulty.h"
+#include "state/field.h"
 #include "state/points.h"
 #include "state/sounds.h"
 #include "state/trail.h"
-#include "state/difficulty.h"
 
 void CreateTanks() {
     auto t = New<tank>();

@@ -16,11 +16,11 @@
 #include "hostiles/tank.h"
 #include "player/player.h"
 #include "player/trail.h"
-#include "state/sounds.h"
-#include "state/point.h"
-#include "state/trail.h"
-#include "state/loop.h"
 #include "state/field.h"
+#include "state/loop.h"
+#include "state/point.h"
+#include "state/sounds.h"
+#include "state/trail.h"
 
 namespace {
 
@@ -180,4 +180,3 @@ void CreateLoop(int crossX, int crossY, seg& S, seg& T) {
         break;
     }
 }
-

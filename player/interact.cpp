@@ -107,7 +107,9 @@ bool TouchesPulsar(const HitBox& p, const pulsar& s) {
 
 // The strict bounding-box test, then the polygon test.
 bool InLoop(int px, int py) {
-    return RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx, loop.maxy - loop.miny) && PointInPoly(px, py);
+    return RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx,
+                        loop.maxy - loop.miny) &&
+           PointInPoly(px, py);
 }
 
 template <class List> void CatchFree(const List& list) {
@@ -185,7 +187,9 @@ void KillEm() {
     for (auto& st : star_list) {
         if (st.caught != 0) continue;
         const int px = int(st.x), py = int(st.y);
-        if (!RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx, loop.maxy - loop.miny)) continue;
+        if (!RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx,
+                          loop.maxy - loop.miny))
+            continue;
         loop.numstarskilled = std::min(loop.numstarskilled + 1, 4);
         if (PointInPoly(px, py)) {
             st.caught = 1;

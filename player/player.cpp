@@ -15,12 +15,10 @@
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
 #include "player/trail.h"
+#include "state/field.h"
+#include "state/loop.h"
 #include "state/point.h"
 #include "state/trail.h"
-#include "state/loop.h"
-#include "state/field.h"
-
-
 
 void UpdatePlayer() {
     TestContacts();

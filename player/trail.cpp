@@ -7,11 +7,11 @@
 #include "engine/graphics.h"
 #include "player/capture.h"
 #include "player/player.h"
-#include "state/sounds.h"
-#include "state/point.h"
-#include "state/trail.h"
-#include "state/loop.h"
 #include "state/field.h"
+#include "state/loop.h"
+#include "state/point.h"
+#include "state/sounds.h"
+#include "state/trail.h"
 
 void CreateSeg() {
     trail.segs++;
@@ -83,4 +83,3 @@ void RenderSegs() {
         DrawLine(s.x1, s.y1, s.x2, s.y2);
     }
 }
-

@@ -8,8 +8,8 @@
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/text.h"
-#include "screens/hiscore.h"
 #include "record/script.h"
+#include "screens/hiscore.h"
 
 namespace {
 
@@ -40,7 +40,8 @@ void Write(const std::string& path, const std::string& text) {
 void StartRecording(int64_t seed) {
     recording = true;
     std::vector<TableEntry> table;
-    for (size_t i = 0; i < 10; ++i) table.push_back({hiscores.scores[i], hiscores.levels[i], hiscores.names[i]});
+    for (size_t i = 0; i < 10; ++i)
+        table.push_back({hiscores.scores[i], hiscores.levels[i], hiscores.names[i]});
     header = RecordingHeader(seed, table);
     events.clear();
     RecordInput([](const InputEvent& e, uint64_t poll, uint64_t frame) {

@@ -11,10 +11,10 @@
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
 #include "player/player.h"
-#include "state/points.h"
 #include "player/trail.h"
 #include "state/game.h"
 #include "state/point.h"
+#include "state/points.h"
 #include "state/trail.h"
 
 namespace {

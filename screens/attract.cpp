@@ -10,8 +10,8 @@
 #include "player/trail.h"
 #include "screens/font.h"
 #include "screens/hud.h"
-#include "state/game.h"
 #include "state/art.h"
+#include "state/game.h"
 #include "state/point.h"
 #include "state/trail.h"
 
@@ -43,7 +43,8 @@ void ShowTitle() {
             DrawString("PORTED TO MORDAVEX IN 2006", int(420 - 72 * (s - 10) / 2), 450, c, 2);
         }
         if (s == 18) {
-            point.x = int(float(tx + (L - 1) * 6 * 18) - (float(trail.counter) / 10 - 18) * 50 - 40);
+            point.x =
+                int(float(tx + (L - 1) * 6 * 18) - (float(trail.counter) / 10 - 18) * 50 - 40);
             DrawLine(tx + (L - 1) * 108 - 40, point.y, point.x, point.y);
             point.y = int(float(ty) + 10 * s);
             point.pw = int(1 + s / 2);

@@ -21,9 +21,9 @@
 #include "screens/font.h"
 #include "screens/hud.h"
 #include "state/game.h"
+#include "state/loop.h"
 #include "state/sounds.h"
 #include "state/trail.h"
-#include "state/loop.h"
 
 namespace {
 
@@ -50,7 +50,8 @@ std::string UserScoreFile() {
 
 Table Current() {
     Table t;
-    for (size_t i = 0; i < 10; ++i) t[i] = {hiscores.scores[i], hiscores.levels[i], hiscores.names[i]};
+    for (size_t i = 0; i < 10; ++i)
+        t[i] = {hiscores.scores[i], hiscores.levels[i], hiscores.names[i]};
     return t;
 }
 

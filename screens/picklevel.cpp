@@ -12,10 +12,10 @@
 #include "player/trail.h"
 #include "screens/font.h"
 #include "state/game.h"
-#include "state/sounds.h"
-#include "state/point.h"
-#include "state/trail.h"
 #include "state/loop.h"
+#include "state/point.h"
+#include "state/sounds.h"
+#include "state/trail.h"
 
 void PickLevel() {
     game.current_screen = "picklevel";
@@ -44,7 +44,8 @@ void PickLevel() {
         PointFollowsMouse();
         LaySegmentIfMoved();
         if (t % 3 == 0) {
-            if (point.x > 640 && point.y > 200 && point.y < 600 && o < game.highestlevel - 10) o += 2;
+            if (point.x > 640 && point.y > 200 && point.y < 600 && o < game.highestlevel - 10)
+                o += 2;
             if (point.x < 160 && point.y > 200 && point.y < 600 && o > 1) o -= 2;
         }
         UpdateSegs();

@@ -8,8 +8,8 @@
 #include "screens/font.h"
 #include "screens/hud.h"
 #include "state/game.h"
-#include "state/sounds.h"
 #include "state/point.h"
+#include "state/sounds.h"
 #include "state/trail.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // recorded game.
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -13,13 +13,13 @@
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/sound.h"
+#include "record/replay.h"
+#include "record/script.h"
+#include "record/trace.h"
 #include "screens/hiscore.h"
 #include "shell/datadir.h"
 #include "shell/mainloop.h"
-#include "record/replay.h"
-#include "record/script.h"
 #include "shell/startup.h"
-#include "record/trace.h"
 
 namespace {
 

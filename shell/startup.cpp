@@ -12,14 +12,14 @@
 #include "player/trail.h"
 #include "screens/font.h"
 #include "screens/hiscore.h"
-#include "state/sounds.h"
 #include "state/art.h"
-#include "state/point.h"
-#include "state/trail.h"
+#include "state/difficulty.h"
 #include "state/field.h"
 #include "state/game.h"
 #include "state/loop.h"
-#include "state/difficulty.h"
+#include "state/point.h"
+#include "state/sounds.h"
+#include "state/trail.h"
 
 namespace {
 

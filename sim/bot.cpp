@@ -19,12 +19,12 @@
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
 #include "player/player.h"
-#include "state/game.h"
 #include "sim/danger.h"
 #include "sim/hunt.h"
 #include "sim/steer.h"
-#include "state/point.h"
 #include "state/field.h"
+#include "state/game.h"
+#include "state/point.h"
 
 namespace {
 
@@ -76,7 +76,8 @@ class PlayerBot : public Bot {
         if (Screen("highscore")) return Initials();
         if (Screen("play") && hunt_) {
             const auto [px, py] = hunter_.Step();
-            return Queue(HeadlessEvent::Move, point.x + PointerOffset(px - point.x), point.y + PointerOffset(py - point.y));
+            return Queue(HeadlessEvent::Move, point.x + PointerOffset(px - point.x),
+                         point.y + PointerOffset(py - point.y));
         }
         if (InPlay()) return Play();
         hunter_.Reset();

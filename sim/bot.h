@@ -11,5 +11,8 @@ class Bot {
     virtual void AfterFrame(uint64_t frame) = 0;
 };
 
-// "idle", "random" or "player"; nothing for an unknown name.
+// "idle", "random" (a seeded fuzzer of the input), "player" (the sweeping autopilot),
+// "player:N" (from level N), "bondrunner:N" (as player:N, then through the first live bond) or
+// "hunter:N" (quick loops around one nucleus at a time, for high levels); nothing for an unknown
+// name.
 std::unique_ptr<Bot> MakeBot(const std::string& name, uint64_t seed);

@@ -13,9 +13,9 @@
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
 #include "player/player.h"
-#include "state/point.h"
 #include "state/difficulty.h"
 #include "state/field.h"
+#include "state/point.h"
 
 namespace {
 

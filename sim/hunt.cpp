@@ -5,16 +5,16 @@
 #include <vector>
 
 #include "atom/bond.h"
-#include "state/field.h"
 #include "atom/level.h"
 #include "atom/nucleus.h"
 #include "hostiles/star.h"
 #include "player/player.h"
 #include "sim/danger.h"
 #include "sim/steer.h"
-#include "state/point.h"
-#include "state/loop.h"
 #include "state/difficulty.h"
+#include "state/field.h"
+#include "state/loop.h"
+#include "state/point.h"
 
 namespace {
 
@@ -132,7 +132,8 @@ bool Hunter::PlanLoop() {
                 const int sx = path[1].first - path[0].first, sy = path[1].second - path[0].second;
                 if (ax == 0 || (Sign(ax) == -Sign(sx) && Sign(ay) == -Sign(sy))) continue;
                 // A bonded target only while bonds stay harmless until the loop is done.
-                if (n.bonded && (field.bondact == 0 || field.bcount + float(frames) + 2 >= float(difficulty.bcountdead)))
+                if (n.bonded && (field.bondact == 0 ||
+                                 field.bcount + float(frames) + 2 >= float(difficulty.bcountdead)))
                     continue;
                 steps.insert(steps.begin(), Point{point.x, point.y});
                 const auto start = std::find(steps.begin(), steps.end(), path[0]);
@@ -162,11 +163,13 @@ std::pair<int, int> Hunter::Evade() const {
             const int ty = std::clamp(point.y + int(r * std::sin(a)), 30, 570);
             int dx, dy;
             StepToward(point.x, point.y, tx, ty, dx, dy);
-            if (!Safe(point.x + dx, point.y + dy, true) || CrossesLiveBond(point.x, point.y, point.x + dx, point.y + dy, 2, 8.0f))
+            if (!Safe(point.x + dx, point.y + dy, true) ||
+                CrossesLiveBond(point.x, point.y, point.x + dx, point.y + dy, 2, 8.0f))
                 continue;
             // Room around, and a pull towards the middle so the nuclei stay within reach.
-            const float score = Clearance(point.x + dx, point.y + dy, 160.0f) -
-                                0.05f * std::hypot(float(point.x + dx - 400), float(point.y + dy - 300));
+            const float score =
+                Clearance(point.x + dx, point.y + dy, 160.0f) -
+                0.05f * std::hypot(float(point.x + dx - 400), float(point.y + dy - 300));
             if (score > bestScore) bestScore = score, best = {point.x + dx, point.y + dy};
         }
     }
@@ -178,7 +181,8 @@ std::pair<int, int> Hunter::Step() {
     auto [tx, ty] = path_.front();
     int dx, dy;
     StepToward(point.x, point.y, tx, ty, dx, dy);
-    if (!Safe(point.x + dx, point.y + dy, false) || CrossesLiveBond(point.x, point.y, point.x + dx, point.y + dy, soon_ + 1, 8.0f)) {
+    if (!Safe(point.x + dx, point.y + dy, false) ||
+        CrossesLiveBond(point.x, point.y, point.x + dx, point.y + dy, soon_ + 1, 8.0f)) {
         path_.clear(); // give the loop up
         return Evade();
     }

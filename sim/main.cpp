@@ -19,17 +19,17 @@
 #include "engine/headless/headless.h"
 #include "engine/input.h"
 #include "engine/sound.h"
-#include "screens/hiscore.h"
-#include "shell/datadir.h"
-#include "state/game.h"
-#include "shell/mainloop.h"
 #include "record/replay.h"
 #include "record/script.h"
-#include "shell/startup.h"
 #include "record/trace.h"
+#include "screens/hiscore.h"
+#include "shell/datadir.h"
+#include "shell/mainloop.h"
+#include "shell/startup.h"
 #include "sim/audio_out.h"
 #include "sim/bot.h"
 #include "sim/png.h"
+#include "state/game.h"
 
 namespace {
 
@@ -222,7 +222,8 @@ class Driver {
     std::optional<int64_t> LoadReplay() {
         if (opt_.replay.empty()) return std::nullopt;
         auto bytes = ReadWholeFile(opt_.replay, kMaxInputBytes, FileKinds::PipesToo);
-        if (!bytes) Fail("cannot read the recording " + opt_.replay + ": " + ReadFailure(kMaxInputBytes));
+        if (!bytes)
+            Fail("cannot read the recording " + opt_.replay + ": " + ReadFailure(kMaxInputBytes));
         Recording recording;
         std::string error;
         if (!ParseRecording(std::string(bytes->begin(), bytes->end()), recording, error))
@@ -237,7 +238,8 @@ class Driver {
     void LoadScript() {
         if (opt_.input.empty()) return;
         auto bytes = ReadWholeFile(opt_.input, kMaxInputBytes, FileKinds::PipesToo);
-        if (!bytes) Fail("cannot read the input script " + opt_.input + ": " + ReadFailure(kMaxInputBytes));
+        if (!bytes)
+            Fail("cannot read the input script " + opt_.input + ": " + ReadFailure(kMaxInputBytes));
         std::string error;
         if (!ParseScript(std::string(bytes->begin(), bytes->end()), script_, error))
             Fail(opt_.input + ": " + error);
@@ -276,9 +278,10 @@ class Driver {
     }
 
     void PrintSummary() const {
-        std::printf(
-            "frames=%" PRIu64 " ms=%" PRId64 " score=%d level=%d men=%d hash=%016" PRIx64 "\n",
-            presented_, MilliSecs(), game.score, game.level, game.men, uint64_t(XXH3_64bits_digest(hash_)));
+        std::printf("frames=%" PRIu64 " ms=%" PRId64 " score=%d level=%d men=%d hash=%016" PRIx64
+                    "\n",
+                    presented_, MilliSecs(), game.score, game.level, game.men,
+                    uint64_t(XXH3_64bits_digest(hash_)));
     }
 
   private:

@@ -4,13 +4,13 @@
 #include <cmath>
 
 #include "atom/enemies.h"
-#include "state/game.h"
-#include "state/point.h"
-#include "state/trail.h"
-#include "state/loop.h"
 #include "state/difficulty.h"
 #include "state/field.h"
+#include "state/game.h"
+#include "state/loop.h"
+#include "state/point.h"
 #include "state/points.h"
+#include "state/trail.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ TEST_F(Atom, SetUpLevelFillsTheHighestSlotsAndTriesItsBonds) {
     EXPECT_EQ(field.nucs[5]->active, 1);
     EXPECT_EQ(bond_list.Count(), 0);
     EXPECT_EQ(Frag_list.Count(), 1); // fragments outlive the level change
-    EXPECT_EQ(field.phtimer, 110);         // from the wait as it stood before this level's difficulty
+    EXPECT_EQ(field.phtimer, 110);   // from the wait as it stood before this level's difficulty
     for (int slot : ActiveSlots()) {
         const nuc& n = *field.nucs[size_t(slot)];
         EXPECT_GE(std::fabs(n.x - 400), 50);
@@ -249,7 +249,8 @@ TEST_F(Atom, EachAwardPath) {
     auto bound = New<elec>();
     bound->parent = field.nucs[2], bound->caught = 1;
     auto loose = New<elec>();
-    loose->parent = field.nucs[0], loose->loose = 1, loose->caught = 1, loose->ox = 50, loose->oy = 50;
+    loose->parent = field.nucs[0], loose->loose = 1, loose->caught = 1, loose->ox = 50,
+    loose->oy = 50;
     UpdateElectrons();
     EXPECT_EQ(game.score, 220);
     EXPECT_EQ(elec_list.Count(), 0);

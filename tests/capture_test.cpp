@@ -1,15 +1,15 @@
 // The point, the trail, closing loops and what they catch, popups, death and fragments.
+#include "player/interact.h"
 #include "screens/hud.h"
 #include "tests/game_fixture.h"
-#include "player/interact.h"
 
 #include "screens/death.h"
-#include "state/game.h"
-#include "state/point.h"
-#include "state/trail.h"
-#include "state/loop.h"
 #include "state/field.h"
+#include "state/game.h"
+#include "state/loop.h"
+#include "state/point.h"
 #include "state/points.h"
+#include "state/trail.h"
 
 namespace {
 
@@ -134,7 +134,7 @@ TEST_F(Loop, ThreeSegmentsCloseATriangleAndTheLoopShrinksOnItsTimeline) {
     LayTo(500, 300);
     LayTo(450, 200);
     EXPECT_EQ(trail.looping, 0); // two segments never close a loop
-    LayTo(380, 350);       // crosses the first segment
+    LayTo(380, 350);             // crosses the first segment
     ASSERT_EQ(trail.looping, 1);
     EXPECT_EQ(loop.numsegsinloop, 3);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"loop"}); // caught nothing
@@ -156,7 +156,7 @@ TEST_F(Loop, ASharpTurnBackClosesATwoVertexLoopAndClearsTheOlderTrail) {
     LayTo(150, 250);
     LayTo(250, 240);
     ASSERT_EQ(trail.looping, 0); // turns that keep one direction close nothing
-    LayTo(200, 250);       // back against the previous segment on both axes
+    LayTo(200, 250);             // back against the previous segment on both axes
     ASSERT_EQ(trail.looping, 1);
     EXPECT_EQ(loop.numsegsinloop, 2);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"loop"});
@@ -204,7 +204,8 @@ TEST_F(Loop, PointInPolyCountsEdgesEvenOddWithHalfOpenEnds) {
     EXPECT_EQ(PointInPoly(150, 200), 0); // bottom: each edge excludes its larger y
     EXPECT_EQ(PointInPoly(250, 150), 0);
     const float tri[][2] = {{100, 100}, {200, 150}, {100, 200}, {100, 100}};
-    for (int i = 0; i < 4; ++i) loop.xpseg[size_t(i)] = tri[i][0], loop.ypseg[size_t(i)] = tri[i][1];
+    for (int i = 0; i < 4; ++i)
+        loop.xpseg[size_t(i)] = tri[i][0], loop.ypseg[size_t(i)] = tri[i][1];
     loop.numsegsinloop = 3;
     EXPECT_EQ(PointInPoly(50, 150), 0); // through the vertex where the outline turns back
     EXPECT_EQ(PointInPoly(150, 150), 1);
@@ -245,7 +246,8 @@ TEST_F(Loop, KillEmMarksWhatIsInsideAndCountsIt) {
 
     // A triangle whose bounding box holds a star that the polygon does not.
     const float tri[][2] = {{100, 100}, {300, 100}, {100, 300}, {100, 100}};
-    for (int i = 0; i < 4; ++i) loop.xpseg[size_t(i)] = tri[i][0], loop.ypseg[size_t(i)] = tri[i][1];
+    for (int i = 0; i < 4; ++i)
+        loop.xpseg[size_t(i)] = tri[i][0], loop.ypseg[size_t(i)] = tri[i][1];
     loop.numsegsinloop = 3;
     auto far = New<star>();
     far->x = 290, far->y = 290;

@@ -5,14 +5,14 @@
 
 #include "engine/headless/headless.h"
 #include "shell/mainloop.h"
-#include "tests/sim_helpers.h"
-#include "state/game.h"
-#include "state/point.h"
-#include "state/trail.h"
-#include "state/loop.h"
 #include "state/difficulty.h"
 #include "state/field.h"
+#include "state/game.h"
+#include "state/loop.h"
+#include "state/point.h"
 #include "state/points.h"
+#include "state/trail.h"
+#include "tests/sim_helpers.h"
 
 namespace {
 

@@ -22,17 +22,17 @@
 #include "hostiles/tank.h"
 #include "player/capture.h"
 #include "player/player.h"
-#include "state/points.h"
 #include "player/trail.h"
 #include "screens/font.h"
-#include "state/game.h"
-#include "state/sounds.h"
 #include "state/art.h"
-#include "state/point.h"
-#include "state/trail.h"
-#include "state/loop.h"
 #include "state/difficulty.h"
 #include "state/field.h"
+#include "state/game.h"
+#include "state/loop.h"
+#include "state/point.h"
+#include "state/points.h"
+#include "state/sounds.h"
+#include "state/trail.h"
 
 class GameTest : public ::testing::Test {
   protected:

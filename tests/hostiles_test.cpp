@@ -4,12 +4,12 @@
 #include <cmath>
 
 #include "atom/enemies.h"
-#include "state/game.h"
-#include "state/point.h"
-#include "state/trail.h"
-#include "state/loop.h"
 #include "state/difficulty.h"
 #include "state/field.h"
+#include "state/game.h"
+#include "state/loop.h"
+#include "state/point.h"
+#include "state/trail.h"
 
 namespace {
 
@@ -219,7 +219,7 @@ TEST_F(Hostiles, PulsarsPulseSoundAndGuardWithTheirShield) {
     EXPECT_TRUE(Sounds().empty());
     // The player touches the shield's far corner only once it is grown.
     point.x = 265, point.y = 312; // beside the left side stroke (-35, -10)..(-35, 12)
-    p->pulse = 35;    // k 8: not yet
+    p->pulse = 35;                // k 8: not yet
     UpdatePlayer();
     EXPECT_EQ(point.dead, 0);
     p->pulse = 36; // k 9

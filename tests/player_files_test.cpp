@@ -14,9 +14,9 @@
 #include "engine/input.h"
 #include "engine/mixer.h"
 #include "engine/wave.h"
-#include "screens/hiscore.h"
 #include "record/replay.h"
 #include "record/script.h"
+#include "screens/hiscore.h"
 #include "tests/sim_helpers.h"
 
 namespace {
@@ -97,9 +97,9 @@ TEST(PlayerFiles, PipesAndDevicesInPlaceOfDataFilesReadAsMissing) {
             fs::create_symlink(entry.path(), dir / "sound" / entry.path().filename());
     for (const char* pipe : {"gfx/spheres.bmp", "sound/bond.wav", "scores/hiscores.dat"})
         ASSERT_EQ(mkfifo((dir / pipe).c_str(), 0644), 0);
-    const std::string command = std::string(KORAVEL_SIM) + " --dir " + dir.string() +
-                                " --input " + (dir / "quit.txt").string() + " >" +
-                                (dir / "out").string() + " 2>" + (dir / "err").string();
+    const std::string command = std::string(KORAVEL_SIM) + " --dir " + dir.string() + " --input " +
+                                (dir / "quit.txt").string() + " >" + (dir / "out").string() +
+                                " 2>" + (dir / "err").string();
     WriteText(dir / "quit.txt", "100 quit\n");
     ASSERT_EQ(RunLimited(command), 0) << ReadText(dir / "err");
     const std::string err = ReadText(dir / "err");
@@ -188,8 +188,8 @@ TEST_F(SharedTable, TwoGamesSavingTogetherBothKeepTheirEntries) {
     LoadScores();
     std::vector<int> top(hiscores.scores.begin(), hiscores.scores.begin() + 10);
     std::sort(top.begin(), top.end());
-    EXPECT_EQ(top, (std::vector<int>{100000, 100001, 100002, 100003, 100004, 101000, 101001,
-                                     101002, 101003, 101004}));
+    EXPECT_EQ(top, (std::vector<int>{100000, 100001, 100002, 100003, 100004, 101000, 101001, 101002,
+                                     101003, 101004}));
     for (const auto& entry : fs::directory_iterator("scores"))
         EXPECT_EQ(entry.path().filename(), "hiscores.dat"); // no temporary file left
 }
@@ -276,7 +276,7 @@ TEST(PlayerFiles, ForgedRecordingsAreRefusedInOneLine) {
     const std::string head = "# koravel replay 1 seed 1\n";
     std::string table;
     for (int i = 0; i < 10; ++i) table += "# koravel table 100 1 -414243\n"; // "ABC"
-    const std::string breakName = "# koravel table 100 1 -410d0a\n";      // "A\r\n"
+    const std::string breakName = "# koravel table 100 1 -410d0a\n";         // "A\r\n"
     const std::string nulName = "# koravel table 100 1 -4100\n";
     struct Case {
         std::string text, says;
@@ -346,8 +346,8 @@ TEST(PlayerFiles, AWaveShorterThanOneStepLoopsWithinItsSamples) {
                                  "\x00\xdc\x05\x00\x02\0\x10\0data\x02\0\0\0\x00\x40";
     static const char wave8[] = "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x00\xdc\x05\x00"
                                 "\x00\xdc\x05\x00\x01\0\x08\0data\x01\0\0\0\xc0";
-    for (const std::string_view bytes : {std::string_view(wave16, sizeof wave16 - 1),
-                                          std::string_view(wave8, sizeof wave8 - 1)}) {
+    for (const std::string_view bytes :
+         {std::string_view(wave16, sizeof wave16 - 1), std::string_view(wave8, sizeof wave8 - 1)}) {
         auto w = DecodeWave(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         ASSERT_TRUE(w);
         ASSERT_EQ(w->frames, 1);

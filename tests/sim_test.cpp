@@ -1,6 +1,6 @@
 // The whole program through koravel-sim: screens, timing, the point, and the way it ends.
-#include "tests/sim_helpers.h"
 #include "state/loop.h"
+#include "tests/sim_helpers.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include "engine/graphics.h"
 #include "screens/font.h"
 #include "screens/hiscore.h"
-#include "state/sounds.h"
 #include "shell/startup.h"
 #include "state/art.h"
 #include "state/field.h"
+#include "state/sounds.h"
 
 namespace {
 
@@ -157,7 +157,7 @@ TEST_F(ScoreFile, ShortAndHostileFilesLoadByTheLineRules) {
     EXPECT_EQ(hiscores.names[0], "\x01\x02\xff");
     EXPECT_EQ(hiscores.scores[1], 2147483647);
     EXPECT_EQ(hiscores.names[1].size(), 4096u); // a long name keeps its first 4 KiB
-    chmod(kScoreFile, 0444);           // read-only: still the table, not the default
+    chmod(kScoreFile, 0444);                    // read-only: still the table, not the default
     LoadScores();
     EXPECT_EQ(hiscores.scores[1], 2147483647);
 }
