@@ -18,6 +18,7 @@
 #include "state/game.h"
 #include "state/loop.h"
 #include "state/point.h"
+#include "state/reset.h"
 #include "state/sounds.h"
 #include "state/trail.h"
 
@@ -38,12 +39,7 @@ void WarnMissingSounds(const std::vector<std::string>& missing) {
 bool Startup() {
     // Every owner of the game's state starts as new (the score table and the run settings are
     // the caller's, set before).
-    game.Reset();
-    point.Reset();
-    trail.Reset();
-    loop.Reset();
-    difficulty.Reset();
-    field.Reset();
+    ResetGameState();
     trail.xold = point.x;
     trail.yold = point.y;
     LoadScores();

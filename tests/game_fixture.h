@@ -31,6 +31,7 @@
 #include "state/loop.h"
 #include "state/point.h"
 #include "state/points.h"
+#include "state/reset.h"
 #include "state/sounds.h"
 #include "state/trail.h"
 
@@ -75,12 +76,7 @@ class GameTest : public ::testing::Test {
                                                       &pulsar_list, &Frag_list, &pnts_list})
             l->Clear();
         // Each owner's one reset, then what every test here starts from: a game on level 1.
-        game.Reset();
-        point.Reset();
-        trail.Reset();
-        loop.Reset();
-        difficulty.Reset();
-        field.Reset();
+        ResetGameState();
         game.men = 3, game.numfreemen = 1, game.level = 1;
         trail.segdur = 25;
         SeedRnd(1);
