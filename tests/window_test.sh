@@ -196,4 +196,12 @@ out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 60 "$work/gam
 status=$?
 [ $status = 1 ] || fail "with no display at all the status was $status"
 echo "$out" | grep -q 'cannot open a display' || fail "unclear message: $out"
+note "7. The display goes away during play"
+# 7. The display goes away during play: one line of the game's own and status 1.
+start
+wait_for "the title" shown_for title 5
+kill $xvfb
+finish
+[ $status = 1 ] || fail "losing the display ended with status $status"
+grep -q 'lost the connection to the display' "$work/out" || fail "no line of our own: $(cat "$work/out")"
 echo "window tests passed"

@@ -1,7 +1,9 @@
 // The real window: SDL2 video, events and clock. The only place that includes SDL.
 #include <SDL.h>
 
+#include <dlfcn.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -258,6 +260,26 @@ void PresentOnSurface(const uint32_t* pixels) {
     repaintAll = false;
 }
 
+// Xlib ends the process on its own when the display goes away (the X server stops, the SSH
+// tunnel drops). The table is already safe (it is saved after every initials entry), but the
+// player should read why in the game's own words and get a failure status.
+void SayWhenTheDisplayIsLost() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || SDL_strcmp(driver, "x11") != 0) return;
+    void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    if (!xlib) return;
+    using IoErrorHandler = int (*)(void*);
+    using SetHandler = IoErrorHandler (*)(IoErrorHandler);
+    const auto set = reinterpret_cast<SetHandler>(dlsym(xlib, "XSetIOErrorHandler"));
+    if (set)
+        set([](void*) -> int {
+            static const char message[] = "koravel: lost the connection to the display\n";
+            [[maybe_unused]] const ssize_t written = write(2, message, sizeof message - 1);
+            _exit(1);
+        });
+    dlclose(xlib); // SDL still holds it
+}
+
 } // namespace
 
 bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
@@ -300,6 +322,7 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
     UpdateViewport();
     ApplyCursor();
     OpenAudio();
+    SayWhenTheDisplayIsLost();
     return true;
 }
 
