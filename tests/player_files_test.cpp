@@ -113,15 +113,20 @@ TEST(PlayerFiles, PipesAndDevicesInPlaceOfDataFilesReadAsMissing) {
 }
 
 TEST(PlayerFiles, ATableThatCannotBeReadIsReportedAndNeverSavedOver) {
-    // A table left by one run as root, 0600: a player cannot read it.
-    const auto dir = GameDir("unreadable");
+    // A table left by one run as root, 0600: a player cannot read it. The player's copy of the
+    // game and its data sit in a folder of their own, wherever the build is.
+    const auto dir = GameDir("unreadable", false);
+    for (const char* data : {"gfx", "sound"})
+        fs::copy(fs::path(KORAVEL_BUILD_DIR) / data, dir / data, fs::copy_options::recursive);
+    fs::copy_file(KORAVEL_SIM, dir / "koravel-sim");
     fs::permissions(dir, fs::perms::all);
     fs::permissions(dir / "scores", fs::perms::all);
     const std::string table = TableText("ROO", 90000);
     WriteText(dir / "scores" / "hiscores.dat", table);
     ASSERT_EQ(chmod((dir / "scores" / "hiscores.dat").c_str(), 0600), 0);
-    std::string command = std::string(KORAVEL_SIM) + " --dir " + dir.string() + " --input " +
-                          (dir / "quit.txt").string() + " 2>" + (dir / "err").string();
+    std::string command = (dir / "koravel-sim").string() + " --dir " + dir.string() +
+                          " --input " + (dir / "quit.txt").string() + " 2>" +
+                          (dir / "err").string();
     WriteText(dir / "quit.txt", "100 quit\n");
     if (geteuid() == 0) {
         if (std::system("command -v setpriv >/dev/null") != 0) GTEST_SKIP() << "no setpriv";
