@@ -16,11 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     FlushMouse();
     FlushKeys();
-    // Repeated, so that a few lines can pile up as a long game would.
+    // Each event many times over, so that a few lines pile up as hours of play would.
     for (int round = 0; round < 64; ++round) {
         for (const ScriptEvent& e : events) {
             if (e.event.kind == InputEvent::Quit) continue; // it ends the run: tested elsewhere
-            HeadlessQueue(e.event);
+            for (int again = 0; again < 64; ++again) HeadlessQueue(e.event);
         }
         try {
             const int x = MouseX(), y = MouseY();
