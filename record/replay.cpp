@@ -39,7 +39,7 @@ void Write(const std::string& path, const std::string& text) {
 
 void StartRecording(int64_t seed) {
     recording = true;
-    std::vector<TableEntry> table;
+    std::vector<ScoreEntry> table;
     for (size_t i = 0; i < 10; ++i)
         table.push_back({hiscores.scores[i], hiscores.levels[i], hiscores.names[i]});
     header = RecordingHeader(seed, table);

@@ -11,7 +11,9 @@ constexpr int64_t kCoordLimit = 1000000;
 constexpr int64_t kFrameLimit = INT64_C(1) << 40;
 constexpr size_t kLineLimit = 4096; // no real line comes near; a longer one is not ours
 
-bool ParseNumber(const std::string& word, int64_t low, int64_t high, int64_t& out) {
+} // namespace
+
+bool ParseWholeNumber(const std::string& word, int64_t low, int64_t high, int64_t& out) {
     if (word.empty() || word.size() > 20) return false;
     char* end = nullptr;
     errno = 0;
@@ -20,6 +22,8 @@ bool ParseNumber(const std::string& word, int64_t low, int64_t high, int64_t& ou
     out = v;
     return true;
 }
+
+namespace {
 
 std::vector<std::string> Words(const std::string& text) {
     std::istringstream in(text);
@@ -75,8 +79,8 @@ bool ParseEvent(const std::string& text, InputEvent& out, std::string& error) {
     int64_t a = 0, b = 0;
     if (verb == "move" || verb == "moveby") {
         if (!args(2)) return false;
-        if (!ParseNumber(w[1], -kCoordLimit, kCoordLimit, a) ||
-            !ParseNumber(w[2], -kCoordLimit, kCoordLimit, b)) {
+        if (!ParseWholeNumber(w[1], -kCoordLimit, kCoordLimit, a) ||
+            !ParseWholeNumber(w[2], -kCoordLimit, kCoordLimit, b)) {
             error = "'" + verb + "' needs two whole numbers within +-1000000";
             return false;
         }
@@ -88,7 +92,7 @@ bool ParseEvent(const std::string& text, InputEvent& out, std::string& error) {
         const InputEvent::Kind button = press ? InputEvent::Press : InputEvent::Release;
         const InputEvent::Kind key = press ? InputEvent::KeyPress : InputEvent::KeyRelease;
         if (w.size() == 3 && w[1] == "key") {
-            if (!ParseNumber(w[2], 1, 255, a)) {
+            if (!ParseWholeNumber(w[2], 1, 255, a)) {
                 error = "'" + verb + " key' takes a key number from 1 to 255, not '" + w[2] + "'";
                 return false;
             }
@@ -112,7 +116,7 @@ bool ParseEvent(const std::string& text, InputEvent& out, std::string& error) {
     }
     if (verb == "wheel") {
         if (!args(1)) return false;
-        if (!ParseNumber(w[1], -kCoordLimit, kCoordLimit, a)) {
+        if (!ParseWholeNumber(w[1], -kCoordLimit, kCoordLimit, a)) {
             error = "'wheel' needs a whole number";
             return false;
         }
@@ -173,7 +177,7 @@ bool ParseStamped(const Line& line, ScriptEvent& e, std::string& error) {
     const auto at = text.rfind('@');
     if (at != std::string::npos) {
         int64_t poll;
-        if (!ParseNumber(text.substr(at + 1), 1, INT64_C(1) << 62, poll)) {
+        if (!ParseWholeNumber(text.substr(at + 1), 1, INT64_C(1) << 62, poll)) {
             error = At(line.number) + "'@' needs a poll number";
             return false;
         }
@@ -181,7 +185,7 @@ bool ParseStamped(const Line& line, ScriptEvent& e, std::string& error) {
         text = text.substr(0, at);
     }
     const auto cut = text.find_first_of(" \t");
-    if (!ParseNumber(text.substr(0, cut), 0, kFrameLimit, e.frame)) {
+    if (!ParseWholeNumber(text.substr(0, cut), 0, kFrameLimit, e.frame)) {
         error = At(line.number) + "a line starts with its frame number";
         return false;
     }
@@ -214,11 +218,11 @@ bool EnterableName(const std::string& name) {
            });
 }
 
-std::string RecordingHeader(int64_t seed, const std::vector<TableEntry>& table) {
+std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table) {
     std::string text = "# koravel replay " + std::to_string(kRecordingVersion) + " seed " +
                        std::to_string(seed) + "\n";
     static const char hex[] = "0123456789abcdef";
-    for (const TableEntry& e : table) {
+    for (const ScoreEntry& e : table) {
         std::string name = "-";
         for (unsigned char c : e.name.substr(0, 64)) name += {hex[c >> 4], hex[c & 15]};
         text += "# koravel table " + std::to_string(e.score) + " " + std::to_string(e.level) + " " +
@@ -234,11 +238,11 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
     size_t first = 1;
     int64_t version = 0;
     if (head.size() != 6 || head[0] != "#" || head[1] != "koravel" || head[2] != "replay" ||
-        head[4] != "seed" || !ParseNumber(head[3], 0, 1000, version)) {
+        head[4] != "seed" || !ParseWholeNumber(head[3], 0, 1000, version)) {
         error = "not a Koravel recording (no '# koravel replay' header)";
         return false;
     }
-    if (!ParseNumber(head[5], INT64_MIN, INT64_MAX, out.seed)) {
+    if (!ParseWholeNumber(head[5], INT64_MIN, INT64_MAX, out.seed)) {
         error = "line 1: the seed is not a 64-bit whole number";
         return false;
     }
@@ -250,9 +254,9 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
     for (; first < lines.size() && lines[first].text.rfind("# koravel table ", 0) == 0; ++first) {
         const auto w = Words(lines[first].text);
         int64_t score, level;
-        TableEntry e;
-        bool ok = w.size() == 6 && ParseNumber(w[3], INT32_MIN, INT32_MAX, score) &&
-                  ParseNumber(w[4], INT32_MIN, INT32_MAX, level) && w[5][0] == '-' &&
+        ScoreEntry e;
+        bool ok = w.size() == 6 && ParseWholeNumber(w[3], INT32_MIN, INT32_MAX, score) &&
+                  ParseWholeNumber(w[4], INT32_MIN, INT32_MAX, level) && w[5][0] == '-' &&
                   w[5].size() % 2 == 1 && w[5].size() <= 129 && out.table.size() < 10;
         for (size_t k = 1; ok && k < w[5].size(); k += 2) {
             const auto digit = [](char c) {
@@ -285,7 +289,7 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
         }
         const auto w = Words(line.text);
         if (w.size() == 2 && w[1] == "end") {
-            if (!ParseNumber(w[0], lastFrame, kFrameLimit, out.endFrame)) {
+            if (!ParseWholeNumber(w[0], lastFrame, kFrameLimit, out.endFrame)) {
                 error = At(line.number) + "the end needs a frame number not before the last event";
                 return false;
             }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/input.h"
+#include "screens/hiscore.h"
 
 struct ScriptEvent {
     int64_t frame = 0;
@@ -15,14 +16,9 @@ struct ScriptEvent {
     std::optional<uint64_t> poll; // recorded games: the exact poll
 };
 
-struct TableEntry {
-    int score = 0, level = 0;
-    std::string name;
-};
-
 struct Recording {
     int64_t seed = 0;
-    std::vector<TableEntry> table; // the score table the run started with, when recorded
+    std::vector<ScoreEntry> table; // the score table the run started with, when recorded
     int64_t endFrame = 0;          // the run ends after this many presented frames
     std::vector<ScriptEvent> events;
 };
@@ -36,6 +32,8 @@ constexpr size_t kMaxInputBytes = 32u * 1024 * 1024;
 constexpr int64_t kMaxRecordingFrames = 720000;
 constexpr int64_t kMaxIdleFrames = 40000;
 
+// A whole decimal number within [low, high], the whole word and nothing else.
+bool ParseWholeNumber(const std::string& word, int64_t low, int64_t high, int64_t& out);
 // Parses one event ("move 10 20", "press left", ...). On failure returns false with a reason.
 bool ParseEvent(const std::string& text, InputEvent& out, std::string& error);
 // The event in the same words.
@@ -48,4 +46,4 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
 // What the game lets a player enter as initials: up to three of A to Z, '.' and ' '.
 bool EnterableName(const std::string& name);
 // The header: version and seed, then the score table (names in hex), one entry a line.
-std::string RecordingHeader(int64_t seed, const std::vector<TableEntry>& table);
+std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table);

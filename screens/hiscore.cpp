@@ -30,12 +30,7 @@ namespace {
 // Beyond any real table: a hostile line costs no more than this.
 constexpr size_t kMaxScoreLine = 4096;
 
-struct Entry {
-    int score = 0, level = 0;
-    std::string name;
-    bool operator==(const Entry&) const = default;
-};
-using Table = std::array<Entry, 10>;
+using Table = std::array<ScoreEntry, 10>;
 
 // The table as it was last read or saved: what this program added since is what a save merges
 // into the file, which another game may have changed meanwhile.
@@ -75,7 +70,7 @@ Read ReadTable(const std::string& path, Table& t) {
     errno = 0;
     Stream file = ReadFile(path);
     if (!file) return errno == ENOENT || errno == ENOTDIR ? Read::Missing : Read::Failed;
-    for (Entry& e : t) {
+    for (ScoreEntry& e : t) {
         e.score = ToInt(ReadLine(file, kMaxScoreLine));
         e.level = ToInt(ReadLine(file, kMaxScoreLine));
         e.name = ReadLine(file, kMaxScoreLine);
@@ -127,7 +122,7 @@ size_t Rank(const Table& t, int score) {
     return p;
 }
 
-void Insert(Table& t, const Entry& e) {
+void Insert(Table& t, const ScoreEntry& e) {
     const size_t p = Rank(t, e.score);
     if (p == 10) return;
     std::move_backward(t.begin() + long(p), t.end() - 1, t.end());
@@ -135,10 +130,10 @@ void Insert(Table& t, const Entry& e) {
 }
 
 // The entries of the current table that the baseline does not hold, best first.
-std::vector<Entry> Added() {
+std::vector<ScoreEntry> Added() {
     std::array<bool, 10> matched{};
-    std::vector<Entry> added;
-    for (const Entry& e : Current()) {
+    std::vector<ScoreEntry> added;
+    for (const ScoreEntry& e : Current()) {
         size_t k = 0;
         while (k < 10 && (matched[k] || !(baseline[k] == e))) ++k;
         if (k < 10)
@@ -170,12 +165,11 @@ void LoadScores() {
     baseline = Current();
 }
 
-void ReplaceScores(const std::vector<int>& newScores, const std::vector<int>& newLevels,
-                   const std::vector<std::string>& newNames) {
-    for (size_t i = 0; i < 10 && i < newScores.size(); ++i) {
-        hiscores.scores[i] = newScores[i];
-        hiscores.levels[i] = newLevels[i];
-        hiscores.names[i] = newNames[i];
+void ReplaceScores(const std::vector<ScoreEntry>& table) {
+    for (size_t i = 0; i < 10 && i < table.size(); ++i) {
+        hiscores.scores[i] = table[i].score;
+        hiscores.levels[i] = table[i].level;
+        hiscores.names[i] = table[i].name;
     }
     baseline = Current();
 }
@@ -201,11 +195,11 @@ bool SaveScores() {
     Table merged = Current();
     if (now.table) {
         merged = *now.table;
-        for (const Entry& e : Added()) Insert(merged, e);
+        for (const ScoreEntry& e : Added()) Insert(merged, e);
     }
     Stream file = WriteFileAtomic(path);
     if (!file) return fail(std::strerror(errno));
-    for (const Entry& e : merged) {
+    for (const ScoreEntry& e : merged) {
         WriteLine(file, Str(e.score));
         WriteLine(file, Str(e.level));
         WriteLine(file, e.name);

@@ -4,6 +4,13 @@
 #include <string>
 #include <vector>
 
+// One line of the table: a score, the level it reached, the initials.
+struct ScoreEntry {
+    int score = 0, level = 0;
+    std::string name;
+    bool operator==(const ScoreEntry&) const = default;
+};
+
 // Slot 10 takes the entry pushed off the bottom.
 struct ScoreTable {
     std::array<int, 11> scores{};
@@ -29,8 +36,7 @@ std::string ScoreFilePath();
 // A table that exists but cannot be read is reported in one line, and never saved over.
 void LoadScores();
 // The table a recorded game started with.
-void ReplaceScores(const std::vector<int>& newScores, const std::vector<int>& newLevels,
-                   const std::vector<std::string>& newNames);
+void ReplaceScores(const std::vector<ScoreEntry>& table);
 // Adds the entries made since the table was read to the file as it is now (another game may
 // have saved meanwhile). Returns false, having said why in one line, when it could not be
 // written (the old file is then left as it was).

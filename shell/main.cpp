@@ -1,6 +1,5 @@
 // koravel: the game in a real window. Started without arguments it plays; --replay watches a
 // recorded game.
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -91,10 +90,8 @@ int main(int argc, char** argv) {
     if (!replay.empty() && !StartReplay(replay)) return 2;
     // KORAVEL_SEED=N plays a chosen game (tests need one where nothing surprises them).
     if (const char* seed = std::getenv("KORAVEL_SEED"); seed && replay.empty()) {
-        char* end = nullptr;
-        errno = 0;
-        const long long value = std::strtoll(seed, &end, 10);
-        if (!*seed || *end || errno) {
+        int64_t value = 0;
+        if (!ParseWholeNumber(seed, INT64_MIN, INT64_MAX, value)) {
             std::fprintf(stderr, "koravel: KORAVEL_SEED must be a whole number, not '%s'\n", seed);
             return 2;
         }

@@ -43,16 +43,7 @@ bool Startup() {
     trail.xold = point.x;
     trail.yold = point.y;
     LoadScores();
-    if (run.table_override && run.table_override->size() == 10) {
-        std::vector<int> s, l;
-        std::vector<std::string> n;
-        for (const TableEntry& e : *run.table_override) {
-            s.push_back(e.score);
-            l.push_back(e.level);
-            n.push_back(e.name);
-        }
-        ReplaceScores(s, l, n);
-    }
+    if (run.table_override && run.table_override->size() == 10) ReplaceScores(*run.table_override);
     for (int i = 0; i < 8; ++i) field.nucs[size_t(i)] = New<nuc>();
     for (auto& row : field.bnds) row.fill(0);
     for (int i = 0; i < 7; ++i) {

@@ -10,7 +10,7 @@ struct RunSettings {
     // koravel-sim, replays and KORAVEL_SEED fix the seed; the game itself seeds from the clock.
     std::optional<int64_t> seed_override;
     // A replay starts from the table its recording started with.
-    std::optional<std::vector<TableEntry>> table_override;
+    std::optional<std::vector<ScoreEntry>> table_override;
     // The seed this run started with, as recorded.
     int64_t run_seed = 0;
 

@@ -140,10 +140,8 @@ Options ParseOptions(int argc, char** argv) {
             o.dir = optarg;
             break;
         case Seed: {
-            char* end = nullptr;
-            errno = 0;
-            const long long v = std::strtoll(optarg, &end, 10);
-            if (!*optarg || *end || errno)
+            int64_t v = 0;
+            if (!ParseWholeNumber(optarg, INT64_MIN, INT64_MAX, v))
                 Fail(std::string("--seed needs a whole number, not '") + optarg + "'");
             o.seed = v;
             break;

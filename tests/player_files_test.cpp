@@ -124,9 +124,8 @@ TEST(PlayerFiles, ATableThatCannotBeReadIsReportedAndNeverSavedOver) {
     const std::string table = TableText("ROO", 90000);
     WriteText(dir / "scores" / "hiscores.dat", table);
     ASSERT_EQ(chmod((dir / "scores" / "hiscores.dat").c_str(), 0600), 0);
-    std::string command = (dir / "koravel-sim").string() + " --dir " + dir.string() +
-                          " --input " + (dir / "quit.txt").string() + " 2>" +
-                          (dir / "err").string();
+    std::string command = (dir / "koravel-sim").string() + " --dir " + dir.string() + " --input " +
+                          (dir / "quit.txt").string() + " 2>" + (dir / "err").string();
     WriteText(dir / "quit.txt", "100 quit\n");
     if (geteuid() == 0) {
         if (std::system("command -v setpriv >/dev/null") != 0) GTEST_SKIP() << "no setpriv";
