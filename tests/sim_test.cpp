@@ -33,16 +33,6 @@ TEST(Sim, AttractCycleKeepsItsFrameCountsAndPauses) {
     EXPECT_NE(r.out.find("frames=1000 "), std::string::npos);
 }
 
-TEST(Sim, SameSeedAndInputGiveTheSameRun) {
-    const std::string script = kStart + "430 moveby 50 20\n431 moveby -7 3\n";
-    auto a = RunSim(GameDir("det_a"), "--frames 700 --seed 42 --entities", script);
-    auto b = RunSim(GameDir("det_b"), "--frames 700 --seed 42 --entities", script);
-    ASSERT_EQ(a.status, 0) << a.err;
-    EXPECT_EQ(a.trace, b.trace);
-    EXPECT_EQ(a.out, b.out);
-    EXPECT_NE(a.out.find("hash="), std::string::npos);
-}
-
 TEST(Sim, PointFollowsAThirdOfTheMouseAndStaysInTheField) {
     std::string script = kStart;
     const int f = kFirstPlayFrame + 5;
@@ -83,14 +73,6 @@ TEST(Sim, EscapeLeavesTheGameThenEndsTheProgramAndSavesTheTable) {
     const std::string table = ReadText(dir / "scores" / "hiscores.dat");
     EXPECT_EQ(table.rfind("45000\r\n20\r\nMAX\r\n", 0), 0u);
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 30);
-}
-
-TEST(Sim, ClosingTheWindowSavesAndEndsCleanly) {
-    const auto dir = GameDir("quit");
-    auto r = RunSim(dir, "", "500 quit\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.trace.size(), 500u);
-    EXPECT_TRUE(std::filesystem::exists(dir / "scores" / "hiscores.dat"));
 }
 
 TEST(Sim, EscapeHeldAcrossTheEndOfAGameNeitherSpinsNorHangs) {
@@ -299,8 +281,8 @@ TEST(GoldenReplays, PlayBackFrameForFrame) {
 
 TEST(Recordings, RoundTripAndHostileFilesAreRefusedInOneLine) {
     const auto dir = GameDir("recording");
-    auto r =
-        RunSim(dir, "--seed 11 --bot random --frames 1500 --record " + (dir / "run.kvr").string());
+    auto r = RunSim(dir, "--seed -9223372036854775808 --bot random --frames 1500 --record " +
+                             (dir / "run.kvr").string()); // the lowest seed records too
     ASSERT_EQ(r.status, 0) << r.err;
     auto again = RunSim(dir, "--replay " + (dir / "run.kvr").string());
     ASSERT_EQ(again.status, 0) << again.err;

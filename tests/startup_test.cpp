@@ -119,7 +119,7 @@ TEST_F(ScoreFile, DefaultTableRoundTripsInItsExactFormat) {
     EXPECT_EQ(hiscores.scores[0], 45000);
 }
 
-TEST_F(ScoreFile, AReadOnlyGameKeepsItsTableInTheUsersDataFolder) {
+TEST_F(ScoreFile, AReadOnlyGameKeepsItsTableInTheUsersDataFolderUntilANewerOneIsBeside) {
     // The game's folder takes no file (here "scores" is not a folder, which stops root too), so
     // the table goes to the user's data folder and is read back from there.
     std::filesystem::remove_all("scores");
@@ -135,6 +135,18 @@ TEST_F(ScoreFile, AReadOnlyGameKeepsItsTableInTheUsersDataFolder) {
     hiscores.names[0].clear();
     LoadScores();
     EXPECT_EQ(hiscores.names[0], "NEW");
+    // The game's folder can be written again and holds an older table: the newer one is read,
+    // and saved beside the game from now on.
+    std::filesystem::remove("scores");
+    std::filesystem::create_directory("scores");
+    Write("1\r\n1\r\nOLD\r\n");
+    std::filesystem::last_write_time(
+        kScoreFile, std::filesystem::last_write_time(home / "koravel/scores/hiscores.dat") -
+                        std::chrono::hours(1));
+    LoadScores();
+    EXPECT_EQ(hiscores.names[0], "NEW");
+    ASSERT_TRUE(SaveScores());
+    EXPECT_EQ(Read().substr(0, 16), "45000\r\n20\r\nNEW\r\n");
     unsetenv("XDG_DATA_HOME");
 }
 
