@@ -1,6 +1,8 @@
 // Polled input: held states, hit counts, flushes, the virtual pointer and the clock.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "engine/headless/headless.h"
 #include "engine/input.h"
 
@@ -72,6 +74,8 @@ TEST_F(Input, PointerIsSetByMoveMouseAndMovedByMotion) {
     EXPECT_EQ(MouseY(), 0);
     Queue(HeadlessEvent::Wheel, 3);
     EXPECT_EQ(MouseZ(), 3);
+    for (int i = 0; i < 3000; ++i) Queue(HeadlessEvent::Wheel, 1000000); // saturates, no overflow
+    EXPECT_EQ(MouseZ(), INT_MAX);
     FlushMouse();
     EXPECT_EQ(MouseZ(), 0);
 }
