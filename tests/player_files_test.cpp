@@ -7,7 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-
 #include "engine/files.h"
 #include "engine/headless/headless.h"
 #include "engine/input.h"
