@@ -3,7 +3,7 @@
 # answers the mouse, and ends with status 0 and a saved table when its window is closed,
 # on Escape, or on SIGTERM.
 set -u
-build=$1
+build=$(cd "$1" && pwd) # absolute: the links made below must hold from anywhere
 wm_close=$2
 here=$(cd "$(dirname "$0")" && pwd)
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v xwd >/dev/null &&
