@@ -1,0 +1,249 @@
+// The browser's side of engine/web: the canvas, Pointer Lock, keys, focus and Web Audio.
+// Events wait in a queue until the game's next poll takes them, as SDL's do on the desktop.
+mergeInto(LibraryManager.library, {
+  $KoravelWeb: {
+    // Kinds as engine/web/platform_web.cpp reads them.
+    MOVE_BY: 1, PRESS: 2, RELEASE: 3, KEY_PRESS: 4, KEY_RELEASE: 5,
+    events: [],
+    // Physical keys to the engine's codes (numbered like Windows virtual keys), the same table
+    // the desktop applies to SDL's scancodes.
+    keyCode: function(code) {
+      let m;
+      if ((m = /^Key([A-Z])$/.exec(code))) return m[1].charCodeAt(0);
+      if ((m = /^Digit([0-9])$/.exec(code))) return 48 + Number(m[1]);
+      if ((m = /^Numpad([0-9])$/.exec(code))) return 96 + Number(m[1]);
+      if ((m = /^F([0-9]+)$/.exec(code)) && m[1] >= 1 && m[1] <= 12) return 111 + Number(m[1]);
+      const named = {
+        Escape: 27, Enter: 13, NumpadEnter: 13, Backspace: 8, Tab: 9, Space: 32, Minus: 189,
+        Equal: 187, NumpadEqual: 187, BracketLeft: 219, BracketRight: 221, Backslash: 226,
+        IntlBackslash: 226, Semicolon: 186, Quote: 222, Backquote: 192, Comma: 188, Period: 190,
+        Slash: 191, ControlLeft: 162, ControlRight: 163, ShiftLeft: 160, ShiftRight: 161,
+        NumpadDecimal: 110, NumpadMultiply: 106, NumpadSubtract: 109, NumpadAdd: 107,
+        NumpadDivide: 111, PrintScreen: 44, Home: 36, ArrowUp: 38, PageUp: 33, ArrowLeft: 37,
+        ArrowRight: 39, End: 35, ArrowDown: 40, PageDown: 34, Insert: 45, Delete: 46,
+      };
+      return named[code] || 0;
+    },
+    push: function(kind, a, b) { KoravelWeb.events.push([kind, a | 0, b | 0]); },
+    say: function(text) { if (Module.say) Module.say(text); },
+    // What happened to the mouse and the focus, for tests that wonder why.
+    note: function(what) {
+      const log = Module.webLog || (Module.webLog = []);
+      log.push(Math.round(performance.now()) + ' ' + what);
+      if (log.length > 100) log.shift();
+    },
+
+    open: function(width, height) {
+      const k = KoravelWeb;
+      const canvas = document.getElementById('screen');
+      canvas.width = width;
+      canvas.height = height;
+      k.canvas = canvas;
+      k.context = canvas.getContext('2d', { alpha: false });
+      k.image = k.context.createImageData(width, height);
+      k.locked = false;
+      k.restX = 0;
+      k.restY = 0;
+      k.lastEscape = -1e9;
+      k.escapeTimer = null;
+      k.blurred = false;
+      if (!('requestPointerLock' in canvas)) {
+        k.say('This browser has no Pointer Lock, which the game needs to follow the mouse.');
+      }
+      // The click that takes the mouse is not the game's: the player sees the screen first.
+      canvas.addEventListener('mousedown', (e) => {
+        k.startAudio();
+        if (!k.locked) {
+          if (canvas.requestPointerLock) canvas.requestPointerLock();
+          return;
+        }
+        if (e.button === 0) k.push(k.PRESS, 1, 0);
+      });
+      document.addEventListener('mouseup', (e) => {
+        if (k.locked && e.button === 0) k.push(k.RELEASE, 1, 0);
+      });
+      // Motion in the picture's own pixels, whole ones only, the rest kept for the next move.
+      document.addEventListener('mousemove', (e) => {
+        if (!k.locked) return;
+        const scale = width / Math.max(1, canvas.clientWidth);
+        k.restX += e.movementX * scale;
+        k.restY += e.movementY * scale;
+        const dx = Math.trunc(k.restX), dy = Math.trunc(k.restY);
+        k.restX -= dx;
+        k.restY -= dy;
+        const limit = 100000; // far beyond the screen: the input layer clamps the pointer
+        if (dx || dy) k.push(k.MOVE_BY, Math.max(-limit, Math.min(limit, dx)),
+                             Math.max(-limit, Math.min(limit, dy)));
+      });
+      document.addEventListener('keydown', (e) => {
+        const code = k.keyCode(e.code);
+        if (e.code === 'Escape') {
+          k.lastEscape = performance.now();
+          if (k.escapeTimer) { clearTimeout(k.escapeTimer); k.escapeTimer = null; }
+        }
+        if (!code || e.repeat) return;
+        // The browser keeps its own keys (F11 for full screen, Ctrl+R, ...).
+        if (!/^F[0-9]+$/.test(e.code) && !e.ctrlKey && !e.altKey && !e.metaKey) e.preventDefault();
+        k.push(k.KEY_PRESS, code, 0);
+      });
+      document.addEventListener('keyup', (e) => {
+        const code = k.keyCode(e.code);
+        if (code) k.push(k.KEY_RELEASE, code, 0);
+      });
+      // The browser ends the lock on Escape and may keep the key to itself: a lock lost while
+      // the page keeps the focus, with no Escape key seen around it, is that Escape press.
+      document.addEventListener('pointerlockchange', () => {
+        const now = document.pointerLockElement === canvas;
+        if (k.locked && !now && performance.now() - k.lastEscape > 250) {
+          k.escapeTimer = setTimeout(() => {
+            k.escapeTimer = null;
+            if (k.blurred || document.hidden) return;
+            k.note('the lock was lost: Escape');
+            k.push(k.KEY_PRESS, 27, 0);
+            k.push(k.KEY_RELEASE, 27, 0);
+          }, 100);
+        }
+        k.note(now ? 'locked' : 'unlocked');
+        k.locked = now;
+        k.restX = k.restY = 0;
+        if (Module.onLock) Module.onLock(now);
+      });
+      document.addEventListener('pointerlockerror', () => {
+        k.say('The browser refused to lock the mouse: click the picture to try again.');
+      });
+      // A hidden tab, or another window in front, pauses the game as focus loss does.
+      document.addEventListener('visibilitychange', () => { if (!document.hidden) k.resetAudio(); });
+      window.addEventListener('blur', () => { k.blurred = true; k.note('blur'); });
+      window.addEventListener('focus', () => { k.blurred = false; k.resetAudio(); k.note('focus'); });
+    },
+
+    // Web Audio at the game's own rate. The mixer runs on this thread, a little ahead of what
+    // is heard; the output (an AudioWorklet, or a ScriptProcessor where that is all there is)
+    // plays what it is handed and silence when it runs short.
+    leadFrames: 4096,
+    startAudio: function() {
+      const k = KoravelWeb;
+      if (k.audio || !(window.AudioContext || window.webkitAudioContext)) {
+        if (k.audio && k.audio.ctx.state === 'suspended') k.audio.ctx.resume();
+        return;
+      }
+      const Context = window.AudioContext || window.webkitAudioContext;
+      const ctx = new Context({ sampleRate: 44100 });
+      const a = k.audio = { ctx, sent: 0, queue: [], port: null, ready: false };
+      const worklet = `
+        class Out extends AudioWorkletProcessor {
+          constructor() { super(); this.queue = []; this.at = 0;
+            this.port.onmessage = (e) => this.queue.push(e.data); }
+          process(inputs, outputs) {
+            const [l, r] = outputs[0];
+            for (let i = 0; i < l.length; ++i) {
+              while (this.queue.length && this.at >= this.queue[0].length / 2) {
+                this.queue.shift(); this.at = 0; }
+              if (!this.queue.length) { l[i] = r[i] = 0; continue; }
+              const c = this.queue[0]; l[i] = c[2 * this.at]; r[i] = c[2 * this.at + 1]; ++this.at;
+            }
+            return true;
+          }
+        }
+        registerProcessor('koravel-out', Out);`;
+      if (ctx.audioWorklet) {
+        const url = URL.createObjectURL(new Blob([worklet], { type: 'text/javascript' }));
+        ctx.audioWorklet.addModule(url).then(() => {
+          const node = new AudioWorkletNode(ctx, 'koravel-out', { outputChannelCount: [2] });
+          node.connect(ctx.destination);
+          a.port = node.port;
+          a.ready = true;
+        }, () => k.scriptProcessor());
+      } else {
+        k.scriptProcessor();
+      }
+      ctx.resume();
+    },
+    scriptProcessor: function() {
+      const a = KoravelWeb.audio;
+      const node = a.ctx.createScriptProcessor(1024, 0, 2);
+      let at = 0;
+      node.onaudioprocess = (e) => {
+        const l = e.outputBuffer.getChannelData(0), r = e.outputBuffer.getChannelData(1);
+        for (let i = 0; i < l.length; ++i) {
+          while (a.queue.length && at >= a.queue[0].length / 2) { a.queue.shift(); at = 0; }
+          if (!a.queue.length) { l[i] = r[i] = 0; continue; }
+          const c = a.queue[0]; l[i] = c[2 * at]; r[i] = c[2 * at + 1]; ++at;
+        }
+      };
+      node.connect(a.ctx.destination);
+      a.ready = true;
+    },
+    resetAudio: function() {
+      const a = KoravelWeb.audio;
+      if (a) a.sent = 0;
+    },
+    // Mixes what the output will need until a little after now.
+    feedAudio: function(mix) {
+      const a = KoravelWeb.audio;
+      if (!a || !a.ready || a.ctx.state !== 'running') return;
+      const heard = Math.floor(a.ctx.currentTime * 44100);
+      if (a.sent < heard) a.sent = heard; // fell behind (a stall): what was missed stays missed
+      const frames = Math.min(heard + KoravelWeb.leadFrames - a.sent, 8192);
+      if (frames < 512) return;
+      const pcm = mix(frames);
+      const out = new Float32Array(frames * 2);
+      for (let i = 0; i < frames * 2; ++i) out[i] = pcm[i] / 32768;
+      a.sent += frames;
+      if (a.port) a.port.postMessage(out, [out.buffer]); else a.queue.push(out);
+    },
+  },
+
+  koravel_web_open__deps: ['$KoravelWeb'],
+  koravel_web_open: function(width, height) { KoravelWeb.open(width, height); },
+
+  // Writes the oldest waiting event as three ints (kind, a, b); 0 when there is none.
+  koravel_web_next_event__deps: ['$KoravelWeb'],
+  koravel_web_next_event: function(out) {
+    const e = KoravelWeb.events.shift();
+    if (!e) return 0;
+    HEAP32[out >> 2] = e[0];
+    HEAP32[(out >> 2) + 1] = e[1];
+    HEAP32[(out >> 2) + 2] = e[2];
+    return 1;
+  },
+
+  koravel_web_away__deps: ['$KoravelWeb'],
+  koravel_web_away: function() { return document.hidden || KoravelWeb.blurred ? 1 : 0; },
+
+  koravel_web_present__deps: ['$KoravelWeb'],
+  koravel_web_present: function(pixels, bytes) {
+    const k = KoravelWeb;
+    k.image.data.set(HEAPU8.subarray(pixels, pixels + bytes));
+    k.context.putImageData(k.image, 0, 0);
+    if (Module.onPresent) Module.onPresent(performance.now());
+  },
+
+  // koravel_web_mix(frames) returns where the mixer left that many stereo 16-bit frames.
+  koravel_web_feed_audio__deps: ['$KoravelWeb', 'koravel_web_mix'],
+  koravel_web_feed_audio: function() {
+    KoravelWeb.feedAudio((frames) => {
+      const ptr = _koravel_web_mix(frames);
+      return HEAP16.subarray(ptr >> 1, (ptr >> 1) + frames * 2);
+    });
+  },
+
+  // The game's work between two sleeps, in milliseconds: the last 4096 spells, for the page.
+  koravel_web_busy_until_now__deps: ['$KoravelWeb'],
+  koravel_web_busy_until_now: function() {
+    const k = KoravelWeb;
+    if (k.wokeAt === undefined) return;
+    const work = Module.work || (Module.work = []);
+    work.push(performance.now() - k.wokeAt);
+    if (work.length > 4096) work.shift();
+  },
+  koravel_web_awake__deps: ['$KoravelWeb'],
+  koravel_web_awake: function() { KoravelWeb.wokeAt = performance.now(); },
+
+  koravel_web_closed__deps: ['$KoravelWeb'],
+  koravel_web_closed: function() {
+    if (document.exitPointerLock) document.exitPointerLock();
+    if (KoravelWeb.audio) KoravelWeb.audio.ctx.close();
+    if (Module.onGameEnd) Module.onGameEnd();
+  },
+});

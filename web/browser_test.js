@@ -1,0 +1,166 @@
+// The game in headless Chromium, as a player meets it: the page loads and draws the title; a
+// click takes the mouse, a second starts; a loop drawn round the first level box starts a game;
+// losing the mouse (the browser's own Escape) leaves it; Escape on the attract screens ends the
+// game, whose table and recording stay in the browser across a reload. Then recordings to
+// watch: a golden one plays, hostile ones get one line on the page.
+// Usage: node web/browser_test.js BUILD_WEB_DIR SHOTS_DIR
+const fs = require('fs');
+const path = require('path');
+const { serve, launch, waitFor, screen, waitScreen } = require('./harness');
+
+const [root, shots] = process.argv.slice(2);
+const replays = path.join(__dirname, '..', 'tests', 'replays');
+const golden = fs.readFileSync(path.join(replays, 'level1-cleared.kvr'));
+const fixtures = {
+  'level1-cleared.kvr': golden,
+  'truncated.kvr': golden.subarray(0, Math.floor(golden.length / 3)),
+  'hostile.kvr': Buffer.from('KORAVEL\n' + 'x'.repeat(5000) + '\0\xff\n'),
+};
+
+function check(ok, why) {
+  if (!ok) throw new Error(why);
+}
+
+async function titleIsDrawn(page) {
+  return page.evaluate(() => {
+    const d = document.getElementById('screen').getContext('2d').getImageData(0, 0, 800, 600).data;
+    let lit = 0;
+    for (let i = 0; i < d.length; i += 4) if (d[i + 2] > 100 && d[i] < 60) ++lit; // blue
+    return lit;
+  });
+}
+
+async function play(page, base) {
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.goto(base + '/?trace');
+  await waitFor(page, () => window.Module && Module.frames > 30, 'the first pictures');
+  const firstPicture = await page.evaluate(() => Module.firstPicture);
+  console.log(`first picture ${firstPicture.toFixed(0)} ms after the page began to load`);
+  await waitScreen(page, ['title'], 'the title');
+  await waitFor(page, () => Module.frames > 200, 'the title grown'); // it zooms in
+  const lit = await titleIsDrawn(page);
+  await page.screenshot({ path: `${shots}/title.png` });
+  check(lit > 2000, `the title is not drawn (${lit} lit pixels)`);
+
+  // The first click takes the mouse and nothing else; the second is the game's.
+  const box = await page.locator('#screen').boundingBox();
+  const scale = box.width / 800;
+  let mx = box.x + box.width / 2, my = box.y + box.height / 2;
+  await page.mouse.move(mx, my);
+  await page.mouse.down();
+  await page.mouse.up();
+  await waitFor(page, () => document.pointerLockElement !== null, 'the pointer lock');
+  await page.waitForTimeout(300);
+  check((await screen(page)) === 'title', 'the click that took the mouse was handed to the game');
+  await page.mouse.down();
+  await page.mouse.up();
+  await waitScreen(page, ['picklevel'], 'the level choice');
+  await page.screenshot({ path: `${shots}/choice.png` });
+
+  // Down from the centre to the first box (205, 405) and round it, crossing the way in.
+  const steps = [
+    ...Array(10).fill([-1, 18]),
+    [-17, -3], [-17, -3], [-17, -3], [-18, -2], [-17, -3], [-17, -3], [-17, -3], [-17, -3],
+    [-17, -3], [-17, -3], [-18, -2], [-17, -3], [-17, -3], [-17, -3], [10, -16], [10, -16],
+    [10, -4], [11, -3], [10, -11], [16, 3], [5, 17], [-12, 13], [-10, -2], [-9, -2], [-3, -10],
+    [-3, -9], [14, -17]];
+  for (const [dx, dy] of steps) {
+    mx += dx * scale;
+    my += dy * scale;
+    await page.mouse.move(mx, my);
+    await page.waitForTimeout(35);
+  }
+  await waitScreen(page, ['play'], 'play');
+  await page.waitForTimeout(1000);
+  await page.screenshot({ path: `${shots}/play.png` });
+
+  // The browser ends the lock on Escape without always handing the key over: the lock's end
+  // is the Escape press, and the game is left for the attract screens.
+  await page.evaluate(() => document.exitPointerLock());
+  await waitScreen(page, ['title', 'scores', 'instructions'], 'the attract screens after the lock was lost');
+  await page.screenshot({ path: `${shots}/back.png` });
+
+  // A click takes the mouse again; Escape on the attract screens ends the game.
+  await page.mouse.down();
+  await page.mouse.up();
+  await waitFor(page, () => document.pointerLockElement !== null, 'the pointer lock again');
+  await page.keyboard.press('Escape');
+  await waitFor(page, () => Module.ended === true, 'the end of the game');
+  const message = await page.locator('#message').textContent();
+  check(/has ended/.test(message), `the page says '${message}' after the game ended`);
+  await waitFor(page, () => !document.getElementById('download').hidden, 'the last game to download', 5);
+  const table = await page.evaluate(() => Array.from(FS.readFile('/scores/hiscores.dat')));
+  check(table.length > 0, 'no score table was saved');
+  check(errors.length === 0, `page errors: ${errors.join('; ')}`);
+  return table;
+}
+
+async function reloadKeepsFiles(page, base, table) {
+  await page.waitForTimeout(500); // IndexedDB's own writes finish
+  await page.goto(base + '/');
+  await waitFor(page, () => window.Module && Module.frames > 5, 'the game after a reload');
+  const kept = await page.evaluate(() => Array.from(FS.readFile('/scores/hiscores.dat')));
+  check(JSON.stringify(kept) === JSON.stringify(table), 'the score table was not kept across a reload');
+  await waitFor(page, () => !document.getElementById('download').hidden, 'the kept recording to download');
+}
+
+async function watch(page, base) {
+  // A golden recording plays to its end.
+  await page.goto(base + '/?trace&replay=/fixtures/level1-cleared.kvr');
+  await waitFor(page, () => Module.ended === true, 'the end of the watched game', 120);
+  const frames = await page.evaluate(() => Module.frames);
+  check(frames === 700, `the watched game showed ${frames} pictures, not its 700`);
+  console.log('a golden recording was watched to its end');
+
+  // Broken recordings: one line on the page, and the page stays whole.
+  const oneLine = async (what) => {
+    await waitFor(page, () => /^koravel: /.test(document.getElementById('message').textContent), what, 30);
+    const text = await page.locator('#message').textContent();
+    check(!text.includes('\n') && text.length < 300, `not one line for ${what}: '${text}'`);
+    console.log(`${what}: "${text}"`);
+  };
+  for (const name of ['hostile.kvr', 'truncated.kvr', 'missing.kvr']) {
+    await page.goto(`${base}/?replay=/fixtures/${name}`);
+    await oneLine(`?replay of ${name}`);
+  }
+  // A file dropped on the page.
+  await page.goto(base + '/');
+  await waitFor(page, () => window.Module && Module.frames > 0, 'the game');
+  await page.evaluate((bytes) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([new Uint8Array(bytes)], 'dropped.kvr'));
+    window.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, cancelable: true }));
+  }, Array.from(fixtures['truncated.kvr']));
+  await page.waitForURL(/\?watch/);
+  await oneLine('a dropped truncated recording');
+  await page.screenshot({ path: `${shots}/bad-recording.png` });
+}
+
+(async () => {
+  fs.mkdirSync(shots, { recursive: true });
+  const server = await serve(root, fixtures);
+  const base = `http://127.0.0.1:${server.address().port}`;
+  const browser = await launch();
+  let page = null;
+  try {
+    page = await browser.newPage({ viewport: { width: 960, height: 760 } });
+    page.on('console', (m) => { if (/error/i.test(m.type())) console.log('console:', m.text()); });
+    const table = await play(page, base);
+    console.log('played, left with the lock, ended with Escape');
+    await reloadKeepsFiles(page, base, table);
+    console.log('the score table and the last recording were kept across a reload');
+    await watch(page, base);
+    console.log('browser tests passed');
+  } catch (e) {
+    const log = page && (await page.evaluate(() => Module.webLog).catch(() => null));
+    if (log) console.error('what the page saw:\n  ' + log.join('\n  '));
+    throw e;
+  } finally {
+    await browser.close();
+    server.close();
+  }
+})().catch((e) => {
+  console.error('FAIL: ' + e.message);
+  process.exit(1);
+});

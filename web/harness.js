@@ -1,0 +1,75 @@
+// What the browser test and the browser benchmark share: the page served on loopback from a
+// build folder (with extra files for the test at /fixtures/), and headless Chromium driven by
+// playwright-core. Never lets playwright fetch a browser: Debian's chromium is the one used.
+const http = require('http');
+const fs = require('fs');
+const path = require('path');
+const { chromium } = require('playwright-core');
+
+const types = {
+  '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+  '.data': 'application/octet-stream', '.kvr': 'application/octet-stream',
+};
+
+// Serves `root` and `fixtures` (a map of name to bytes) on 127.0.0.1; resolves to the server.
+function serve(root, fixtures = {}) {
+  const server = http.createServer((request, response) => {
+    const url = new URL(request.url, 'http://127.0.0.1');
+    const name = decodeURIComponent(url.pathname);
+    let body = null;
+    if (name.startsWith('/fixtures/')) {
+      body = fixtures[name.slice('/fixtures/'.length)] || null;
+    } else if (/^\/[A-Za-z0-9._-]+$/.test(name) || name === '/') {
+      const file = path.join(root, name === '/' ? 'index.html' : name);
+      if (fs.existsSync(file)) body = fs.readFileSync(file);
+    }
+    if (!body) {
+      response.writeHead(404);
+      response.end();
+      return;
+    }
+    response.writeHead(200, { 'Content-Type': types[path.extname(name)] || 'text/html' });
+    response.end(body);
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+async function launch() {
+  return chromium.launch({
+    executablePath: process.env.KORAVEL_CHROMIUM || '/usr/bin/chromium',
+    args: ['--no-sandbox', '--autoplay-policy=no-user-gesture-required'],
+  });
+}
+
+// Waits until `test` (run in the page) is true, polling; fails with `what` after `seconds`.
+async function waitFor(page, test, what, seconds = 60, arg = null) {
+  try {
+    await page.waitForFunction(test, arg, { polling: 50, timeout: seconds * 1000 });
+  } catch (e) {
+    throw new Error(`waiting for ${what}: ${e.message.split('\n')[0]}`);
+  }
+}
+
+// The screen named by the game's last trace line (pages loaded with ?trace).
+async function screen(page) {
+  return page.evaluate(() => {
+    const lines = Module.traceLines();
+    const m = /"screen":"([a-z]+)"/.exec(lines[lines.length - 1] || '');
+    return m ? m[1] : '';
+  });
+}
+
+async function waitScreen(page, wanted, what, seconds = 60) {
+  for (let i = 0; i < seconds * 10; ++i) {
+    if (wanted.includes(await screen(page))) return;
+    await page.waitForTimeout(100);
+  }
+  throw new Error(`waiting for ${what}: the screen is '${await screen(page)}'`);
+}
+
+function percentile(values, p) {
+  const sorted = [...values].sort((a, b) => a - b);
+  return sorted[Math.min(sorted.length - 1, Math.floor((p / 100) * sorted.length))];
+}
+
+module.exports = { serve, launch, waitFor, screen, waitScreen, percentile };

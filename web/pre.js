@@ -1,0 +1,86 @@
+// Runs before the game starts. The score table and the recordings live in the browser's
+// IndexedDB, read back before the first frame and written back whenever the game has replaced
+// a file (its saves end with a rename). A recording to watch comes from ?replay=URL or from a
+// file dropped on the page (handed over through sessionStorage and a reload).
+Module.arguments = Module.arguments || [];
+Module.preRun = Module.preRun || [];
+Module.preRun.push(() => {
+  const say = (text) => { if (Module.say) Module.say(text); };
+  const kept = ['/scores', '/home/web_user/.local/share/koravel'];
+  for (const folder of kept) {
+    FS.mkdirTree(folder);
+    FS.mount(IDBFS, {}, folder);
+  }
+  addRunDependency('koravel-files');
+  FS.syncfs(true, (error) => {
+    if (error) say('koravel: the saved scores could not be read (' + error + ')');
+    removeRunDependency('koravel-files');
+  });
+  // One save at a time; a save asked for meanwhile runs when it ends.
+  let saving = false, again = false;
+  Module.saveFiles = () => {
+    if (saving) { again = true; return; }
+    saving = true;
+    FS.syncfs(false, (error) => {
+      saving = false;
+      if (error) say('koravel: the scores could not be kept in this browser (' + error + ')');
+      if (again) { again = false; Module.saveFiles(); }
+    });
+  };
+  const rename = FS.rename;
+  FS.rename = function (from, to) {
+    const result = rename.apply(this, arguments);
+    if (kept.some((folder) => to.startsWith(folder + '/'))) Module.saveFiles();
+    if (Module.onSaved) Module.onSaved(to);
+    return result;
+  };
+  addEventListener('pagehide', () => Module.saveFiles());
+
+  const query = new URLSearchParams(location.search);
+  if (query.has('trace')) ENV.KORAVEL_TRACE = '/trace.jsonl';
+  const watch = (name, bytes) => {
+    const file = '/' + (name.replace(/[^A-Za-z0-9._-]/g, '_').slice(-64) || 'recording.kvr');
+    FS.writeFile(file, bytes);
+    Module.arguments.push('--replay', file);
+    Module.watching = true;
+  };
+  const dropped = sessionStorage.getItem('koravel-watch');
+  if (query.has('watch') && dropped) {
+    sessionStorage.removeItem('koravel-watch');
+    const { name, data } = JSON.parse(dropped);
+    watch(name, Uint8Array.from(atob(data), (c) => c.charCodeAt(0)));
+  } else if (query.has('replay')) {
+    addRunDependency('koravel-replay');
+    const url = query.get('replay');
+    fetch(url).then((response) => {
+      if (!response.ok) throw new Error('the server answered ' + response.status);
+      return response.arrayBuffer();
+    }).then((body) => {
+      if (body.byteLength > Module.maxRecordingBytes) throw new Error('too large to be a recording');
+      watch(url.split(/[/?#]/).filter(Boolean).pop() || 'recording.kvr', new Uint8Array(body));
+    }).catch((error) => {
+      say('koravel: the recording at ' + url + ' could not be fetched: ' + error.message);
+    }).finally(() => removeRunDependency('koravel-replay'));
+  }
+});
+
+// The largest recording the game accepts, as on the desktop.
+Module.maxRecordingBytes = 32 * 1024 * 1024;
+
+// Every trace line so far (with ?trace), for tests.
+Module.traceLines = () => {
+  try {
+    return FS.readFile('/trace.jsonl', { encoding: 'utf8' }).trimEnd().split('\n').filter(Boolean);
+  } catch (e) {
+    return [];
+  }
+};
+
+// The last game's recording, to download, or null.
+Module.lastRecording = () => {
+  try {
+    return FS.readFile('/home/web_user/.local/share/koravel/replays/last.kvr');
+  } catch (e) {
+    return null;
+  }
+};
