@@ -2,8 +2,9 @@
 #pragma once
 #include <cmath>
 
-inline double Sin(double degrees) { return std::sin(degrees * 0.017453292519943295); }
-inline double Cos(double degrees) { return std::cos(degrees * 0.017453292519943295); }
+// The same bits in every build, whatever the C library (engine/mathx.cpp).
+double Sin(double degrees);
+double Cos(double degrees);
 inline double Sqr(double x) { return std::sqrt(x); }
 inline double Mod(double x, double y) { return x - std::trunc(x / y) * y; }
 template <class T> int Sgn(T v) { return (v > T(0)) - (v < T(0)); }

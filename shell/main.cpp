@@ -1,6 +1,7 @@
 // koravel: the game in a real window. Started without arguments it plays; --replay watches a
 // recorded game.
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,19 +27,25 @@ const char* const kUsage = "usage: koravel [--replay FILE.kvr] [--help] [--versi
 
 void OnSignal(int) { RequestQuitFromSignal(); }
 
-// KORAVEL_TRACE=FILE: one line a presented frame, as koravel-sim writes them (for tests).
-void TraceIfAsked() {
-    const char* path = std::getenv("KORAVEL_TRACE");
-    if (!path) return;
-    static std::FILE* trace = std::fopen(path, "w");
-    if (!trace) return;
-    TrackStartedSounds(true);
-    OnPresented([] {
+std::FILE* trace = nullptr;      // KORAVEL_TRACE=FILE, for tests
+uint64_t replayEnd = UINT64_MAX; // the frame a watched recording ends on
+
+// After every picture: the trace line, and the end of a watched recording.
+void AfterPresent() {
+    if (trace) {
         const std::string line =
             TraceLine(PresentedFrames() - 1, MilliSecs(), false, TakeStartedSounds());
         std::fprintf(trace, "%s\n", line.c_str());
         std::fflush(trace);
-    });
+    }
+    if (PresentedFrames() >= replayEnd) RequestQuitFromSignal();
+}
+
+// KORAVEL_TRACE=FILE: one line a presented frame, as koravel-sim writes them.
+void TraceIfAsked() {
+    const char* path = std::getenv("KORAVEL_TRACE");
+    if (!path || !(trace = std::fopen(path, "w"))) return;
+    TrackStartedSounds(true);
 }
 
 // Watching a recorded game: its events instead of the mouse, until its end or Escape.
@@ -55,10 +62,7 @@ bool StartReplay(const std::string& file) {
     for (const ScriptEvent& e : recording.events) ScheduleInput(*e.poll, e.event);
     ReplayOnly(true);
     hiscores.scores_frozen = true;
-    static const uint64_t end = uint64_t(recording.endFrame);
-    OnPresented([] {
-        if (PresentedFrames() >= end) RequestQuitFromSignal();
-    });
+    replayEnd = uint64_t(recording.endFrame);
     return true;
 }
 
@@ -100,8 +104,9 @@ int main(int argc, char** argv) {
     EnterDataFolder(); // wherever it is started from
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+    TraceIfAsked();
+    OnPresented(AfterPresent);
     if (replay.empty()) {
-        TraceIfAsked();
         keep_game_recordings = true;
         return RunGame([] { StartRecording(run.run_seed); });
     }

@@ -1,11 +1,32 @@
 #!/usr/bin/env bash
 # Runs every command of the README, in the README's order, in this checkout: each must work
-# whatever ran before it. The game is started with --version (there is no display here); the
+# whatever ran before it. The game is started with --version (there is no display here), and
+# the command that serves the browser build runs only until the page has been fetched; the
 # installed game and package are checked, lintian must have nothing to say of the package, and
 # what was installed is removed again. Run as root on a clean clone (this is CI).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A server runs until stopped: it must answer with the page and the game's files, then stops.
+serves_page() {
+  local port
+  port=$(grep -o 'http.server [0-9]*' <<<"$1" | grep -o '[0-9]*$')
+  setsid bash -c "$1" >/dev/null 2>&1 &
+  local server=$! ok=1
+  for _ in $(seq 100); do
+    if python3 - "$port" 2>/dev/null <<'PY'; then ok=0; break; fi
+import sys, urllib.request
+base = f"http://127.0.0.1:{sys.argv[1]}/"
+assert b"koravel.js" in urllib.request.urlopen(base).read()
+assert urllib.request.urlopen(base + "koravel.wasm").read()[:4] == b"\0asm"
+PY
+    sleep 0.1
+  done
+  kill -- -"$server" 2>/dev/null || true
+  wait "$server" 2>/dev/null || true
+  return $ok
+}
 
 mapfile -d '' blocks < <(awk '/^```sh$/ {on=1; block=""; next}
                                /^```$/ && on {on=0; printf "%s%c", block, 0; next}
@@ -19,7 +40,11 @@ for i in "${!blocks[@]}"; do
   fi
   echo "=== README command $((i + 1)) of ${#blocks[@]}: ${cmd:0:100}..."
   start=$(date +%s)
-  bash -euo pipefail -c "$cmd" || fail "README command $((i + 1)) failed"
+  if [[ $cmd == *http.server* ]]; then
+    serves_page "$cmd" || fail "README command $((i + 1)) did not serve the page"
+  else
+    bash -euo pipefail -c "$cmd" || fail "README command $((i + 1)) failed"
+  fi
   echo "=== README command $((i + 1)) took $(( $(date +%s) - start )) s"
 done
 

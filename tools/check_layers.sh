@@ -8,7 +8,7 @@ layers=(engine entity state hostiles atom player screens record shell)
 # The backends stand beside each other on the engine; the programs and tools on everything.
 rank() {
   case $1 in
-    engine/sdl | engine/headless) echo 0.5 ;;
+    engine/sdl | engine/headless | engine/web) echo 0.5 ;;
     sim | tools | bench | fuzz | tests) echo 99 ;;
     *) for i in "${!layers[@]}"; do [ "${layers[$i]}" = "$1" ] && { echo "$i"; return; }; done
        echo "unknown" ;;

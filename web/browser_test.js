@@ -106,12 +106,17 @@ async function reloadKeepsFiles(page, base, table) {
 }
 
 async function watch(page, base) {
-  // A golden recording plays to its end.
+  // A golden recording plays to its end, frame for frame as koravel-sim played it (the
+  // clock aside: the browser's is real).
   await page.goto(base + '/?trace&replay=/fixtures/level1-cleared.kvr');
   await waitFor(page, () => Module.ended === true, 'the end of the watched game', 120);
-  const frames = await page.evaluate(() => Module.frames);
-  check(frames === 700, `the watched game showed ${frames} pictures, not its 700`);
-  console.log('a golden recording was watched to its end');
+  const lines = await page.evaluate(() => Module.traceLines());
+  const clockless = (line) => line.replace(/"ms":[0-9]+,/, '');
+  const golden = fs.readFileSync(path.join(replays, 'level1-cleared.trace'), 'utf8').trimEnd().split('\n');
+  check(lines.length === golden.length, `the watched game showed ${lines.length} pictures, not ${golden.length}`);
+  lines.forEach((line, i) => check(clockless(line) === clockless(golden[i]),
+    `the watched game differs at frame ${i}:\n  ${line}\n  ${golden[i]}`));
+  console.log(`a golden recording was watched to its end, the same in all its ${lines.length} frames`);
 
   // Broken recordings: one line on the page, and the page stays whole.
   const oneLine = async (what) => {

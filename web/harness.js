@@ -46,7 +46,13 @@ async function waitFor(page, test, what, seconds = 60, arg = null) {
   try {
     await page.waitForFunction(test, arg, { polling: 50, timeout: seconds * 1000 });
   } catch (e) {
-    throw new Error(`waiting for ${what}: ${e.message.split('\n')[0]}`);
+    const state = await page.evaluate(() => JSON.stringify({
+      module: typeof Module, frames: window.Module && Module.frames,
+      waitingFor: window.Module && Module.dependenciesLeft, ended: window.Module && Module.ended,
+      message: document.getElementById('message').textContent, url: location.href,
+      log: window.Module && Module.webLog,
+    })).catch((error) => `(the page cannot say: ${error.message})`);
+    throw new Error(`waiting for ${what}: ${e.message.split('\n')[0]}\n  the page: ${state}`);
   }
 }
 

@@ -40,7 +40,6 @@ mergeInto(LibraryManager.library, {
       canvas.height = height;
       k.canvas = canvas;
       k.context = canvas.getContext('2d', { alpha: false });
-      k.image = k.context.createImageData(width, height);
       k.locked = false;
       k.restX = 0;
       k.restY = 0;
@@ -212,11 +211,15 @@ mergeInto(LibraryManager.library, {
   koravel_web_away: function() { return document.hidden || KoravelWeb.blurred ? 1 : 0; },
 
   koravel_web_present__deps: ['$KoravelWeb'],
+  // The picture straight from the game's memory, no copy on this side; onPresent hears when,
+  // and how long the game worked on it since its last sleep.
   koravel_web_present: function(pixels, bytes) {
     const k = KoravelWeb;
-    k.image.data.set(HEAPU8.subarray(pixels, pixels + bytes));
-    k.context.putImageData(k.image, 0, 0);
-    if (Module.onPresent) Module.onPresent(performance.now());
+    const canvas = k.canvas;
+    const view = new Uint8ClampedArray(HEAPU8.buffer, pixels, bytes);
+    k.context.putImageData(new ImageData(view, canvas.width, canvas.height), 0, 0);
+    const now = performance.now();
+    if (Module.onPresent) Module.onPresent(now, k.wokeAt === undefined ? 0 : now - k.wokeAt);
   },
 
   // koravel_web_mix(frames) returns where the mixer left that many stereo 16-bit frames.
@@ -228,15 +231,6 @@ mergeInto(LibraryManager.library, {
     });
   },
 
-  // The game's work between two sleeps, in milliseconds: the last 4096 spells, for the page.
-  koravel_web_busy_until_now__deps: ['$KoravelWeb'],
-  koravel_web_busy_until_now: function() {
-    const k = KoravelWeb;
-    if (k.wokeAt === undefined) return;
-    const work = Module.work || (Module.work = []);
-    work.push(performance.now() - k.wokeAt);
-    if (work.length > 4096) work.shift();
-  },
   koravel_web_awake__deps: ['$KoravelWeb'],
   koravel_web_awake: function() { KoravelWeb.wokeAt = performance.now(); },
 

@@ -17,11 +17,10 @@ extern "C" {
 void koravel_web_open(int width, int height);
 int koravel_web_next_event(int* out);
 int koravel_web_away();
-void koravel_web_present(const uint8_t* pixels, int bytes);
+void koravel_web_present(const uint32_t* pixels, int bytes);
 void koravel_web_feed_audio();
 void koravel_web_closed();
-// Timing of the game's own work between sleeps, for the page's measurements.
-void koravel_web_busy_until_now();
+// Marks the end of a sleep: the game's work on a frame is timed from there to its picture.
 void koravel_web_awake();
 
 // Called back by koravel_web_feed_audio: the next frames of sound at the output's 44.1 kHz.
@@ -35,7 +34,7 @@ EMSCRIPTEN_KEEPALIVE int16_t* koravel_web_mix(int frames) {
 
 namespace {
 
-std::vector<uint8_t> rgba; // the canvas wants bytes in R, G, B, A order
+std::vector<uint32_t> rgba; // the canvas wants bytes in R, G, B, A order
 
 // Emscripten starts with a umask of 0777, which would save every file unreadable (and keep it so
 // in IndexedDB): the usual one instead, before the game writes anything.
@@ -43,11 +42,16 @@ const mode_t usualUmask = ::umask(022);
 
 InputEvent::Kind KindOf(int web) {
     switch (web) {
-    case 1: return InputEvent::MoveBy;
-    case 2: return InputEvent::Press;
-    case 3: return InputEvent::Release;
-    case 4: return InputEvent::KeyPress;
-    default: return InputEvent::KeyRelease;
+    case 1:
+        return InputEvent::MoveBy;
+    case 2:
+        return InputEvent::Press;
+    case 3:
+        return InputEvent::Release;
+    case 4:
+        return InputEvent::KeyPress;
+    default:
+        return InputEvent::KeyRelease;
     }
 }
 
@@ -73,7 +77,7 @@ void WaitWhileAway() {
 } // namespace
 
 bool PlatformOpen(int width, int height, bool, std::string&) {
-    rgba.assign(size_t(width) * size_t(height) * 4, 255);
+    rgba.assign(size_t(width) * size_t(height), 0);
     koravel_web_open(width, height);
     return true;
 }
@@ -81,13 +85,12 @@ bool PlatformOpen(int width, int height, bool, std::string&) {
 void PlatformClose() { koravel_web_closed(); }
 
 void PlatformPresent(const uint32_t* pixels) {
-    for (size_t i = 0, n = rgba.size() / 4; i < n; ++i) {
+    // 0xXXRRGGBB to the bytes R, G, B, 255 (WebAssembly is little-endian).
+    for (size_t i = 0, n = rgba.size(); i < n; ++i) {
         const uint32_t p = pixels[i];
-        rgba[4 * i] = uint8_t(p >> 16);
-        rgba[4 * i + 1] = uint8_t(p >> 8);
-        rgba[4 * i + 2] = uint8_t(p);
+        rgba[i] = 0xff000000u | (p & 0xff00u) | ((p >> 16) & 0xffu) | ((p & 0xffu) << 16);
     }
-    koravel_web_present(rgba.data(), int(rgba.size()));
+    koravel_web_present(rgba.data(), int(rgba.size() * 4));
 }
 
 void PlatformPump() {
@@ -108,7 +111,6 @@ int64_t PlatformMicros() { return int64_t(emscripten_get_now() * 1000.0); }
 void PlatformSleepMicros(int64_t us) {
     const double end = emscripten_get_now() + double(us) / 1000.0;
     const double ms = double(us) / 1000.0;
-    koravel_web_busy_until_now();
     if (ms < 6) {
         emscripten_sleep(unsigned(ms + 0.999));
     } else {
