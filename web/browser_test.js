@@ -74,6 +74,19 @@ async function play(page, base) {
   await waitScreen(page, ['play'], 'play');
   await page.waitForTimeout(1000);
   await page.screenshot({ path: `${shots}/play.png` });
+  // The game's sounds reach Web Audio (the zoom into the level has played).
+  const sound = await page.evaluate(() => [Module.audioFrames || 0, Module.audioPeak || 0]);
+  check(sound[0] > 44100 && sound[1] > 1000, `no sound reached Web Audio (${sound})`);
+
+  // Another window in front pauses the game until it is back.
+  await page.evaluate(() => window.dispatchEvent(new Event('blur')));
+  await page.waitForTimeout(300);
+  const paused = await page.evaluate(() => Module.frames);
+  await page.waitForTimeout(500);
+  check((await page.evaluate(() => Module.frames)) === paused, 'the game went on without the focus');
+  await page.evaluate(() => window.dispatchEvent(new Event('focus')));
+  await waitFor(page, (n) => Module.frames > n + 10, 'the game to go on with the focus back', 10, paused);
+  check((await screen(page)) === 'play', 'the pause left the game');
 
   // The browser ends the lock on Escape without always handing the key over: the lock's end
   // is the Escape press, and the game is left for the attract screens.
@@ -142,6 +155,23 @@ async function watch(page, base) {
   await page.screenshot({ path: `${shots}/bad-recording.png` });
 }
 
+// A browser without WebAssembly, or without Pointer Lock, is told so on the page.
+async function unfitBrowsers(browser, base) {
+  const cases = [
+    ['delete window.WebAssembly', /cannot run WebAssembly/],
+    ['delete Element.prototype.requestPointerLock', /no Pointer Lock/],
+  ];
+  for (const [script, said] of cases) {
+    const context = await browser.newContext();
+    await context.addInitScript(script);
+    const page = await context.newPage();
+    await page.goto(base + '/');
+    await waitFor(page, (re) => new RegExp(re).test(document.getElementById('message').textContent),
+                  `the page to say why after '${script}'`, 10, said.source);
+    await context.close();
+  }
+}
+
 (async () => {
   fs.mkdirSync(shots, { recursive: true });
   const server = await serve(root, fixtures);
@@ -156,6 +186,8 @@ async function watch(page, base) {
     await reloadKeepsFiles(page, base, table);
     console.log('the score table and the last recording were kept across a reload');
     await watch(page, base);
+    await unfitBrowsers(browser, base);
+    console.log('browsers without WebAssembly or Pointer Lock are told so');
     console.log('browser tests passed');
   } catch (e) {
     const log = page && (await page.evaluate(() => Module.webLog).catch(() => null));

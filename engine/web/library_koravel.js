@@ -187,8 +187,14 @@ mergeInto(LibraryManager.library, {
       if (frames < 512) return;
       const pcm = mix(frames);
       const out = new Float32Array(frames * 2);
-      for (let i = 0; i < frames * 2; ++i) out[i] = pcm[i] / 32768;
+      let peak = Module.audioPeak || 0;
+      for (let i = 0; i < frames * 2; ++i) {
+        out[i] = pcm[i] / 32768;
+        peak = Math.max(peak, Math.abs(pcm[i]));
+      }
       a.sent += frames;
+      Module.audioFrames = (Module.audioFrames || 0) + frames; // for tests: what was heard
+      Module.audioPeak = peak;
       if (a.port) a.port.postMessage(out, [out.buffer]); else a.queue.push(out);
     },
   },
