@@ -138,7 +138,17 @@ void EndGraphics() {
     surface.open = false;
 }
 
-void Cls() { std::memset(backBuffer, 0, sizeof backBuffer); }
+namespace {
+// Verifying a recording needs the game's decisions, not its pictures: nothing the game decides
+// reads the framebuffer, so with drawing skipped the same frames, scores and sounds follow.
+bool skipDrawing = false;
+} // namespace
+
+void SkipDrawing(bool skip) { skipDrawing = skip; }
+
+void Cls() {
+    if (!skipDrawing) std::memset(backBuffer, 0, sizeof backBuffer);
+}
 
 void SetColor(int r, int g, int b) {
     surface.r = std::clamp(r, 0, 255);
@@ -148,11 +158,13 @@ void SetColor(int r, int g, int b) {
 }
 
 void Plot(double x, double y) {
+    if (skipDrawing) return;
     Record(DrawCall::Point, x, y, 0, 0);
     PutPixel(PixelOf(x), PixelOf(y));
 }
 
 void DrawLine(double x1, double y1, double x2, double y2, int lastPixel) {
+    if (skipDrawing) return;
     Record(DrawCall::Line, x1, y1, x2, y2);
     const int64_t ax = PixelOf(x1), ay = PixelOf(y1), bx = PixelOf(x2), by = PixelOf(y2);
     if (ax == INT32_MIN || ay == INT32_MIN || bx == INT32_MIN || by == INT32_MIN) return;
@@ -161,6 +173,7 @@ void DrawLine(double x1, double y1, double x2, double y2, int lastPixel) {
 }
 
 void DrawRect(double x, double y, double width, double height) {
+    if (skipDrawing) return;
     Record(DrawCall::Rect, x, y, width, height);
     if (!(width == width) || !(height == height) || !(x == x) || !(y == y)) return;
     int64_t x0, x1, y0, y1;
@@ -173,6 +186,7 @@ void DrawRect(double x, double y, double width, double height) {
 }
 
 void DrawImage(const Image& image, double x, double y, int frame) {
+    if (skipDrawing) return;
     if (!image || frame < 0 || size_t(frame) >= image->frames.size()) return;
     if (!(x == x) || !(y == y)) return;
     int64_t x0, x1, y0, y1;
@@ -201,6 +215,7 @@ Image CreateImage(int width, int height, int frames, int flags) {
 }
 
 void GrabImage(const Image& image, int x, int y, int frame) {
+    if (skipDrawing) return;
     if (!image || frame < 0 || size_t(frame) >= image->frames.size()) return;
     auto& pixels = image->frames[size_t(frame)];
     for (int j = 0; j < image->height; ++j) {

@@ -27,6 +27,8 @@ bool Graphics(int width, int height, int depth, int hz, int mode);
 const std::string& GraphicsError();
 void EndGraphics();
 
+// With drawing skipped every drawing call returns at once; frames are still counted and shown.
+void SkipDrawing(bool skip);
 void Cls();
 void SetColor(int r, int g, int b);
 void Plot(double x, double y);

@@ -253,8 +253,9 @@ TEST(SimBots, TheAutopilotClearsLevelsAndTheFuzzerRunsOn) {
 
 namespace {
 
-// Every recorded game in tests/replays plays back to exactly its expected frames.
-TEST(GoldenReplays, PlayBackFrameForFrame) {
+// Every recorded game in tests/replays plays back to exactly its expected frames, and the
+// same without pictures (--no-picture, which checks recordings): drawing decides nothing.
+TEST(GoldenReplays, PlayBackFrameForFrameWithAndWithoutPictures) {
     const std::filesystem::path dir =
         std::filesystem::path(KORAVEL_SOURCE_DIR) / "tests" / "replays";
     int replays = 0;
@@ -262,18 +263,25 @@ TEST(GoldenReplays, PlayBackFrameForFrame) {
         if (entry.path().extension() != ".kvr") continue;
         ++replays;
         const std::string name = entry.path().stem().string();
-        auto r = RunSim(GameDir("golden_" + name), "--replay " + entry.path().string());
-        ASSERT_EQ(r.status, 0) << name << ": " << r.err;
         std::istringstream expected(
             ReadText(std::filesystem::path(entry.path()).replace_extension(".trace")));
         std::vector<std::string> want;
         for (std::string l; std::getline(expected, l);) want.push_back(l);
-        for (size_t f = 0; f < std::max(want.size(), r.trace.size()); ++f) {
-            const std::string a = f < want.size() ? want[f] : "(none)";
-            const std::string b = f < r.trace.size() ? r.trace[f] : "(none)";
-            ASSERT_EQ(a, b) << "replay " << name << " differs first at frame " << f
-                            << "\n expected: " << a << "\n      got: " << b
-                            << "\n(a change meant? tests/replays/rerecord.sh build)";
+        std::string closing;
+        for (const std::string mode : {"", " --no-picture"}) {
+            auto r = RunSim(GameDir("golden_" + name), "--replay " + entry.path().string() + mode);
+            ASSERT_EQ(r.status, 0) << name << mode << ": " << r.err;
+            for (size_t f = 0; f < std::max(want.size(), r.trace.size()); ++f) {
+                const std::string a = f < want.size() ? want[f] : "(none)";
+                const std::string b = f < r.trace.size() ? r.trace[f] : "(none)";
+                ASSERT_EQ(a, b) << "replay " << name << mode << " differs first at frame " << f
+                                << "\n expected: " << a << "\n      got: " << b
+                                << "\n(a change meant? tests/replays/rerecord.sh build)";
+            }
+            const std::string summary = r.out.substr(0, r.out.find(" hash="));
+            if (mode[0]) { EXPECT_EQ(summary, closing) << name; }
+            EXPECT_EQ(r.out.find(" hash=none") != std::string::npos, mode[0] != 0) << r.out;
+            closing = summary;
         }
     }
     EXPECT_GE(replays, 3);
