@@ -99,3 +99,20 @@ std::string TraceLine(uint64_t frame, int64_t ms, bool entities,
     out += "}";
     return out;
 }
+
+std::string JsonEscaped(const std::string& text) {
+    std::string out;
+    for (const unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20 || c == 0x7f) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}

@@ -38,6 +38,8 @@
 
 namespace {
 
+std::function<void(const FinishedGame&)> gameOverListener;
+
 // After each attract screen: a click starts the level choice, otherwise pause between screens.
 void AfterAttractScreen() {
     if (MouseHit(1) && game.playgame == 0) {
@@ -158,6 +160,10 @@ void PlayFrame() {
     if (work < 30000 && left > 0) DelayMicros(left);
 }
 
+void OnGameOver(std::function<void(const FinishedGame&)> listener) {
+    gameOverListener = std::move(listener);
+}
+
 void EndGame() {
     SaveGameRecordings(game.score);
     if (field.chn_bond) {
@@ -167,7 +173,11 @@ void EndGame() {
     game.playgame = 0;
     if (game.gameover == 1) {
         if (game.level - 1 > game.highestlevel) game.highestlevel = game.level - 1;
+        const size_t place = size_t(ScorePosition(game.score));
+        FinishedGame finished{game.score, game.level, PresentedFrames(), ""};
         HighScore();
+        if (place < hiscores.names.size()) finished.name = hiscores.names[place];
+        if (gameOverListener) gameOverListener(finished);
         game.gameover = 0;
     } else {
         // Left with Escape: leave nothing of the game alive for the screens that follow.

@@ -59,6 +59,8 @@ const char* const kHelp =
     "                  (an autopilot for high levels, looping one nucleus at a time)\n"
     "  --replay FILE   play a recorded game (.kvr) back exactly, with its seed, to its end\n"
     "  --record FILE   record this run's input as a .kvr that --replay plays back\n"
+    "  --games FILE    one JSON object per game played to its game over: score, level,\n"
+    "                  the frame it ended on, and the initials entered for it\n"
     "  --no-picture    draw nothing and hash nothing (hash=none): the same frames, scores,\n"
     "                  sounds and trace, several times faster, for checking recordings\n"
     "koravel-sim writes only the files its options name: never the player's own table or\n"
@@ -79,6 +81,7 @@ struct Options {
     std::string replay;
     std::string record;
     bool noPicture = false;
+    std::string games;
 };
 
 // Ends the run from inside the game's loop, with the process exit status.
@@ -119,6 +122,7 @@ Options ParseOptions(int argc, char** argv) {
         Replay,
         Record,
         NoPicture,
+        Games,
         Help
     };
     static const option longOptions[] = {{"dir", required_argument, nullptr, Dir},
@@ -134,6 +138,7 @@ Options ParseOptions(int argc, char** argv) {
                                          {"replay", required_argument, nullptr, Replay},
                                          {"record", required_argument, nullptr, Record},
                                          {"no-picture", no_argument, nullptr, NoPicture},
+                                         {"games", required_argument, nullptr, Games},
                                          {"help", no_argument, nullptr, Help},
                                          {nullptr, 0, nullptr, 0}};
     Options o;
@@ -182,6 +187,9 @@ Options ParseOptions(int argc, char** argv) {
             break;
         case Record:
             o.record = std::filesystem::absolute(optarg).string();
+            break;
+        case Games:
+            o.games = std::filesystem::absolute(optarg).string();
             break;
         case NoPicture:
             o.noPicture = true;
@@ -388,6 +396,16 @@ int main(int argc, char** argv) {
         Fail("--replay plays a recording alone, without --input, --bot or --lockstep");
     if (opt.noPicture && !opt.shots.empty()) Fail("--no-picture has no pictures for --shot");
     SkipDrawing(opt.noPicture);
+    static std::FILE* games = nullptr;
+    if (!opt.games.empty() && !(games = std::fopen(opt.games.c_str(), "w")))
+        Fail("cannot write " + opt.games, 1);
+    if (games)
+        OnGameOver([](const FinishedGame& g) {
+            std::fprintf(games,
+                         "{\"score\":%d,\"level\":%d,\"frame\":%" PRIu64 ",\"name\":\"%s\"}\n",
+                         g.score, g.level, g.frame, JsonEscaped(g.name).c_str());
+            std::fflush(games);
+        });
     Driver driver(opt);
     const auto replaySeed = driver.LoadReplay();
     driver.LoadScript();

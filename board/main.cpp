@@ -1,0 +1,107 @@
+// koravel-board: a shared score board that trusts nothing but replays. Every submitted
+// recording is replayed by the headless game, and only what that replay shows is kept.
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "board/server.h"
+#include "board/store.h"
+#include "engine/files.h"
+#include "record/script.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: koravel-board [--listen ADDR:PORT] [--db FILE] [--web DIR] [--sim PATH]\n"
+    "                     [--verifiers N] [--help] [--version]\n";
+const char* const kHelp =
+    "Keeps the best Koravel games, each proven by replaying its recording.\n"
+    "  --listen ADDR:PORT  where to listen (default 127.0.0.1:8642; port 0: any free one)\n"
+    "  --db FILE           the SQLite database (default: board.sqlite3 in koravel's folder of\n"
+    "                      your data, ~/.local/share/koravel/)\n"
+    "  --web DIR           serve a browser build's page/ folder at /play, and link games to it\n"
+    "  --sim PATH          the koravel-sim that replays (default: the one beside this program)\n"
+    "  --verifiers N       replays at once (default 2)\n"
+    "POST /api/games takes a .kvr (gzip-compressed or not; ?game=best|last|FRAME);\n"
+    "GET /api/top?limit=N&since=DAYS, /api/games/ID, /api/games/ID/recording and / read.\n";
+
+[[noreturn]] void Fail(const std::string& why) {
+    std::fprintf(stderr, "koravel-board: %s\n%s", why.c_str(), kUsage);
+    std::exit(2);
+}
+
+std::string Next(int& i, int argc, char** argv) {
+    if (i + 1 >= argc) Fail(std::string(argv[i]) + " needs a value");
+    return argv[++i];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    BoardSettings s;
+    std::string db;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        int64_t n = 0;
+        if (arg == "--help") {
+            std::printf("%s%s", kUsage, kHelp);
+            return 0;
+        } else if (arg == "--version") {
+            std::printf("koravel-board %s\n", KORAVEL_VERSION);
+            return 0;
+        } else if (arg == "--listen") {
+            const std::string value = Next(i, argc, argv);
+            const auto colon = value.rfind(':');
+            if (colon == std::string::npos || colon == 0 ||
+                !ParseWholeNumber(value.substr(colon + 1), 0, 65535, n))
+                Fail("--listen needs ADDR:PORT, not '" + value + "'");
+            s.host = value.substr(0, colon);
+            s.port = int(n);
+        } else if (arg == "--db") {
+            db = Next(i, argc, argv);
+        } else if (arg == "--web") {
+            s.web = Next(i, argc, argv);
+        } else if (arg == "--sim") {
+            s.sim = Next(i, argc, argv);
+        } else if (arg == "--verifiers") {
+            if (!ParseWholeNumber(Next(i, argc, argv), 1, 64, n)) Fail("--verifiers needs 1 to 64");
+            s.verifiers = int(n);
+        } else {
+            Fail("unknown option '" + arg + "'");
+        }
+    }
+    if (s.sim.empty()) s.sim = ProgramFolder() + "/koravel-sim";
+    if (::access(s.sim.c_str(), X_OK) != 0) Fail("no koravel-sim at " + s.sim + " (see --sim)");
+    if (db.empty()) {
+        db = UserDataPath("board.sqlite3");
+        if (db.empty()) Fail("no HOME to keep the board in: name a file with --db");
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(db).parent_path(), ec);
+    }
+    std::unique_ptr<Store> store;
+    try {
+        store = OpenSqliteStore(db);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "koravel-board: %s: %s\n", db.c_str(), e.what());
+        return 1;
+    }
+    // SIGINT and SIGTERM end the server from a thread of its own: stopping is not a thing a
+    // signal handler may do.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    std::thread([stop] {
+        int sig = 0;
+        sigwait(&stop, &sig);
+        StopBoard();
+    }).detach();
+    return RunBoard(s, *store) ? 0 : 1;
+}
