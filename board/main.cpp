@@ -19,7 +19,7 @@ namespace {
 
 const char* const kUsage =
     "usage: koravel-board [--listen ADDR:PORT] [--db FILE] [--web DIR] [--sim PATH]\n"
-    "                     [--verifiers N] [--help] [--version]\n";
+    "                     [--verifiers N] [--queue N] [--verify-seconds N] [--help]\n";
 const char* const kHelp =
     "Keeps the best Koravel games, each proven by replaying its recording.\n"
     "  --listen ADDR:PORT  where to listen (default 127.0.0.1:8642; port 0: any free one)\n"
@@ -28,6 +28,8 @@ const char* const kHelp =
     "  --web DIR           serve a browser build's page/ folder at /play, and link games to it\n"
     "  --sim PATH          the koravel-sim that replays (default: the one beside this program)\n"
     "  --verifiers N       replays at once (default 2)\n"
+    "  --queue N           submissions waiting for a verifier (default 16); more get 429\n"
+    "  --verify-seconds N  the wall-clock limit of one replay (default 60)\n"
     "POST /api/games takes a .kvr (gzip-compressed or not; ?game=best|last|FRAME);\n"
     "GET /api/top?limit=N&since=DAYS, /api/games/ID, /api/games/ID/recording and / read.\n";
 
@@ -72,6 +74,14 @@ int main(int argc, char** argv) {
         } else if (arg == "--verifiers") {
             if (!ParseWholeNumber(Next(i, argc, argv), 1, 64, n)) Fail("--verifiers needs 1 to 64");
             s.verifiers = int(n);
+        } else if (arg == "--queue") {
+            if (!ParseWholeNumber(Next(i, argc, argv), 0, 10000, n))
+                Fail("--queue needs 0 to 10000");
+            s.queue = int(n);
+        } else if (arg == "--verify-seconds") {
+            if (!ParseWholeNumber(Next(i, argc, argv), 1, 3600, n))
+                Fail("--verify-seconds needs 1 to 3600");
+            s.limits.wallSeconds = int(n);
         } else {
             Fail("unknown option '" + arg + "'");
         }

@@ -240,6 +240,11 @@ bool RunBoard(const BoardSettings& s, Store& store) {
                "send the recording itself, gzip-compressed or not, without Content-Encoding");
         return httplib::Server::HandlerResponse::Handled;
     });
+    server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (res.body.empty())
+            Refuse(res, res.status,
+                   res.status == 413 ? "the recording is over 4 MiB" : "no such thing here");
+    });
     server.set_exception_handler([](const httplib::Request&, httplib::Response& res,
                                     std::exception_ptr) { Refuse(res, 500, "the board failed"); });
     server.Post("/api/games", [&](const auto& q, auto& r) { board.Submit(q, r); });

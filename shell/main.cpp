@@ -18,12 +18,16 @@
 #include "record/trace.h"
 #include "screens/hiscore.h"
 #include "shell/datadir.h"
+#if KORAVEL_BOARD_CLIENT
+#include "shell/board_client.h"
+#endif
 #include "shell/mainloop.h"
 #include "shell/startup.h"
 
 namespace {
 
-const char* const kUsage = "usage: koravel [--replay FILE.kvr] [--help] [--version]\n";
+const char* const kUsage =
+    "usage: koravel [--replay FILE.kvr] [--board http://HOST:PORT] [--help] [--version]\n";
 
 void OnSignal(int) { RequestQuitFromSignal(); }
 
@@ -70,11 +74,15 @@ bool StartReplay(const std::string& file) {
 
 int main(int argc, char** argv) {
     std::string replay;
+    const char* boardFromEnvironment = std::getenv("KORAVEL_BOARD");
+    std::string board = boardFromEnvironment ? boardFromEnvironment : "";
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help") {
             std::printf("%sPlays Koravel. With --replay, shows a recorded game (.kvr) instead.\n"
                         "Games are recorded to koravel/replays/ in your data folder.\n"
+                        "With --board (or KORAVEL_BOARD=URL), every finished game is sent to that\n"
+                        "koravel-board in the background.\n"
                         "KORAVEL_SEED=N plays the game of that seed; KORAVEL_TRACE=FILE writes\n"
                         "one line per frame, as koravel-sim --trace does.\n",
                         kUsage);
@@ -86,6 +94,10 @@ int main(int argc, char** argv) {
         }
         if (arg == "--replay" && i + 1 < argc) {
             replay = std::filesystem::absolute(argv[++i]).string();
+            continue;
+        }
+        if (arg == "--board" && i + 1 < argc) {
+            board = argv[++i];
             continue;
         }
         std::fprintf(stderr, "%s", kUsage);
@@ -106,9 +118,18 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnSignal);
     TraceIfAsked();
     OnPresented(AfterPresent);
-    if (replay.empty()) {
-        keep_game_recordings = true;
-        return RunGame([] { StartRecording(run.run_seed); });
+    if (!replay.empty()) return RunGame();
+    keep_game_recordings = true;
+#if KORAVEL_BOARD_CLIENT
+    std::string error;
+    if (!board.empty() && !SubmitGamesTo(board, error)) {
+        std::fprintf(stderr, "koravel: %s\n", error.c_str());
+        return 2;
     }
-    return RunGame();
+    const int status = RunGame([] { StartRecording(run.run_seed); });
+    FinishSubmissions();
+    return status;
+#else
+    return RunGame([] { StartRecording(run.run_seed); });
+#endif
 }

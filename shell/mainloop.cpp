@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "atom/bond.h"
 #include "atom/electron.h"
@@ -38,7 +39,7 @@
 
 namespace {
 
-std::function<void(const FinishedGame&)> gameOverListener;
+std::vector<std::function<void(const FinishedGame&)>> gameOverListeners;
 
 // After each attract screen: a click starts the level choice, otherwise pause between screens.
 void AfterAttractScreen() {
@@ -161,7 +162,7 @@ void PlayFrame() {
 }
 
 void OnGameOver(std::function<void(const FinishedGame&)> listener) {
-    gameOverListener = std::move(listener);
+    gameOverListeners.push_back(std::move(listener));
 }
 
 void EndGame() {
@@ -177,7 +178,7 @@ void EndGame() {
         FinishedGame finished{game.score, game.level, PresentedFrames(), ""};
         HighScore();
         if (place < hiscores.names.size()) finished.name = hiscores.names[place];
-        if (gameOverListener) gameOverListener(finished);
+        for (const auto& listener : gameOverListeners) listener(finished);
         game.gameover = 0;
     } else {
         // Left with Escape: leave nothing of the game alive for the screens that follow.

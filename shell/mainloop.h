@@ -19,6 +19,7 @@ struct FinishedGame {
     uint64_t frame = 0;
     std::string name;
 };
+// Adds a listener, called at every game over once its initials have been entered.
 void OnGameOver(std::function<void(const FinishedGame&)> listener);
 // Loads nothing, opens the display, runs until Escape (or the window is closed), saves the
 // table of scores. Returns the process exit status.

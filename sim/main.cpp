@@ -23,6 +23,7 @@
 #include "record/script.h"
 #include "record/trace.h"
 #include "screens/hiscore.h"
+#include "shell/board_client.h"
 #include "shell/datadir.h"
 #include "shell/mainloop.h"
 #include "shell/startup.h"
@@ -59,6 +60,8 @@ const char* const kHelp =
     "                  (an autopilot for high levels, looping one nucleus at a time)\n"
     "  --replay FILE   play a recorded game (.kvr) back exactly, with its seed, to its end\n"
     "  --record FILE   record this run's input as a .kvr that --replay plays back\n"
+    "  --board URL     send every game over to that koravel-board (http://HOST:PORT), as\n"
+    "                  the game does with --board\n"
     "  --games FILE    one JSON object per game played to its game over: score, level,\n"
     "                  the frame it ended on, and the initials entered for it\n"
     "  --no-picture    draw nothing and hash nothing (hash=none): the same frames, scores,\n"
@@ -82,6 +85,7 @@ struct Options {
     std::string record;
     bool noPicture = false;
     std::string games;
+    std::string board;
 };
 
 // Ends the run from inside the game's loop, with the process exit status.
@@ -123,6 +127,7 @@ Options ParseOptions(int argc, char** argv) {
         Record,
         NoPicture,
         Games,
+        Board,
         Help
     };
     static const option longOptions[] = {{"dir", required_argument, nullptr, Dir},
@@ -139,6 +144,7 @@ Options ParseOptions(int argc, char** argv) {
                                          {"record", required_argument, nullptr, Record},
                                          {"no-picture", no_argument, nullptr, NoPicture},
                                          {"games", required_argument, nullptr, Games},
+                                         {"board", required_argument, nullptr, Board},
                                          {"help", no_argument, nullptr, Help},
                                          {nullptr, 0, nullptr, 0}};
     Options o;
@@ -187,6 +193,9 @@ Options ParseOptions(int argc, char** argv) {
             break;
         case Record:
             o.record = std::filesystem::absolute(optarg).string();
+            break;
+        case Board:
+            o.board = optarg;
             break;
         case Games:
             o.games = std::filesystem::absolute(optarg).string();
@@ -422,11 +431,15 @@ int main(int argc, char** argv) {
     hiscores.scores_beside_game_only = true;
     hiscores.scores_frozen = opt.dir.empty() || !opt.replay.empty();
     driver.Install();
+    std::string error;
+    if (!opt.board.empty() && !SubmitGamesTo(opt.board, error)) Fail(error);
     int status = 0;
     try {
         // Recorded from the end of start-up, with the score table the run starts with.
-        status = RunGame(opt.record.empty() ? nullptr : +[] { StartRecording(run.run_seed); });
+        const bool record = !opt.record.empty() || !opt.board.empty();
+        status = RunGame(record ? +[] { StartRecording(run.run_seed); } : nullptr);
     } catch (const SimStop& stop) { status = stop.status; }
+    FinishSubmissions();
     if (!driver.FinishAudio()) {
         std::fprintf(stderr, "koravel-sim: could not write %s\n", opt.audio.c_str());
         status = 1;
