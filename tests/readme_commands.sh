@@ -28,6 +28,26 @@ PY
   return $ok
 }
 
+# The board runs until stopped, with its database in a home of its own: it must answer.
+serves_board() {
+  local home ok=1
+  home=$(mktemp -d)
+  HOME=$home setsid bash -c "$1" >/dev/null 2>&1 &
+  local server=$!
+  for _ in $(seq 100); do
+    if python3 - 2>/dev/null <<'PY'; then ok=0; break; fi
+import json, urllib.request
+assert json.load(urllib.request.urlopen("http://127.0.0.1:8642/api/top")) == []
+PY
+    sleep 0.1
+  done
+  kill -- -"$server" 2>/dev/null || true
+  wait "$server" 2>/dev/null || true
+  [ -f "$home/.local/share/koravel/board.sqlite3" ] || ok=1
+  rm -rf "$home"
+  return $ok
+}
+
 mapfile -d '' blocks < <(awk '/^```sh$/ {on=1; block=""; next}
                                /^```$/ && on {on=0; printf "%s%c", block, 0; next}
                                on {block = block $0 "\n"}' README.md)
@@ -42,6 +62,8 @@ for i in "${!blocks[@]}"; do
   start=$(date +%s)
   if [[ $cmd == *http.server* ]]; then
     serves_page "$cmd" || fail "README command $((i + 1)) did not serve the page"
+  elif [[ $cmd == *koravel-board* ]]; then
+    serves_board "$cmd" || fail "README command $((i + 1)) did not serve the board"
   else
     bash -euo pipefail -c "$cmd" || fail "README command $((i + 1)) failed"
   fi
