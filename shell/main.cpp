@@ -17,10 +17,8 @@
 #include "record/script.h"
 #include "record/trace.h"
 #include "screens/hiscore.h"
-#include "shell/datadir.h"
-#if KORAVEL_BOARD_CLIENT
 #include "shell/board_client.h"
-#endif
+#include "shell/datadir.h"
 #include "shell/mainloop.h"
 #include "shell/startup.h"
 
@@ -120,7 +118,6 @@ int main(int argc, char** argv) {
     OnPresented(AfterPresent);
     if (!replay.empty()) return RunGame();
     keep_game_recordings = true;
-#if KORAVEL_BOARD_CLIENT
     std::string error;
     if (!board.empty() && !SubmitGamesTo(board, error)) {
         std::fprintf(stderr, "koravel: %s\n", error.c_str());
@@ -129,7 +126,4 @@ int main(int argc, char** argv) {
     const int status = RunGame([] { StartRecording(run.run_seed); });
     FinishSubmissions();
     return status;
-#else
-    return RunGame([] { StartRecording(run.run_seed); });
-#endif
 }

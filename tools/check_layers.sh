@@ -9,7 +9,7 @@ layers=(engine entity state hostiles atom player screens record shell)
 rank() {
   case $1 in
     engine/sdl | engine/headless | engine/web) echo 0.5 ;;
-    sim | tools | bench | fuzz | tests) echo 99 ;;
+    sim | board | web | tools | bench | fuzz | tests) echo 99 ;;
     *) for i in "${!layers[@]}"; do [ "${layers[$i]}" = "$1" ] && { echo "$i"; return; }; done
        echo "unknown" ;;
   esac
@@ -34,7 +34,7 @@ while IFS= read -r file; do
       status=1
     fi
   done < <(grep -n '^#include "' "$file" | sed -E 's/^([0-9]+):#include "([^"]+)".*/\1:\2/')
-done < <(find engine entity state hostiles atom player screens record shell sim tools bench fuzz tests \
+done < <(find engine entity state hostiles atom player screens record shell sim board web tools bench fuzz tests \
               -name '*.cpp' -o -name '*.h' 2>/dev/null | sort)
 [ $status = 0 ] && echo "layers hold: ${layers[*]}"
 exit $status

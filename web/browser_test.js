@@ -4,12 +4,13 @@
 // own Escape) on the attract screens ends the game, whose table and recording stay in the
 // browser across a reload. Then recordings to watch: a golden one plays frame for frame as
 // koravel-sim played it, broken ones get one line on the page.
-// Usage: node web/browser_test.js PAGE_DIR SHOTS_DIR
+// With a koravel-board, the page it serves at /play watches a game from its list.
+// Usage: node web/browser_test.js PAGE_DIR SHOTS_DIR [KORAVEL_BOARD]
 const fs = require('fs');
 const path = require('path');
 const { serve, launch, waitFor, screen, waitScreen } = require('./harness');
 
-const [root, shots] = process.argv.slice(2);
+const [root, shots, boardProgram] = process.argv.slice(2);
 const replays = path.join(__dirname, '..', 'tests', 'replays');
 const golden = fs.readFileSync(path.join(replays, 'level1-cleared.kvr'));
 const fixtures = {
@@ -178,6 +179,36 @@ async function unfitBrowsers(browser, base) {
   }
 }
 
+// koravel-board serving the page: a verified game on its list is watched in the page at /play.
+async function boardServesThePage(page) {
+  const { spawn } = require('child_process');
+  const os = require('os');
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'koravel-board-'));
+  const board = spawn(boardProgram, ['--listen', '127.0.0.1:0', '--db', path.join(home, 'b.sqlite3'),
+                                     '--web', root], { stdio: ['ignore', 'pipe', 'inherit'] });
+  try {
+    const url = await new Promise((resolve, reject) => {
+      board.stdout.on('data', (d) => {
+        const m = /(http:\/\/[0-9.:]+)\//.exec(String(d));
+        if (m) resolve(m[1]);
+      });
+      board.on('exit', () => reject(new Error('koravel-board ended')));
+    });
+    const sent = await fetch(url + '/api/games', { method: 'POST', body: fs.readFileSync(path.join(replays, 'initials-entry.kvr')) });
+    check(sent.status === 201, `the board answered ${sent.status}`);
+    await page.goto(url + '/');
+    check((await page.content()).includes('ABE'), 'the board does not list the game');
+    await page.click('text=watch');
+    await waitFor(page, () => window.Module && Module.ended === true, 'the end of the game watched from the board', 120);
+    const frames = await page.evaluate(() => Module.frames);
+    check(frames === 960, `the game watched from the board showed ${frames} pictures, not 960`);
+    console.log('the board served the page, which watched a game from its list');
+  } finally {
+    board.kill('SIGTERM');
+    fs.rmSync(home, { recursive: true, force: true });
+  }
+}
+
 (async () => {
   fs.mkdirSync(shots, { recursive: true });
   const server = await serve(root, fixtures);
@@ -194,6 +225,7 @@ async function unfitBrowsers(browser, base) {
     await watch(page, base);
     await unfitBrowsers(browser, base);
     console.log('browsers without WebAssembly or Pointer Lock are told so');
+    if (boardProgram) await boardServesThePage(page);
     console.log('browser tests passed');
   } catch (e) {
     const log = page && (await page.evaluate(() => Module.webLog).catch(() => null));

@@ -38,6 +38,8 @@ Module.preRun.push(() => {
 
   const query = new URLSearchParams(location.search);
   if (query.has('trace')) ENV.KORAVEL_TRACE = '/trace.jsonl';
+  // Served by koravel-board at /play: finished games go to that board.
+  if (/^\/play(\/|$)/.test(location.pathname)) ENV.KORAVEL_BOARD = location.origin;
   const watch = (name, bytes) => {
     const file = '/' + (name.replace(/[^A-Za-z0-9._-]/g, '_').slice(-64) || 'recording.kvr');
     FS.writeFile(file, bytes);

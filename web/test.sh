@@ -8,4 +8,4 @@ webbuild=$(cd "$2" && pwd)
 cd "$(dirname "$0")"
 [ -d node_modules/playwright-core ] || PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund
 ./check_node.sh "$native" "$webbuild"
-node browser_test.js "$webbuild/page" "$webbuild/shots"
+node browser_test.js "$webbuild/page" "$webbuild/shots" "$native/koravel-board"

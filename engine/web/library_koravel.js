@@ -240,6 +240,28 @@ mergeInto(LibraryManager.library, {
   koravel_web_awake__deps: ['$KoravelWeb'],
   koravel_web_awake: function() { KoravelWeb.wokeAt = performance.now(); },
 
+  // A finished game to a board, in the background: retried while the board is busy (429),
+  // one line on the page when it is done.
+  koravel_web_submit__deps: ['$KoravelWeb'],
+  koravel_web_submit: function(url, recording, score) {
+    const base = UTF8ToString(url), text = UTF8ToString(recording);
+    const say = (line) => KoravelWeb.say('koravel: ' + line);
+    const send = (attempt) => fetch(base + '/api/games?game=last', {
+      method: 'POST', headers: { 'Content-Type': 'application/octet-stream' }, body: text,
+    }).then((response) => {
+      if (response.status === 429 && attempt < 20) {
+        return new Promise((later) => setTimeout(later, 500 * (attempt + 1)))
+          .then(() => send(attempt + 1));
+      }
+      return response.json().then((body) => {
+        if (!response.ok) return say('the board refused the game: ' + (body.error || response.status));
+        say(`the board has your game of ${score} points${body.name ? ' as ' + body.name : ''}` +
+            ` (game ${body.id})`);
+      });
+    }).catch((error) => say('the board could not be reached (' + error.message + ')'));
+    send(0);
+  },
+
   koravel_web_closed__deps: ['$KoravelWeb'],
   koravel_web_closed: function() {
     if (document.exitPointerLock) document.exitPointerLock();

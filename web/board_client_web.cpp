@@ -1,0 +1,32 @@
+// The browser build's way to a board: the same interface as the desktop's client, with the
+// browser's fetch doing the sending, so no frame ever waits on it. The page names the board
+// (KORAVEL_BOARD) when it is served by one, at /play.
+#include <emscripten.h>
+
+#include <string>
+
+#include "engine/graphics.h"
+#include "record/replay.h"
+#include "shell/board_client.h"
+#include "shell/mainloop.h"
+
+// In engine/web/library_koravel.js: sends the recording with fetch, says how it went.
+extern "C" void koravel_web_submit(const char* url, const char* recording, int score);
+
+namespace {
+
+std::string board;
+
+} // namespace
+
+bool SubmitGamesTo(const std::string& url, std::string&) {
+    board = url;
+    OnGameOver([](const FinishedGame& game) {
+        if (!IsRecording()) return;
+        const std::string recording = RecordingText(PresentedFrames() + 1);
+        koravel_web_submit(board.c_str(), recording.c_str(), game.score);
+    });
+    return true;
+}
+
+void FinishSubmissions() {} // the browser finishes them on its own
