@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The browser build's tests: its headless twin under node plays every golden replay as the
-# native koravel-sim does, and the page, served on loopback, is played in headless Chromium.
+# native koravel-sim does, and the page, served on loopback, is played in headless Chromium,
+# alone and served by koravel-board.
 # Usage: web/test.sh NATIVE_BUILD WEB_BUILD (screenshots land in WEB_BUILD/shots/)
 set -euo pipefail
 native=$(cd "$1" && pwd)
