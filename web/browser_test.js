@@ -8,7 +8,7 @@
 // Usage: node web/browser_test.js PAGE_DIR SHOTS_DIR [KORAVEL_BOARD]
 const fs = require('fs');
 const path = require('path');
-const { serve, launch, waitFor, screen, waitScreen } = require('./harness');
+const { run, waitFor, screen, waitScreen } = require('./harness');
 
 const [root, shots, boardProgram] = process.argv.slice(2);
 const replays = path.join(__dirname, '..', 'tests', 'replays');
@@ -209,15 +209,11 @@ async function boardServesThePage(page) {
   }
 }
 
-(async () => {
-  fs.mkdirSync(shots, { recursive: true });
-  const server = await serve(root, fixtures);
-  const base = `http://127.0.0.1:${server.address().port}`;
-  const browser = await launch();
-  let page = null;
+fs.mkdirSync(shots, { recursive: true });
+run(root, fixtures, async ({ browser, base }) => {
+  const page = await browser.newPage({ viewport: { width: 960, height: 760 } });
+  page.on('console', (m) => { if (/error/i.test(m.type())) console.log('console:', m.text()); });
   try {
-    page = await browser.newPage({ viewport: { width: 960, height: 760 } });
-    page.on('console', (m) => { if (/error/i.test(m.type())) console.log('console:', m.text()); });
     const table = await play(page, base);
     console.log('played, left with Escape, ended by losing the lock');
     await reloadKeepsFiles(page, base, table);
@@ -228,14 +224,8 @@ async function boardServesThePage(page) {
     if (boardProgram) await boardServesThePage(page);
     console.log('browser tests passed');
   } catch (e) {
-    const log = page && (await page.evaluate(() => Module.webLog).catch(() => null));
+    const log = await page.evaluate(() => Module.webLog).catch(() => null);
     if (log) console.error('what the page saw:\n  ' + log.join('\n  '));
     throw e;
-  } finally {
-    await browser.close();
-    server.close();
   }
-})().catch((e) => {
-  console.error('FAIL: ' + e.message);
-  process.exit(1);
 });

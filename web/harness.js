@@ -78,4 +78,22 @@ function percentile(values, p) {
   return sorted[Math.min(sorted.length - 1, Math.floor((p / 100) * sorted.length))];
 }
 
-module.exports = { serve, launch, waitFor, screen, waitScreen, percentile };
+// Serves `root`, starts the browser, runs `body({ browser, base })`, and always closes both;
+// a failure ends the process with status 1 and its one-line reason.
+function run(root, fixtures, body) {
+  (async () => {
+    const server = await serve(root, fixtures);
+    const browser = await launch();
+    try {
+      await body({ browser, base: `http://127.0.0.1:${server.address().port}` });
+    } finally {
+      await browser.close();
+      server.close();
+    }
+  })().catch((e) => {
+    console.error('FAIL: ' + e.message);
+    process.exit(1);
+  });
+}
+
+module.exports = { serve, launch, run, waitFor, screen, waitScreen, percentile };
