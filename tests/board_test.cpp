@@ -214,10 +214,8 @@ TEST(Board, HostileInputGetsAReasonAndTheBoardGoesOn) {
     }
     EXPECT_EQ(status(Post(board, real, "?game=<b>")), 400);
     // The recording fuzz corpus, sent as it is: every file answered, none with a failure of ours.
-    int sent = 0;
     for (const auto& e :
          fs::directory_iterator(fs::path(KORAVEL_SOURCE_DIR) / "fuzz/corpus/events")) {
-        if (++sent > 120) break;
         const auto r = Post(board, ReadText(e.path()));
         ASSERT_TRUE(r) << e.path();
         EXPECT_LT(r->status, 500) << e.path() << ": " << r->body;
