@@ -10,10 +10,10 @@ dest=$(mktemp -d)
 trap 'rm -rf "$dest"' EXIT
 DESTDIR="$dest/root" cmake --install "$build" --prefix /usr >/dev/null || fail "cmake --install failed"
 root=$dest/root/usr
-for f in bin/koravel bin/koravel-sim share/koravel/gfx/spheres.bmp share/koravel/sound/loop.wav \
+for f in bin/koravel bin/koravel-sim bin/koravel-board share/koravel/gfx/spheres.bmp share/koravel/sound/loop.wav \
          share/applications/koravel.desktop share/metainfo/io.github.koravel.koravel.metainfo.xml \
          share/icons/hicolor/48x48/apps/koravel.png share/icons/hicolor/128x128/apps/koravel.png \
-         share/icons/hicolor/256x256/apps/koravel.png share/man/man6/koravel.6.gz share/man/man6/koravel-sim.6.gz share/doc/koravel/copyright; do
+         share/icons/hicolor/256x256/apps/koravel.png share/man/man6/koravel.6.gz share/man/man6/koravel-sim.6.gz share/man/man6/koravel-board.6.gz share/doc/koravel/copyright; do
   [ -e "$root/$f" ] || fail "$f is not installed"
 done
 out=$(desktop-file-validate "$root/share/applications/koravel.desktop" 2>&1) && [ -z "$out" ] ||
@@ -38,6 +38,8 @@ chmod -R u+w "$root"
 "$root/bin/koravel" --help | grep -q 'usage' || fail "--help"
 "$root/bin/koravel" --nonsense 2>/dev/null; [ $? = 2 ] || fail "an unknown option should give status 2"
 "$root/bin/koravel-sim" --help | grep -q -- '--replay' || fail "koravel-sim --help"
+"$root/bin/koravel-board" --version | grep -q '^koravel-board ' || fail "koravel-board --version"
+"$root/bin/koravel-board" --sim /nonexistent 2>/dev/null; [ $? = 2 ] || fail "koravel-board without its koravel-sim"
 # The Debian package, with its dependencies computed from the binaries.
 (cd "$build" && cpack -G DEB >"$dest/cpack.txt" 2>&1) || { cat "$dest/cpack.txt"; fail "cpack -G DEB"; }
 deb=$(ls "$build"/koravel_*_amd64.deb "$build"/koravel_*.deb 2>/dev/null | head -1)
