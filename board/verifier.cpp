@@ -50,7 +50,7 @@ struct Workspace {
     const rlimit memory{rlim_t(limits.memoryBytes), rlim_t(limits.memoryBytes)};
     const rlimit noCore{0, 0};
     ::setrlimit(RLIMIT_CPU, &cpu);
-    ::setrlimit(RLIMIT_AS, &memory);
+    if (limits.memoryBytes > 0) ::setrlimit(RLIMIT_AS, &memory);
     ::setrlimit(RLIMIT_CORE, &noCore);
     const int in = ::open("/dev/null", O_RDONLY);
     const int o = ::open(out, O_WRONLY | O_CREAT | O_TRUNC, 0600);

@@ -13,7 +13,6 @@
 #include <httplib.h>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <set>
 #include <thread>
 
@@ -50,8 +49,9 @@ struct Board {
         char c;
         while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
         ::close(out[0]);
-        std::smatch m;
-        if (std::regex_search(line, m, std::regex(":([0-9]+)/$"))) port = std::stoi(m[1]);
+        // "koravel-board: listening on http://127.0.0.1:PORT/"
+        const auto colon = line.rfind(':');
+        if (colon != std::string::npos) port = std::atoi(line.c_str() + colon + 1);
         EXPECT_GT(port, 0) << "koravel-board said: " << line;
     }
     ~Board() { Kill(SIGTERM); }
