@@ -179,6 +179,31 @@ async function unfitBrowsers(browser, base) {
   }
 }
 
+// A game played in the page the board serves (a chosen seed, the mouse left alone, so the
+// same game every time): at its game over the page sends it, and the board lists it.
+async function playToTheBoard(page, url) {
+  await page.goto(url + '/play/?trace&seed=1');
+  await waitFor(page, () => window.Module && Module.frames > 30, 'the game at /play');
+  const box = await page.locator('#screen').boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  await page.mouse.down();
+  await page.mouse.up();
+  await waitFor(page, () => document.pointerLockElement !== null, 'the pointer lock at /play');
+  await page.mouse.down();
+  await page.mouse.up();
+  await waitScreen(page, ['picklevel'], 'the level choice at /play');
+  // No choice made: level 1 comes when the time is up, and the idle point loses its lives.
+  await waitScreen(page, ['play', 'zoom'], 'play at /play');
+  const level = await page.evaluate(() => Number(/"level":([0-9]+)/.exec(Module.traceLines().pop())[1]));
+  await waitFor(page, () => /the board (has|refused)/.test(document.getElementById('message').textContent),
+                `the board's answer after a game at level ${level}`, 300);
+  const said = await page.locator('#message').textContent();
+  check(/the board has your game of 0 points/.test(said), `the page says '${said}'`);
+  const top = await (await fetch(url + '/api/top')).json();
+  check(top.some((g) => g.level === level), `the board does not list the level-${level} game`);
+  console.log(`a game played at /play (level ${level}) went to the board: "${said}"`);
+}
+
 // koravel-board serving the page: a verified game on its list is watched in the page at /play.
 async function boardServesThePage(page) {
   const { spawn } = require('child_process');
@@ -203,6 +228,7 @@ async function boardServesThePage(page) {
     const frames = await page.evaluate(() => Module.frames);
     check(frames === 960, `the game watched from the board showed ${frames} pictures, not 960`);
     console.log('the board served the page, which watched a game from its list');
+    await playToTheBoard(page, url);
   } finally {
     board.kill('SIGTERM');
     fs.rmSync(home, { recursive: true, force: true });
