@@ -13,7 +13,7 @@ struct VerifiedGame {
 };
 
 struct VerifierLimits {
-    int cpuSeconds = 30;             // a 3-hour game replays in well under 2 s
+    int cpuSeconds = 30; // a 3-hour game replays in well under 2 s
 #ifdef __SANITIZE_ADDRESS__
     int64_t memoryBytes = 0; // AddressSanitizer's shadow memory needs terabytes of address space
 #else
