@@ -55,6 +55,8 @@ std::string RecordingText(uint64_t endFrame) {
     return header + events + std::to_string(endFrame) + " end\n";
 }
 
+std::string RecordingOfFinishedGame() { return RecordingText(PresentedFrames() + 1); }
+
 void SaveGameRecordings(int finalScore) {
     if (!recording || !keep_game_recordings) return;
     const std::string last = UserDataPath("replays/last.kvr");

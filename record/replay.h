@@ -8,6 +8,9 @@ void StartRecording(int64_t seed);
 bool IsRecording();
 // The run so far as a recording that ends after the given number of presented frames.
 std::string RecordingText(uint64_t endFrame);
+// At a game over (its initials entered): the run so far, ending one frame past now, since a
+// replay stops on its last frame and must get past the game's end first.
+std::string RecordingOfFinishedGame();
 // Only the real game keeps its games in the user's folder; koravel-sim writes what it is told.
 inline bool keep_game_recordings = false;
 // At the end of a game: the run up to here goes to koravel/replays/last.kvr in the user's data

@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "engine/graphics.h"
 #include "record/replay.h"
 #include "shell/mainloop.h"
 
@@ -64,9 +63,7 @@ bool SubmitGamesTo(const std::string& url, std::string& error) {
     board = url;
     OnGameOver([](const FinishedGame& game) {
         if (!IsRecording()) return;
-        // One frame past the game over: a replay stops on its last frame, and must get to
-        // the game's end first.
-        std::string recording = RecordingText(PresentedFrames() + 1);
+        std::string recording = RecordingOfFinishedGame();
         std::lock_guard lock(pendingMutex);
         pending.emplace_back(Submit, std::move(recording), game.score);
     });

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "engine/graphics.h"
 #include "record/replay.h"
 #include "shell/board_client.h"
 #include "shell/mainloop.h"
@@ -23,7 +22,7 @@ bool SubmitGamesTo(const std::string& url, std::string&) {
     board = url;
     OnGameOver([](const FinishedGame& game) {
         if (!IsRecording()) return;
-        const std::string recording = RecordingText(PresentedFrames() + 1);
+        const std::string recording = RecordingOfFinishedGame();
         koravel_web_submit(board.c_str(), recording.c_str(), game.score);
     });
     return true;

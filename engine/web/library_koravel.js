@@ -2,7 +2,7 @@
 // Events wait in a queue until the game's next poll takes them, as SDL's do on the desktop.
 mergeInto(LibraryManager.library, {
   $KoravelWeb: {
-    // Kinds as engine/web/platform_web.cpp reads them.
+    // Kinds numbered as InputEvent::Kind (engine/input.h).
     MOVE_BY: 1, PRESS: 2, RELEASE: 3, KEY_PRESS: 4, KEY_RELEASE: 5,
     events: [],
     // Physical keys to the engine's codes (numbered like Windows virtual keys), the same table

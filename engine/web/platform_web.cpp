@@ -40,25 +40,12 @@ std::vector<uint32_t> rgba; // the canvas wants bytes in R, G, B, A order
 // in IndexedDB): the usual one instead, before the game writes anything.
 const mode_t usualUmask = ::umask(022);
 
-InputEvent::Kind KindOf(int web) {
-    switch (web) {
-    case 1:
-        return InputEvent::MoveBy;
-    case 2:
-        return InputEvent::Press;
-    case 3:
-        return InputEvent::Release;
-    case 4:
-        return InputEvent::KeyPress;
-    default:
-        return InputEvent::KeyRelease;
-    }
-}
-
 void DeliverWaiting() {
     int e[3];
+    // The page numbers its events as InputEvent::Kind does, from MoveBy to KeyRelease.
     while (koravel_web_next_event(e)) {
-        if (e[0] >= 1 && e[0] <= 5) DeliverInput({KindOf(e[0]), e[1], e[2]});
+        if (e[0] >= InputEvent::MoveBy && e[0] <= InputEvent::KeyRelease)
+            DeliverInput({InputEvent::Kind(e[0]), e[1], e[2]});
     }
 }
 
