@@ -1,13 +1,17 @@
 #include "engine/files.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -65,6 +69,24 @@ Stream StreamOn(int fd, const char* mode, const std::string& path) {
     return s;
 }
 
+// Temporary files of atomic writes not yet committed: a program that ends through exit()
+// half-way through a write removes them, as a closed stream would.
+std::mutex pendingLock;
+std::set<std::string>& Pending() {
+    static auto* pending = new std::set<std::string>; // outlives every static destructor
+    return *pending;
+}
+void Forget(const std::string& temp) {
+    const std::lock_guard<std::mutex> hold(pendingLock);
+    Pending().erase(temp);
+}
+struct PendingSweeper {
+    ~PendingSweeper() {
+        const std::lock_guard<std::mutex> hold(pendingLock);
+        for (const std::string& temp : Pending()) ::unlink(temp.c_str());
+    }
+} sweeper;
+
 // New files get what the user's umask allows, as fopen would give them.
 mode_t NewFileMode() {
     static const mode_t mode = [] {
@@ -80,7 +102,10 @@ mode_t NewFileMode() {
 TStream::~TStream() {
     if (!file) return;
     std::fclose(file);
-    if (!tempPath.empty()) ::unlink(tempPath.c_str()); // never committed
+    if (!tempPath.empty()) { // never committed
+        ::unlink(tempPath.c_str());
+        Forget(tempPath);
+    }
 }
 
 Stream OpenFile(const std::string& path, int readable, int writeable) {
@@ -102,6 +127,34 @@ Stream OpenFile(const std::string& path, int readable, int writeable) {
 }
 
 Stream ReadFile(const std::string& path) { return OpenFile(path, 1, 0); }
+
+Stream ReadOwnFile(const std::string& path) {
+    const std::string slashed = Slashed(path);
+    const int fd = OpenRegular(slashed, O_RDONLY | O_NOFOLLOW);
+    return fd < 0 ? nullptr : StreamOn(fd, "rb", slashed);
+}
+
+Stream WriteOutput(const std::string& path) {
+    std::string target = Slashed(path);
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        // The user named a link: what it points at is what they mean.
+        std::error_code ec;
+        const auto real = std::filesystem::weakly_canonical(target, ec);
+        if (!ec) target = real.string();
+    }
+    if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
+            return nullptr;
+        }
+        const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) return nullptr;
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return StreamOn(fd, "wb", target);
+    }
+    return WriteFileAtomic(target);
+}
 Stream WriteFile(const std::string& path) { return OpenFile(path, 0, 1); }
 
 Stream WriteFileAtomic(const std::string& path) {
@@ -120,6 +173,8 @@ Stream WriteFileAtomic(const std::string& path) {
         return nullptr;
     }
     s->tempPath = temp;
+    const std::lock_guard<std::mutex> hold(pendingLock);
+    Pending().insert(temp);
     return s;
 }
 
@@ -141,6 +196,7 @@ bool CloseFile(const Stream& stream) {
             ::unlink(stream->tempPath.c_str());
         else
             SyncFolder(FolderOf(stream->path));
+        Forget(stream->tempPath);
         stream->tempPath.clear();
     }
     if (stream->failed) errno = stream->error;
@@ -205,7 +261,7 @@ std::string UserDataPath(const std::string& relative) {
     std::string base;
     if (xdg && *xdg == '/')
         base = xdg;
-    else if (home && *home)
+    else if (home && *home == '/')
         base = std::string(home) + "/.local/share";
     else
         return {};
@@ -239,12 +295,21 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_
 std::string ReadFailure(size_t maxBytes) {
     if (errno == EFBIG) return "larger than " + std::to_string(maxBytes >> 20) + " MiB";
     if (errno == EINVAL) return "not a regular file";
+    if (errno == ELOOP) return "a link, which is not followed for this file";
     return std::strerror(errno);
 }
 
-bool WriteWholeFileAtomic(const std::string& path, const std::string& bytes) {
+bool MakeFolders(const std::string& folder) {
     std::error_code ec;
-    std::filesystem::create_directories(FolderOf(Slashed(path)), ec);
+    std::filesystem::create_directories(folder, ec);
+    if (ec) errno = ec.value();
+    return !ec;
+}
+
+bool WriteWholeFileAtomic(const std::string& path, const std::string& bytes) {
+    // Say why the folder could not be made (read-only, no permission), not that the file is
+    // missing from it.
+    if (!MakeFolders(FolderOf(Slashed(path)))) return false;
     Stream s = WriteFileAtomic(path);
     return s && WriteBytes(s, bytes) && CloseFile(s);
 }
@@ -277,10 +342,45 @@ bool EnterFolder(const std::string& path) {
     return !ec;
 }
 
-std::optional<int64_t> ModifiedTime(const std::string& path) {
+namespace {
+
+// ".NAME.XXXXXX", as mkostemp fills in the six letters.
+bool IsTemporaryOf(const std::string& entry, const std::string& name) {
+    const size_t size = name.size() + 8;
+    if (entry.size() != size || entry[0] != '.' || entry.compare(1, name.size(), name) != 0 ||
+        entry[name.size() + 1] != '.')
+        return false;
+    return std::all_of(entry.end() - 6, entry.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
+} // namespace
+
+int RemoveStaleTemporaries(const std::string& folder, const std::vector<std::string>& names) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    const time_t stale = std::time(nullptr) - 60;
+    int removed = 0;
+    while (const dirent* d = ::readdir(dir)) {
+        const std::string entry = d->d_name;
+        if (std::none_of(names.begin(), names.end(),
+                         [&](const std::string& n) { return IsTemporaryOf(entry, n); }))
+            continue;
+        const std::string path = folder + "/" + entry;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_mtime < stale &&
+            ::unlink(path.c_str()) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+std::optional<FileId> IdentifyFile(const std::string& path) {
     struct stat st {};
     if (::stat(Slashed(path).c_str(), &st) != 0) return std::nullopt;
-    return int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return FileId{uint64_t(st.st_dev), uint64_t(st.st_ino), int64_t(st.st_size),
+                  int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 FolderLock::FolderLock(const std::string& folder) {

@@ -10,7 +10,7 @@
 struct TSound {
     std::string path; // as loaded, such as "sound/loop.wav"
     bool loop = false;
-    Wave wave;
+    std::shared_ptr<const Wave> wave; // shared by every name of the same file
 };
 using Sound = std::shared_ptr<TSound>;
 
@@ -20,7 +20,7 @@ struct TChannel {
 using Channel = std::shared_ptr<TChannel>;
 
 // Nothing when the file is missing or not an accepted wave file; any non-zero flags make the
-// sound loop.
+// sound loop. A file already loaded (under any name or link) is decoded once.
 Sound LoadSound(const std::string& path, int flags = 0);
 // A new channel playing the sound from its start, overlapping any other; nothing for no sound.
 Channel PlaySound(const Sound& sound);

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr size_t kMaxWaveBytes = 64u * 1024 * 1024; // minutes of audio; effects are seconds
-
 uint32_t U16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 uint32_t U32(const uint8_t* p) { return U16(p) | U16(p + 2) << 16; }
 bool Tag(const uint8_t* p, const char* tag) { return std::memcmp(p, tag, 4) == 0; }
@@ -41,6 +39,7 @@ std::optional<Wave> DecodeWave(const uint8_t* data, size_t size) {
             const int bytesPerFrame = w.channels * w.bits / 8;
             w.frames = int64_t(length / uint64_t(bytesPerFrame));
             const size_t count = size_t(w.frames) * size_t(w.channels);
+            if (count * sizeof(int16_t) > kMaxWaveSamplesBytes) return std::nullopt;
             w.samples.resize(count);
             const uint8_t* src = data + at;
             for (size_t i = 0; i < count; ++i)
@@ -54,7 +53,7 @@ std::optional<Wave> DecodeWave(const uint8_t* data, size_t size) {
 }
 
 std::optional<Wave> LoadWaveFile(const std::string& path) {
-    auto bytes = ReadWholeFile(path, kMaxWaveBytes);
+    auto bytes = ReadWholeFile(path, kMaxWaveFileBytes);
     if (!bytes) return std::nullopt;
     return DecodeWave(bytes->data(), bytes->size());
 }

@@ -19,7 +19,7 @@ std::string events; // grows by one short line per event: a few megabytes for ho
 
 // The score noted in a recording's "# score" line, or -1.
 int64_t RecordedScore(const std::string& path) {
-    Stream file = ReadFile(path);
+    Stream file = ReadOwnFile(path); // a link there is replaced by the next save, never read
     // The header's first line and its ten table lines come before it.
     for (int i = 0; file && i < 16; ++i) {
         const std::string line = ReadLine(file, 256);
@@ -56,6 +56,17 @@ std::string RecordingText(uint64_t endFrame) {
 }
 
 std::string RecordingOfFinishedGame() { return RecordingText(PresentedFrames() + 1); }
+
+bool PrepareRecordingsFolder() {
+    const std::string last = UserDataPath("replays/last.kvr");
+    if (last.empty()) {
+        std::fprintf(stderr, "koravel: neither HOME nor XDG_DATA_HOME names a folder (an absolute "
+                             "path); games are not recorded\n");
+        return false;
+    }
+    RemoveStaleTemporaries(UserDataPath("replays"), {"last.kvr", "best.kvr"});
+    return true;
+}
 
 void SaveGameRecordings(int finalScore) {
     if (!recording || !keep_game_recordings) return;

@@ -13,6 +13,9 @@ std::string RecordingText(uint64_t endFrame);
 std::string RecordingOfFinishedGame();
 // Only the real game keeps its games in the user's folder; koravel-sim writes what it is told.
 inline bool keep_game_recordings = false;
+// At start-up of the real game: removes what killed saves left in the recordings' folder, or
+// says in one line that there is no folder to record to (false).
+bool PrepareRecordingsFolder();
 // At the end of a game: the run up to here goes to koravel/replays/last.kvr in the user's data
 // folder, and to best.kvr too when no recorded game scored more.
 void SaveGameRecordings(int finalScore);

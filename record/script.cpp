@@ -14,11 +14,17 @@ constexpr size_t kLineLimit = 4096; // no real line comes near; a longer one is 
 } // namespace
 
 bool ParseWholeNumber(const std::string& word, int64_t low, int64_t high, int64_t& out) {
-    if (word.empty() || word.size() > 20) return false;
+    // Digits with an optional minus, nothing else: no blanks or plus sign before, and a NUL
+    // inside the word is not its end.
+    const size_t digits = !word.empty() && word[0] == '-' ? 1 : 0;
+    if (word.size() == digits || word.size() > 20 ||
+        !std::all_of(word.begin() + long(digits), word.end(),
+                     [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
     char* end = nullptr;
     errno = 0;
     const long long v = std::strtoll(word.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < low || v > high) return false;
+    if (errno != 0 || end != word.c_str() + word.size() || v < low || v > high) return false;
     out = v;
     return true;
 }
@@ -210,12 +216,6 @@ bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::st
     std::stable_sort(out.begin(), out.end(),
                      [](const ScriptEvent& a, const ScriptEvent& b) { return a.frame < b.frame; });
     return true;
-}
-
-bool EnterableName(const std::string& name) {
-    return name.size() <= 3 && std::all_of(name.begin(), name.end(), [](char c) {
-               return (c >= 'A' && c <= 'Z') || c == '.' || c == ' ';
-           });
 }
 
 std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table) {

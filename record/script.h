@@ -43,7 +43,5 @@ std::string FormatEvent(const InputEvent& event);
 bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::string& error);
 // Parses a recorded game: the header, events with their polls in order, and the end line.
 bool ParseRecording(const std::string& text, Recording& out, std::string& error);
-// What the game lets a player enter as initials: up to three of A to Z, '.' and ' '.
-bool EnterableName(const std::string& name);
 // The header: version and seed, then the score table (names in hex), one entry a line.
 std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table);

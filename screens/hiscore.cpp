@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -66,9 +65,11 @@ Table Defaults() {
 
 enum class Read { Ok, Missing, Failed };
 
+// A link planted at the table's name is never read through: what it points at could be any
+// file of the player's, which the next save (and every recording) would copy out.
 Read ReadTable(const std::string& path, Table& t) {
     errno = 0;
-    Stream file = ReadFile(path);
+    Stream file = ReadOwnFile(path);
     if (!file) return errno == ENOENT || errno == ENOTDIR ? Read::Missing : Read::Failed;
     for (ScoreEntry& e : t) {
         e.score = ToInt(ReadLine(file, kMaxScoreLine));
@@ -80,7 +81,26 @@ Read ReadTable(const std::string& path, Table& t) {
     return failed ? Read::Failed : Read::Ok;
 }
 
-// The files a table may be found in.
+// Names the initials entry could not have made (a hand-edited table) are made enterable, so
+// every recording of a game holds a table both programs accept. Returns how many changed.
+int MakeNamesEnterable(Table& t) {
+    int changed = 0;
+    for (ScoreEntry& e : t) {
+        if (EnterableName(e.name)) continue;
+        char name[3];
+        size_t length = 0;
+        for (const unsigned char c : e.name) {
+            const char up = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : char(c);
+            if (length < 3 && ((up >= 'A' && up <= 'Z') || up == '.' || up == ' '))
+                name[length++] = up;
+        }
+        e.name.assign(name, length);
+        ++changed;
+    }
+    return changed;
+}
+
+// The files a table may be found in, the one saved to first.
 std::vector<std::string> Sources() {
     if (hiscores.scores_beside_game_only) return {kScoreFile};
     std::vector<std::string> paths{kScoreFile, UserScoreFile()};
@@ -89,27 +109,56 @@ std::vector<std::string> Sources() {
     return paths;
 }
 
-struct Found {
-    std::optional<Table> table;
-    std::vector<std::pair<std::string, int>> unreadable; // path and errno
+// The ten best of both, each entry once: an entry both tables hold (the same score, level and
+// name) counts once, as many times as the table holding it more often has it. Ties keep the
+// first table's entries above the second's, as a new entry goes below an equal score.
+Table Merged(const Table& first, const Table& second) {
+    std::vector<ScoreEntry> all(first.begin(), first.end());
+    std::array<bool, 10> matched{};
+    for (const ScoreEntry& e : second) {
+        size_t k = 0;
+        while (k < 10 && (matched[k] || !(first[k] == e))) ++k;
+        if (k < 10)
+            matched[k] = true;
+        else
+            all.push_back(e);
+    }
+    std::stable_sort(all.begin(), all.end(),
+                     [](const ScoreEntry& a, const ScoreEntry& b) { return a.score > b.score; });
+    Table t;
+    std::copy_n(all.begin(), 10, t.begin());
+    return t;
+}
+
+std::string FolderOfTable(const std::string& path) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    return folder.empty() ? std::string(".") : folder.string();
+}
+
+struct Problem {
+    std::string path;
+    int error; // errno: ELOOP for a link
 };
 
-// The table to play with. Beside the game it is the newer of the game's own and the one in
-// the user's folder (saves went there while the game's folder could not be written); an
-// installed game reads the user's, else the one shipped with it.
+struct Found {
+    std::optional<Table> table;
+    std::vector<Problem> unreadable; // exist but could not be read: never saved over
+    std::vector<Problem> links;      // not read, and replaced by the next save
+    std::vector<std::pair<std::string, int>> renamed; // path and how many names were cleaned
+};
+
+// The table to play with: every table there is, merged. Saves went to the user's folder while
+// the game's own could not be written, and neither may lose the other's entries.
 Found FindTable() {
     Found found;
-    int64_t newest = INT64_MIN;
     for (const std::string& path : Sources()) {
         Table t;
         const Read r = ReadTable(path, t);
-        if (r == Read::Failed) found.unreadable.emplace_back(path, errno);
+        if (r == Read::Failed)
+            (errno == ELOOP ? found.links : found.unreadable).push_back({path, errno});
         if (r != Read::Ok) continue;
-        const int64_t when = ModifiedTime(path).value_or(INT64_MIN);
-        if (!found.table || (!hiscores.scores_in_user_folder && when > newest)) {
-            found.table = t;
-            newest = when;
-        }
+        if (const int n = MakeNamesEnterable(t)) found.renamed.emplace_back(path, n);
+        found.table = found.table ? Merged(*found.table, t) : t;
     }
     return found;
 }
@@ -161,8 +210,22 @@ void LoadScores() {
                      path == target ? "it will not be saved over" : "it is left alone");
         if (path == target) unreadable_target = path;
     }
+    for (const auto& link : found.links)
+        std::fprintf(stderr,
+                     "koravel: the score table %s is a link, which the game does not read; a "
+                     "save replaces the link with the game's own table\n",
+                     link.path.c_str());
+    for (const auto& [path, count] : found.renamed)
+        std::fprintf(stderr,
+                     "koravel: the score table %s holds %d name%s the game cannot enter; shown "
+                     "and saved with only the letters, dots and spaces of the first three\n",
+                     path.c_str(), count, count == 1 ? "" : "s");
     SetCurrent(found.table ? *found.table : Defaults());
     baseline = Current();
+    // What killed saves left behind (the table's readers and writers only name these).
+    if (!hiscores.scores_frozen)
+        for (const std::string& path : Sources())
+            RemoveStaleTemporaries(FolderOfTable(path), {"hiscores.dat", "probe"});
 }
 
 void ReplaceScores(const std::vector<ScoreEntry>& table) {
@@ -174,40 +237,63 @@ void ReplaceScores(const std::vector<ScoreEntry>& table) {
     baseline = Current();
 }
 
-bool SaveScores() {
-    if (hiscores.scores_frozen) return true;
-    const std::string path = ScoreFilePath();
-    auto fail = [&](const std::string& why) {
-        std::fprintf(stderr, "koravel: could not save the score table %s: %s\n", path.c_str(),
-                     why.c_str());
-        return false;
-    };
+namespace {
+
+// Saves the table merged with the file as it is now; empty when done, else why not.
+std::string SaveTo(const std::string& path) {
     if (!unreadable_target.empty() && unreadable_target == path)
-        return fail("it could not be read at start, so it is left as it was");
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec); // a missing folder must not lose the table
+        return "it could not be read at start, so it is left as it was";
+    const std::string folder = FolderOfTable(path);
+    if (!MakeFolders(folder)) return std::strerror(errno); // a missing folder must not lose it
     // Two games ending together take turns, and each adds its entries to what the other saved.
-    const FolderLock lock(folder.empty() ? "." : folder);
+    const FolderLock lock(folder);
     const Found now = FindTable();
     for (const auto& [p, why] : now.unreadable)
-        if (p == path) return fail(std::strerror(why));
+        if (p == path) return std::strerror(why);
     Table merged = Current();
     if (now.table) {
         merged = *now.table;
         for (const ScoreEntry& e : Added()) Insert(merged, e);
     }
     Stream file = WriteFileAtomic(path);
-    if (!file) return fail(std::strerror(errno));
+    if (!file) return std::strerror(errno);
     for (const ScoreEntry& e : merged) {
         WriteLine(file, Str(e.score));
         WriteLine(file, Str(e.level));
         WriteLine(file, e.name);
     }
-    if (!CloseFile(file)) return fail(std::strerror(errno));
+    if (!CloseFile(file)) return std::strerror(errno);
     SetCurrent(merged);
     baseline = merged;
-    return true;
+    return {};
+}
+
+} // namespace
+
+bool SaveScores() {
+    if (hiscores.scores_frozen) return true;
+    const std::string path = ScoreFilePath();
+    const std::string why = SaveTo(path);
+    if (why.empty()) return true;
+    // The folder beside the game could be written at start, yet this save failed (a full disk,
+    // a table that cannot be read): the user's folder keeps the new entries, and the next start
+    // merges both tables.
+    const std::string fallback = UserScoreFile();
+    if (path == kScoreFile && !hiscores.scores_beside_game_only && fallback != path) {
+        const std::string fallbackWhy = SaveTo(fallback);
+        if (fallbackWhy.empty()) {
+            std::fprintf(stderr,
+                         "koravel: could not save the score table %s (%s); saved it in %s\n",
+                         path.c_str(), why.c_str(), fallback.c_str());
+            return true;
+        }
+        std::fprintf(stderr, "koravel: could not save the score table %s (%s) nor %s (%s)\n",
+                     path.c_str(), why.c_str(), fallback.c_str(), fallbackWhy.c_str());
+        return false;
+    }
+    std::fprintf(stderr, "koravel: could not save the score table %s: %s\n", path.c_str(),
+                 why.c_str());
+    return false;
 }
 
 int ScorePosition(int newScore) {

@@ -1,5 +1,6 @@
 // The ten best scores: loaded at start-up, extended after a game, saved when the program ends.
 #pragma once
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -33,14 +34,24 @@ inline const char* const kScoreFile = "scores/hiscores.dat";
 // be written, koravel/scores/hiscores.dat in the user's data folder.
 std::string ScoreFilePath();
 
-// A table that exists but cannot be read is reported in one line, and never saved over.
+// Every table found (beside the game, in the user's folder) merged into the ten best. A table
+// that exists but cannot be read is reported in one line and never saved over; a link at its
+// name is reported, not read, and replaced by the next save.
 void LoadScores();
 // The table a recorded game started with.
 void ReplaceScores(const std::vector<ScoreEntry>& table);
 // Adds the entries made since the table was read to the file as it is now (another game may
-// have saved meanwhile). Returns false, having said why in one line, when it could not be
-// written (the old file is then left as it was).
+// have saved meanwhile). When the table beside the game cannot be written it goes to the
+// user's folder, said in one line. Returns false, having said why in one line, when it could
+// not be written anywhere (the old file is then left as it was).
 bool SaveScores();
 void HighScore();
+// What the initials entry lets a player make: up to three of A to Z, '.' and ' '.
+// Inline: the board checks recordings' tables with it and links nothing of the screens.
+inline bool EnterableName(const std::string& name) {
+    return name.size() <= 3 && std::all_of(name.begin(), name.end(), [](char c) {
+               return (c >= 'A' && c <= 'Z') || c == '.' || c == ' ';
+           });
+}
 // Where a score enters the table (0..9), or 10 when it does not rank.
 int ScorePosition(int newScore);

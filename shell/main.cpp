@@ -29,7 +29,7 @@ const char* const kUsage =
 
 void OnSignal(int) { RequestQuitFromSignal(); }
 
-std::FILE* trace = nullptr;      // KORAVEL_TRACE=FILE, for tests
+Stream trace;                    // KORAVEL_TRACE=FILE, for tests
 uint64_t replayEnd = UINT64_MAX; // the frame a watched recording ends on
 
 // After every picture: the trace line, and the end of a watched recording.
@@ -37,17 +37,34 @@ void AfterPresent() {
     if (trace) {
         const std::string line =
             TraceLine(PresentedFrames() - 1, MilliSecs(), false, TakeStartedSounds());
-        std::fprintf(trace, "%s\n", line.c_str());
-        std::fflush(trace);
+        // A trace that can no longer be written is said once and dropped; the game goes on.
+        if (!WriteBytes(trace, line + "\n") || std::fflush(trace->file) != 0) {
+            std::fprintf(stderr, "koravel: could not write the trace %s: %s\n", trace->path.c_str(),
+                         std::strerror(errno ? errno : EIO));
+            trace = nullptr;
+        }
     }
     if (PresentedFrames() >= replayEnd) RequestQuitFromSignal();
 }
 
-// KORAVEL_TRACE=FILE: one line a presented frame, as koravel-sim writes them.
-void TraceIfAsked() {
+// KORAVEL_TRACE=FILE: one line a presented frame, as koravel-sim writes them. Written as it
+// goes (tests read it while the game runs); a pipe or a link there is refused, never waited on.
+bool TraceIfAsked() {
     const char* path = std::getenv("KORAVEL_TRACE");
-    if (!path || !(trace = std::fopen(path, "w"))) return;
+    if (!path) return true;
+    if (!*path || !(trace = WriteFile(path))) {
+        std::fprintf(stderr, "koravel: cannot write the trace '%s' that KORAVEL_TRACE names: %s\n",
+                     path, *path ? ReadFailure(0).c_str() : "it is empty");
+        return false;
+    }
     TrackStartedSounds(true);
+    return true;
+}
+
+// Usage errors: one line naming what is wrong, status 2.
+int UsageError(const std::string& what) {
+    std::fprintf(stderr, "koravel: %s; koravel --help for more\n", what.c_str());
+    return 2;
 }
 
 // Watching a recorded game: its events instead of the mouse, until its end or Escape.
@@ -90,16 +107,18 @@ int main(int argc, char** argv) {
             std::printf("koravel %s\n", KORAVEL_VERSION);
             return 0;
         }
-        if (arg == "--replay" && i + 1 < argc) {
-            replay = std::filesystem::absolute(argv[++i]).string();
+        if (arg == "--replay" || arg == "--board") {
+            if (i + 1 == argc || !*argv[i + 1])
+                return UsageError(arg + (arg == "--replay" ? " needs a recording (FILE.kvr)"
+                                                           : " needs a board (http://HOST:PORT)"));
+            const std::string value = argv[++i];
+            if (arg == "--replay")
+                replay = std::filesystem::absolute(value).string();
+            else
+                board = value;
             continue;
         }
-        if (arg == "--board" && i + 1 < argc) {
-            board = argv[++i];
-            continue;
-        }
-        std::fprintf(stderr, "%s", kUsage);
-        return 2;
+        return UsageError("unknown option '" + arg + "'");
     }
     if (!replay.empty() && !StartReplay(replay)) return 2;
     // KORAVEL_SEED=N plays a chosen game (tests need one where nothing surprises them).
@@ -112,12 +131,15 @@ int main(int argc, char** argv) {
         run.seed_override = value;
     }
     EnterDataFolder(); // wherever it is started from
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    TraceIfAsked();
+    // Every signal that would end the program ends it as Escape does, saving the table; a
+    // board that hangs up mid-send is an error of that send, not the end of the game.
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM})
+        std::signal(sig, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+    if (!TraceIfAsked()) return 2;
     OnPresented(AfterPresent);
     if (!replay.empty()) return RunGame();
-    keep_game_recordings = true;
+    keep_game_recordings = PrepareRecordingsFolder();
     std::string error;
     if (!board.empty() && !SubmitGamesTo(board, error)) {
         std::fprintf(stderr, "koravel: %s\n", error.c_str());

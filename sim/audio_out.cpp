@@ -1,6 +1,7 @@
 #include "sim/audio_out.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "engine/mixer.h"
@@ -32,10 +33,10 @@ std::vector<uint8_t> Header(uint64_t frames) {
 } // namespace
 
 bool AudioOut::Open(const std::string& path) {
-    file_ = std::fopen(path.c_str(), "wb");
+    file_ = WriteOutput(path);
     if (!file_) return false;
     const auto h = Header(0);
-    ok_ = std::fwrite(h.data(), 1, h.size(), file_) == h.size();
+    ok_ = std::fwrite(h.data(), 1, h.size(), file_->file) == h.size();
     return ok_;
 }
 
@@ -46,7 +47,7 @@ void AudioOut::Advance(int64_t micros) {
     while (frames_ < due) {
         const int n = int(std::min<uint64_t>(4096, due - frames_));
         MixerRender(block, n, kRate);
-        ok_ = ok_ && std::fwrite(block, 4, size_t(n), file_) == size_t(n);
+        ok_ = ok_ && std::fwrite(block, 4, size_t(n), file_->file) == size_t(n);
         frames_ += uint64_t(n);
     }
 }
@@ -54,9 +55,10 @@ void AudioOut::Advance(int64_t micros) {
 bool AudioOut::Close() {
     if (!file_) return ok_;
     const auto h = Header(frames_);
-    ok_ = ok_ && std::fseek(file_, 0, SEEK_SET) == 0 &&
-          std::fwrite(h.data(), 1, h.size(), file_) == h.size();
-    ok_ = std::fclose(file_) == 0 && ok_;
+    ok_ = ok_ && std::fseek(file_->file, 0, SEEK_SET) == 0 &&
+          std::fwrite(h.data(), 1, h.size(), file_->file) == h.size();
+    if (!ok_) file_->failed = true; // the old file stays
+    ok_ = CloseFile(file_) && ok_;
     file_ = nullptr;
     return ok_;
 }

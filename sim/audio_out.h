@@ -1,8 +1,9 @@
 // What a koravel-sim run plays, mixed on the virtual clock into a 44100 Hz 16-bit stereo wave.
 #pragma once
 #include <cstdint>
-#include <cstdio>
 #include <string>
+
+#include "engine/files.h"
 
 class AudioOut {
   public:
@@ -15,7 +16,7 @@ class AudioOut {
     ~AudioOut() { Close(); }
 
   private:
-    std::FILE* file_ = nullptr;
+    Stream file_; // written atomically: an old wave stays whole until the new one is
     uint64_t frames_ = 0;
     bool ok_ = true;
 };

@@ -3,15 +3,16 @@
 #include <getopt.h>
 #include <xxhash.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <iostream>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "engine/files.h"
@@ -97,18 +98,49 @@ constexpr int64_t kStallBatchMicros = 2000000; // longer than any pause of the g
 constexpr int64_t kStallLimitMicros = 60000000;
 constexpr uint64_t kMaxLockstepSteps = uint64_t(1) << 40;
 
+// The trace and the games' list: kept up to a failure, which they help to explain.
+Stream traceOut, gamesOut;
+
+// Renames the logs into place; false, having said which in one line, when one could not be
+// written whole (the old file is then kept).
+bool CommitLogs() {
+    bool ok = true;
+    for (Stream* log : {&traceOut, &gamesOut}) {
+        if (*log && !CloseFile(*log)) {
+            std::fprintf(stderr, "koravel-sim: could not write %s: %s\n", (*log)->path.c_str(),
+                         std::strerror(errno ? errno : EIO));
+            ok = false;
+        }
+        *log = nullptr;
+    }
+    return ok;
+}
+
 [[noreturn]] void Fail(const std::string& message, int status = 2) {
     std::fprintf(stderr, "koravel-sim: %s\n", message.c_str());
+    CommitLogs();
     std::exit(status);
 }
 
-bool ParseCount(const char* text, uint64_t& out) {
-    char* end = nullptr;
+// Digits only: no sign, no blanks, nothing after them.
+bool ParseCount(const std::string& text, uint64_t& out) {
+    if (text.empty() || text.size() > 20 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
     errno = 0;
-    const unsigned long long v = std::strtoull(text, &end, 10);
-    if (!*text || *text == '-' || *end || errno) return false;
+    const unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno) return false;
     out = v;
     return true;
+}
+
+// Appends to a log; a failed write ends the run with status 1, the old file kept.
+void Log(Stream& log, const std::string& line) {
+    if (WriteBytes(log, line + "\n")) return;
+    const Stream failed = std::exchange(log, nullptr); // its temporary file goes at exit
+    Fail("could not write " + failed->path + ": " +
+             std::strerror(failed->error ? failed->error : EIO),
+         1);
 }
 
 Options ParseOptions(int argc, char** argv) {
@@ -147,10 +179,28 @@ Options ParseOptions(int argc, char** argv) {
                                          {"board", required_argument, nullptr, Board},
                                          {"help", no_argument, nullptr, Help},
                                          {nullptr, 0, nullptr, 0}};
+    // What each option's value is, for the line that says it is missing.
+    auto needs = [](int val) -> std::string {
+        for (const option* o = longOptions; o->name; ++o)
+            if (o->val == val) {
+                const char* what = val == Dir                       ? "a folder"
+                                   : val == Seed                    ? "a whole number"
+                                   : val == Frames                  ? "a count"
+                                   : val == Shot                    ? "N:FILE"
+                                   : val == BotName                 ? "a bot's name"
+                                   : val == Board                   ? "a board (http://HOST:PORT)"
+                                   : val == Replay || val == Record ? "a recording (FILE.kvr)"
+                                                                    : "a file";
+                return std::string("--") + o->name + " needs " + what;
+            }
+        return "an option needs a value";
+    };
     Options o;
     opterr = 0;
-    for (int c; (c = getopt_long(argc, argv, "", longOptions, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, ":", longOptions, nullptr)) != -1;) {
         uint64_t n = 0;
+        if (c == ':') Fail(needs(optopt) + "; koravel-sim --help for more");
+        if (c != '?' && optarg && !*optarg) Fail(needs(c) + ", not ''");
         switch (c) {
         case Dir:
             o.dir = optarg;
@@ -174,7 +224,7 @@ Options ParseOptions(int argc, char** argv) {
             o.lockstep = true;
             break;
         case Trace:
-            o.trace = optarg;
+            o.trace = std::filesystem::absolute(optarg).string(); // --dir changes the folder
             break;
         case Entities:
             o.entities = true;
@@ -183,7 +233,7 @@ Options ParseOptions(int argc, char** argv) {
             const std::string arg = optarg;
             const auto colon = arg.find(':');
             if (colon == std::string::npos || colon + 1 == arg.size() ||
-                !ParseCount(arg.substr(0, colon).c_str(), n))
+                !ParseCount(arg.substr(0, colon), n))
                 Fail("--shot needs N:FILE, not '" + arg + "'");
             o.shots.emplace_back(n, std::filesystem::absolute(arg.substr(colon + 1)).string());
             break;
@@ -209,19 +259,35 @@ Options ParseOptions(int argc, char** argv) {
         case BotName:
             o.bot = optarg;
             if (!MakeBot(o.bot, 0))
-                Fail("--bot takes idle, random, player[:N], bondrunner:N or hunter:N, not '" +
+                Fail("--bot takes idle, random, player[:N], bondrunner:N or hunter:N, N an odd "
+                     "level from 1 to 999 (the levels the choice offers), not '" +
                      o.bot + "'");
             break;
         case Help:
             std::fputs(kUsage, stdout), std::fputs(kHelp, stdout), std::exit(0);
         default:
-            std::fprintf(stderr, "koravel-sim: unknown or incomplete option '%s'\n%s",
-                         argv[optind - 1], kUsage);
-            std::exit(2);
+            Fail(std::string("unknown option '") + argv[optind - 1] +
+                 "'; koravel-sim --help for more");
         }
     }
-    if (optind < argc) Fail(std::string("unexpected argument '") + argv[optind] + "'\n" + kUsage);
+    if (optind < argc)
+        Fail(std::string("unexpected argument '") + argv[optind] +
+             "'; koravel-sim --help for more");
     return o;
+}
+
+// One line of lockstep input; false at its end. Lines are short: a longer one is refused
+// before it can take memory.
+bool ReadStdinLine(std::string& line) {
+    constexpr size_t kMaxLockstepLine = 4096;
+    line.clear();
+    int c = 0;
+    while ((c = std::getchar()) != EOF && c != '\n') {
+        if (line.size() == kMaxLockstepLine)
+            Fail("lockstep: a line is longer than " + std::to_string(kMaxLockstepLine) + " bytes");
+        line.push_back(char(c));
+    }
+    return c != EOF || !line.empty();
 }
 
 class Driver {
@@ -231,15 +297,10 @@ class Driver {
         if (!opt_.bot.empty()) bot_ = MakeBot(opt_.bot, uint64_t(opt_.seed.value_or(0)));
         if (!opt_.audio.empty() && !audio_.Open(opt_.audio))
             Fail("cannot write the audio " + opt_.audio + ": " + std::strerror(errno));
-        if (!opt_.trace.empty()) {
-            trace_ = std::fopen(opt_.trace.c_str(), "wb");
-            if (!trace_) Fail("cannot write the trace " + opt_.trace + ": " + std::strerror(errno));
-        }
+        if (!opt_.trace.empty() && !(traceOut = WriteOutput(opt_.trace)))
+            Fail("cannot write the trace " + opt_.trace + ": " + ReadFailure(0));
     }
-    ~Driver() {
-        if (trace_) std::fclose(trace_);
-        XXH3_freeState(hash_);
-    }
+    ~Driver() { XXH3_freeState(hash_); }
 
     // A recorded game: its seed, its events at their polls, and its end. Returns the seed.
     std::optional<int64_t> LoadReplay() {
@@ -256,6 +317,14 @@ class Driver {
         if (!opt_.frames || *opt_.frames > uint64_t(recording.endFrame))
             opt_.frames = uint64_t(recording.endFrame);
         return recording.seed;
+    }
+
+    // A picture the run will never reach is refused before it starts, not silently missing.
+    void CheckShots() const {
+        for (const auto& [n, file] : opt_.shots)
+            if (opt_.frames && n >= *opt_.frames)
+                Fail("--shot " + std::to_string(n) + " is never reached: the run presents " +
+                     std::to_string(*opt_.frames) + " frames, numbered from 0");
     }
 
     void LoadScript() {
@@ -280,11 +349,8 @@ class Driver {
     // Writes the run's input as a recording; false when it could not be written.
     bool FinishRecording() const {
         if (opt_.record.empty()) return true;
-        std::FILE* f = std::fopen(opt_.record.c_str(), "wb");
-        if (!f) return false;
-        const std::string text = RecordingText(presented_);
-        const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-        return std::fclose(f) == 0 && ok;
+        const Stream out = WriteOutput(opt_.record);
+        return out && WriteBytes(out, RecordingText(presented_)) && CloseFile(out);
     }
 
     void Install() {
@@ -319,10 +385,10 @@ class Driver {
         const uint64_t frame = presented_++;
         if (!opt_.noPicture) XXH3_64bits_update(hash_, pixels, size_t(kScreenW) * kScreenH * 4);
         const std::string line =
-            trace_ || opt_.lockstep
+            traceOut || opt_.lockstep
                 ? TraceLine(frame, MilliSecs(), opt_.entities, TakeStartedSounds())
                 : (TakeStartedSounds(), std::string());
-        if (trace_) std::fprintf(trace_, "%s\n", line.c_str());
+        if (traceOut) Log(traceOut, line);
         for (const auto& [n, file] : opt_.shots)
             if (n == frame && !WritePng(file, pixels, kScreenW, kScreenH, kScreenW))
                 Fail("cannot write the picture " + file, 1);
@@ -359,7 +425,7 @@ class Driver {
     }
 
     void ReadLockstep() {
-        for (std::string line; std::getline(std::cin, line);) {
+        for (std::string line; ReadStdinLine(line);) {
             line = line.substr(0, line.find('#'));
             if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
             uint64_t n = 1;
@@ -368,8 +434,7 @@ class Driver {
                 const auto last = line.find_last_not_of(" \t\r");
                 const std::string count =
                     first == std::string::npos ? "" : line.substr(first, last - first + 1);
-                if (!count.empty() &&
-                    (!ParseCount(count.c_str(), n) || n == 0 || n > kMaxLockstepSteps))
+                if (!count.empty() && (!ParseCount(count, n) || n == 0 || n > kMaxLockstepSteps))
                     Fail("lockstep: 'step' takes a count from 1 to " +
                          std::to_string(kMaxLockstepSteps) + ", not '" + count + "'");
                 stepsLeft_ = n - 1;
@@ -385,7 +450,6 @@ class Driver {
 
     Options opt_;
     XXH3_state_t* hash_;
-    std::FILE* trace_ = nullptr;
     std::vector<ScriptEvent> script_;
     size_t next_ = 0;
     int64_t queuedThrough_ = -1;
@@ -405,18 +469,20 @@ int main(int argc, char** argv) {
         Fail("--replay plays a recording alone, without --input, --bot or --lockstep");
     if (opt.noPicture && !opt.shots.empty()) Fail("--no-picture has no pictures for --shot");
     SkipDrawing(opt.noPicture);
-    static std::FILE* games = nullptr;
-    if (!opt.games.empty() && !(games = std::fopen(opt.games.c_str(), "w")))
-        Fail("cannot write " + opt.games, 1);
-    if (games)
+    if (!opt.games.empty() && !(gamesOut = WriteOutput(opt.games)))
+        Fail("cannot write " + opt.games + ": " + ReadFailure(0), 1);
+    if (gamesOut)
         OnGameOver([](const FinishedGame& g) {
-            std::fprintf(games,
-                         "{\"score\":%d,\"level\":%d,\"frame\":%" PRIu64 ",\"name\":\"%s\"}\n",
-                         g.score, g.level, g.frame, JsonEscaped(g.name).c_str());
-            std::fflush(games);
+            const std::string name = JsonEscaped(g.name);
+            std::vector<char> line(name.size() + 160);
+            std::snprintf(line.data(), line.size(),
+                          "{\"score\":%d,\"level\":%d,\"frame\":%" PRIu64 ",\"name\":\"%s\"}",
+                          g.score, g.level, g.frame, name.c_str());
+            Log(gamesOut, line.data());
         });
     Driver driver(opt);
     const auto replaySeed = driver.LoadReplay();
+    driver.CheckShots();
     driver.LoadScript();
     if (!opt.dir.empty()) {
         std::error_code ec;
@@ -441,13 +507,16 @@ int main(int argc, char** argv) {
     } catch (const SimStop& stop) { status = stop.status; }
     FinishSubmissions();
     if (!driver.FinishAudio()) {
-        std::fprintf(stderr, "koravel-sim: could not write %s\n", opt.audio.c_str());
+        std::fprintf(stderr, "koravel-sim: could not write %s: %s\n", opt.audio.c_str(),
+                     std::strerror(errno ? errno : EIO));
         status = 1;
     }
     if (!driver.FinishRecording()) {
-        std::fprintf(stderr, "koravel-sim: could not write %s\n", opt.record.c_str());
+        std::fprintf(stderr, "koravel-sim: could not write %s: %s\n", opt.record.c_str(),
+                     std::strerror(errno ? errno : EIO));
         status = 1;
     }
+    if (!CommitLogs()) status = 1;
     if (status == 0) driver.PrintSummary();
     return status;
 }

@@ -2,7 +2,10 @@
 
 #include <png.h>
 
+#include "engine/files.h"
+
 #include <cstring>
+#include <string>
 #include <vector>
 
 bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height, int stride,
@@ -23,8 +26,17 @@ bool WritePng(const std::string& path, const uint32_t* pixels, int width, int he
     image.width = png_uint_32(width);
     image.height = png_uint_32(height);
     image.format = blackIsClear ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
-    const int ok = png_image_write_to_file(&image, path.c_str(), 0, rgb.data(),
-                                           width * int(channels), nullptr);
+    // Into memory first, so a full disk never leaves a cut picture in place of an old one.
+    png_alloc_size_t size = 0;
+    if (!png_image_write_get_memory_size(image, size, 0, rgb.data(), width * int(channels),
+                                         nullptr))
+        return false;
+    std::string bytes(size, '\0');
+    const int ok = png_image_write_to_memory(&image, bytes.data(), &size, 0, rgb.data(),
+                                             width * int(channels), nullptr);
     png_image_free(&image);
-    return ok != 0;
+    if (!ok) return false;
+    bytes.resize(size);
+    Stream out = WriteOutput(path);
+    return out && WriteBytes(out, bytes) && CloseFile(out);
 }
