@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct TStream {
@@ -61,6 +62,10 @@ std::string UserDataPath(const std::string& relative);
 enum class FileKinds { RegularOnly, PipesToo };
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxBytes,
                                                   FileKinds kinds = FileKinds::RegularOnly);
+// The bytes as text, without copying them.
+inline std::string_view AsText(const std::vector<uint8_t>& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
 // Why ReadWholeFile failed just now, in a few words.
 std::string ReadFailure(size_t maxBytes);
 // Creates the folder and those above it; false (errno set) when it could not.

@@ -32,6 +32,13 @@ Sound LoadSound(const std::string& path, int flags) {
     return sound;
 }
 
+void ForgetSoundFiles() { waves.clear(); }
+
+void UnloadSounds() {
+    waves.clear();
+    loaded.clear();
+}
+
 Channel PlaySound(const Sound& sound) {
     if (!sound) return nullptr;
     if (tracking) started.push_back(sound->path);

@@ -22,6 +22,10 @@ using Channel = std::shared_ptr<TChannel>;
 // Nothing when the file is missing or not an accepted wave file; any non-zero flags make the
 // sound loop. A file already loaded (under any name or link) is decoded once.
 Sound LoadSound(const std::string& path, int flags = 0);
+// Later loads read their files again (the files may have changed since).
+void ForgetSoundFiles();
+// Once no voice plays (MixerReset), lets go of every loaded sound (tests and fuzzing).
+void UnloadSounds();
 // A new channel playing the sound from its start, overlapping any other; nothing for no sound.
 Channel PlaySound(const Sound& sound);
 // Stops the channel at once; its voice is freed.

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 
 namespace {
 
@@ -43,25 +44,28 @@ struct Line {
     std::string text; // comment and surrounding blanks removed
 };
 
-// The meaningful lines, or an error naming a line that is too long.
-bool Lines(const std::string& text, std::vector<Line>& out, std::string& error, bool keepComments) {
+// Hands each meaningful line to visit, which returns false (error set) to stop; or stops with
+// an error naming a line that is too long. Lines are seen one at a time, so a large script
+// takes no more memory than its events.
+template <typename Visit>
+bool ForEachLine(std::string_view text, bool keepComments, std::string& error, Visit visit) {
     size_t start = 0;
     int number = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
+        if (end == std::string_view::npos) end = text.size();
         ++number;
         if (end - start > kLineLimit) {
             error = "line " + std::to_string(number) + " is too long";
             return false;
         }
-        std::string line = text.substr(start, end - start);
+        std::string_view line = text.substr(start, end - start);
         start = end + 1;
         if (!keepComments || line.rfind("# koravel", 0) != 0) line = line.substr(0, line.find('#'));
         const auto first = line.find_first_not_of(" \t\r");
-        if (first == std::string::npos) continue;
+        if (first == std::string_view::npos) continue;
         const auto last = line.find_last_not_of(" \t\r");
-        out.push_back({number, line.substr(first, last - first + 1)});
+        if (!visit(Line{number, std::string(line.substr(first, last - first + 1))})) return false;
     }
     return true;
 }
@@ -205,16 +209,21 @@ bool ParseStamped(const Line& line, ScriptEvent& e, std::string& error) {
 
 } // namespace
 
-bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::string& error) {
-    std::vector<Line> lines;
-    if (!Lines(text, lines, error, false)) return false;
-    for (const Line& line : lines) {
+bool ParseScript(std::string_view text, std::vector<ScriptEvent>& out, std::string& error) {
+    out.reserve(out.size() + size_t(std::count(text.begin(), text.end(), '\n')) + 1);
+    const bool parsed = ForEachLine(text, false, error, [&](const Line& line) {
         ScriptEvent e;
         if (!ParseStamped(line, e, error)) return false;
         out.push_back(e);
-    }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const ScriptEvent& a, const ScriptEvent& b) { return a.frame < b.frame; });
+        return true;
+    });
+    if (!parsed) return false;
+    // Scripts mostly come in order; sorting one that does costs a copy of it.
+    const auto byFrame = [](const ScriptEvent& a, const ScriptEvent& b) {
+        return a.frame < b.frame;
+    };
+    if (!std::is_sorted(out.begin(), out.end(), byFrame))
+        std::stable_sort(out.begin(), out.end(), byFrame);
     return true;
 }
 
@@ -231,11 +240,10 @@ std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table) 
     return text;
 }
 
-bool ParseRecording(const std::string& text, Recording& out, std::string& error) {
-    std::vector<Line> lines;
-    if (!Lines(text, lines, error, true)) return false;
-    const auto head = lines.empty() ? std::vector<std::string>{} : Words(lines[0].text);
-    size_t first = 1;
+namespace {
+
+bool ParseHeader(const Line* line, Recording& out, std::string& error) {
+    const auto head = line ? Words(line->text) : std::vector<std::string>{};
     int64_t version = 0;
     if (head.size() != 6 || head[0] != "#" || head[1] != "koravel" || head[2] != "replay" ||
         head[4] != "seed" || !ParseWholeNumber(head[3], 0, 1000, version)) {
@@ -251,8 +259,12 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
                 std::to_string(kRecordingVersion);
         return false;
     }
-    for (; first < lines.size() && lines[first].text.rfind("# koravel table ", 0) == 0; ++first) {
-        const auto w = Words(lines[first].text);
+    return true;
+}
+
+bool ParseTableLine(const Line& line, Recording& out, std::string& error) {
+    {
+        const auto w = Words(line.text);
         int64_t score, level;
         ScoreEntry e;
         bool ok = w.size() == 6 && ParseWholeNumber(w[3], INT32_MIN, INT32_MAX, score) &&
@@ -267,22 +279,34 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
             e.name += char(hi * 16 + lo);
         }
         if (!ok) {
-            error = At(lines[first].number) + "a table line holds a score, a level and a hex name";
+            error = At(line.number) + "a table line holds a score, a level and a hex name";
             return false;
         }
         if (!EnterableName(e.name)) {
-            error = At(lines[first].number) +
-                    "a name in the table is not one the game lets a player enter";
+            error = At(line.number) + "a name in the table is not one the game lets a player enter";
             return false;
         }
         e.score = int(score), e.level = int(level);
         out.table.push_back(e);
     }
+    return true;
+}
+
+} // namespace
+
+bool ParseRecording(std::string_view text, Recording& out, std::string& error) {
+    enum { Header, Table, Events } part = Header;
     bool ended = false;
     uint64_t lastPoll = 0;
     int64_t lastFrame = 0;
-    for (size_t i = first; i < lines.size(); ++i) {
-        const Line& line = lines[i];
+    const bool parsed = ForEachLine(text, true, error, [&](const Line& line) {
+        if (part == Header) {
+            part = Table;
+            return ParseHeader(&line, out, error);
+        }
+        if (part == Table && line.text.rfind("# koravel table ", 0) == 0)
+            return ParseTableLine(line, out, error);
+        part = Events;
         if (ended) {
             error = At(line.number) + "nothing may follow the end";
             return false;
@@ -294,7 +318,7 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
                 return false;
             }
             ended = true;
-            continue;
+            return true;
         }
         ScriptEvent e;
         if (!ParseStamped(line, e, error)) return false;
@@ -305,7 +329,10 @@ bool ParseRecording(const std::string& text, Recording& out, std::string& error)
         lastPoll = *e.poll;
         lastFrame = e.frame;
         out.events.push_back(e);
-    }
+        return true;
+    });
+    if (!parsed) return false;
+    if (part == Header && !ParseHeader(nullptr, out, error)) return false;
     if (!ended) {
         error = "the recording is cut short (no end line)";
         return false;

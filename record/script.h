@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/input.h"
@@ -24,8 +25,8 @@ struct Recording {
 };
 
 constexpr int kRecordingVersion = 1;
-// Scripts and recordings larger than this are refused: parsing takes about nine times a file's
-// size in memory, and hours of play come to a few megabytes.
+// Scripts and recordings larger than this are refused: parsing takes up to about four times a
+// file's size in memory (a file of the shortest lines), and hours of play come to a few megabytes.
 constexpr size_t kMaxInputBytes = 32u * 1024 * 1024;
 // A recording plays at most six hours (30 ms frames), and at most twenty minutes after its
 // last event: an end line far beyond is forged.
@@ -40,8 +41,8 @@ bool ParseEvent(const std::string& text, InputEvent& out, std::string& error);
 std::string FormatEvent(const InputEvent& event);
 // Parses a whole script; blank lines and "#" comments are skipped. Events keep their order
 // within a frame and are sorted by frame. On failure, error names the line.
-bool ParseScript(const std::string& text, std::vector<ScriptEvent>& out, std::string& error);
+bool ParseScript(std::string_view text, std::vector<ScriptEvent>& out, std::string& error);
 // Parses a recorded game: the header, events with their polls in order, and the end line.
-bool ParseRecording(const std::string& text, Recording& out, std::string& error);
+bool ParseRecording(std::string_view text, Recording& out, std::string& error);
 // The header: version and seed, then the score table (names in hex), one entry a line.
 std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table);

@@ -72,7 +72,7 @@ bool StartReplay(const std::string& file) {
     auto bytes = ReadWholeFile(file, kMaxInputBytes, FileKinds::PipesToo);
     Recording recording;
     std::string error = bytes ? "" : ReadFailure(kMaxInputBytes);
-    if (!bytes || !ParseRecording(std::string(bytes->begin(), bytes->end()), recording, error)) {
+    if (!bytes || !ParseRecording(AsText(*bytes), recording, error)) {
         std::fprintf(stderr, "koravel: %s: %s\n", file.c_str(), error.c_str());
         return false;
     }

@@ -47,7 +47,10 @@ void AudioOut::Advance(int64_t micros) {
     while (frames_ < due) {
         const int n = int(std::min<uint64_t>(4096, due - frames_));
         MixerRender(block, n, kRate);
-        ok_ = ok_ && std::fwrite(block, 4, size_t(n), file_->file) == size_t(n);
+        if (ok_ && std::fwrite(block, 4, size_t(n), file_->file) != size_t(n)) {
+            ok_ = false;
+            file_->failed = true, file_->error = errno; // said when it is closed
+        }
         frames_ += uint64_t(n);
     }
 }
@@ -57,7 +60,7 @@ bool AudioOut::Close() {
     const auto h = Header(frames_);
     ok_ = ok_ && std::fseek(file_->file, 0, SEEK_SET) == 0 &&
           std::fwrite(h.data(), 1, h.size(), file_->file) == h.size();
-    if (!ok_) file_->failed = true; // the old file stays
+    if (!ok_ && !file_->failed) file_->failed = true, file_->error = errno; // the old file stays
     ok_ = CloseFile(file_) && ok_;
     file_ = nullptr;
     return ok_;

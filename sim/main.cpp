@@ -310,8 +310,7 @@ class Driver {
             Fail("cannot read the recording " + opt_.replay + ": " + ReadFailure(kMaxInputBytes));
         Recording recording;
         std::string error;
-        if (!ParseRecording(std::string(bytes->begin(), bytes->end()), recording, error))
-            Fail(opt_.replay + ": " + error);
+        if (!ParseRecording(AsText(*bytes), recording, error)) Fail(opt_.replay + ": " + error);
         for (const ScriptEvent& e : recording.events) ScheduleInput(*e.poll, e.event);
         if (!recording.table.empty()) run.table_override = recording.table;
         if (!opt_.frames || *opt_.frames > uint64_t(recording.endFrame))
@@ -333,17 +332,17 @@ class Driver {
         if (!bytes)
             Fail("cannot read the input script " + opt_.input + ": " + ReadFailure(kMaxInputBytes));
         std::string error;
-        if (!ParseScript(std::string(bytes->begin(), bytes->end()), script_, error))
-            Fail(opt_.input + ": " + error);
+        if (!ParseScript(AsText(*bytes), script_, error)) Fail(opt_.input + ": " + error);
+        bytes.reset();
         // Events stamped with their poll go exactly there; the rest before their frame.
-        std::vector<ScriptEvent> byFrame;
+        size_t kept = 0;
         for (const ScriptEvent& e : script_) {
             if (e.poll)
                 ScheduleInput(*e.poll, e.event);
             else
-                byFrame.push_back(e);
+                script_[kept++] = e;
         }
-        script_ = std::move(byFrame);
+        script_.resize(kept);
     }
 
     // Writes the run's input as a recording; false when it could not be written.
@@ -391,7 +390,7 @@ class Driver {
         if (traceOut) Log(traceOut, line);
         for (const auto& [n, file] : opt_.shots)
             if (n == frame && !WritePng(file, pixels, kScreenW, kScreenH, kScreenW))
-                Fail("cannot write the picture " + file, 1);
+                Fail("could not write " + file + ": " + std::strerror(errno ? errno : EIO), 1);
         lastPresent_ = MicroSecs();
         stallBatches_ = 0;
         if (opt_.frames && presented_ >= *opt_.frames) throw SimStop{0};

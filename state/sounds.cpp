@@ -33,6 +33,7 @@ std::vector<std::string> LoadSounds() {
         {&sfx::snd_loop, "sound/loop.wav", 0},
     };
     std::vector<std::string> missing;
+    ForgetSoundFiles(); // within one loading, a file named twice is decoded once
     for (const Entry& e : table) {
         *e.handle = LoadSound(e.file, e.loop);
         if (!*e.handle && std::find(missing.begin(), missing.end(), e.file) == missing.end())

@@ -15,41 +15,14 @@
 #include "record/replay.h"
 #include "record/script.h"
 #include "screens/hiscore.h"
+#include "tests/file_helpers.h"
 #include "tests/sim_helpers.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
 const std::string kVictimText = "precious\n";
 const std::string kStartAndLeave =
     "10 press left\n12 release left\n424 press esc\n425 release esc\n";
-
-fs::path Fresh(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() / ("koravel_files_" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string TableText(const std::string& name, int top) {
-    std::string t;
-    for (int i = 0; i < 10; ++i)
-        t += std::to_string(top - i) + "\r\n" + std::to_string(10 - i) + "\r\n" + name + "\r\n";
-    return t;
-}
-
-int Lines(const std::string& text) { return int(std::count(text.begin(), text.end(), '\n')); }
-
-// Runs a command with a time limit, so a hang fails the test instead of stopping the suite.
-int RunLimited(const std::string& command) {
-    const int raw = std::system(("timeout 60 " + command).c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
 
 TEST(PlayerFiles, PlantedLinksAreNeverWrittenThrough) {
     const auto dir = GameDir("links");
@@ -129,20 +102,6 @@ TEST(PlayerFiles, ATableThatCannotBeReadIsReportedAndNeverSavedOver) {
     const std::string err = ReadText(dir / "err");
     EXPECT_NE(err.find("cannot read the score table"), std::string::npos) << err;
     EXPECT_EQ(ReadText(dir / "scores" / "hiscores.dat"), table);
-}
-
-// Enters a score as the initials entry does.
-void Enter(int score, const std::string& name) {
-    const size_t p = size_t(ScorePosition(score));
-    ASSERT_LT(p, 10u);
-    for (size_t i = 9; i > p; --i) {
-        hiscores.scores[i] = hiscores.scores[i - 1];
-        hiscores.levels[i] = hiscores.levels[i - 1];
-        hiscores.names[i] = hiscores.names[i - 1];
-    }
-    hiscores.scores[p] = score;
-    hiscores.levels[p] = 1;
-    hiscores.names[p] = name;
 }
 
 class SharedTable : public ::testing::Test {

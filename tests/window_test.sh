@@ -52,6 +52,7 @@ wait_for() {
   "$@" || fail "waiting for $what: $(tail -n 1 "$trace" 2>/dev/null | cut -c1-120)"
 }
 frames() { [ -f "$trace" ] && wc -l < "$trace" || echo 0; }
+more_frames_than() { [ "$(frames)" -gt "$1" ]; }
 screen_is() { tail -n 1 "$trace" 2>/dev/null | grep -q "\"screen\":\"$1\""; }
 # At least N frames of this screen in a row at the end of the trace.
 shown_for() { [ "$(tail -n "$2" "$trace" 2>/dev/null | grep -c "\"screen\":\"$1\"")" = "$2" ]; }
@@ -153,6 +154,17 @@ wait_for "the title" shown_for title 5
 kill -TERM $game
 finish; [ $status = 0 ] || fail "SIGTERM did not end with status 0"
 table_ok
+
+note "3a. So do SIGHUP, SIGUSR1, SIGUSR2 and SIGALRM; SIGPIPE (a board that hangs up) is ignored."
+# 3a. So do SIGHUP, SIGUSR1, SIGUSR2 and SIGALRM; SIGPIPE (a board that hangs up) is ignored.
+for sig in HUP USR1 USR2 ALRM; do
+  start
+  wait_for "the title" shown_for title 5
+  [ $sig = HUP ] && { kill -PIPE $game; n=$(frames); wait_for "frames after SIGPIPE" more_frames_than $((n + 5)); }
+  kill -$sig $game
+  finish; [ $status = 0 ] || fail "SIG$sig ended with status $status"
+  table_ok
+done
 
 note "3b. So does SIGINT (Ctrl+C in the terminal) while the window has lost the focus and the game"
 # 3b. So does SIGINT (Ctrl+C in the terminal) while the window has lost the focus and the game

@@ -1,0 +1,56 @@
+// Folders, tables and limited runs for the tests of a player's files.
+#pragma once
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "screens/hiscore.h"
+
+namespace fs = std::filesystem;
+
+inline fs::path Fresh(const std::string& name) {
+    const fs::path dir = fs::temp_directory_path() / ("koravel_files_" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+inline void WriteText(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::string TableText(const std::string& name, int top) {
+    std::string t;
+    for (int i = 0; i < 10; ++i)
+        t += std::to_string(top - i) + "\r\n" + std::to_string(10 - i) + "\r\n" + name + "\r\n";
+    return t;
+}
+
+inline int Lines(const std::string& text) {
+    return int(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Runs a command with a time limit, so a hang fails the test instead of stopping the suite.
+inline int RunLimited(const std::string& command) {
+    const int raw = std::system(("timeout 60 " + command).c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// Enters a score as the initials entry does.
+inline void Enter(int score, const std::string& name) {
+    const size_t p = size_t(ScorePosition(score));
+    ASSERT_LT(p, 10u);
+    for (size_t i = 9; i > p; --i) {
+        hiscores.scores[i] = hiscores.scores[i - 1];
+        hiscores.levels[i] = hiscores.levels[i - 1];
+        hiscores.names[i] = hiscores.names[i - 1];
+    }
+    hiscores.scores[p] = score;
+    hiscores.levels[p] = 1;
+    hiscores.names[p] = name;
+}

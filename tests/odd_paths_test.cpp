@@ -1,0 +1,453 @@
+// A player's files, round two: links at the table's own name, two tables merged, a full scores
+// folder, outputs replaced only when whole, stale temporary files, and odd paths, names, numbers
+// and inputs given to both programs.
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <set>
+
+#include "engine/files.h"
+#include "engine/sound.h"
+#include "engine/wave.h"
+#include "record/replay.h"
+#include "record/script.h"
+#include "screens/hiscore.h"
+#include "state/sounds.h"
+#include "tests/file_helpers.h"
+#include "tests/sim_helpers.h"
+
+namespace {
+
+const std::string kSim = KORAVEL_SIM;
+const std::string kGame = std::string(KORAVEL_BUILD_DIR) + "/koravel";
+
+struct Said {
+    int status;
+    std::string err;
+};
+
+// Runs a command (at most 60 s); its status and what it wrote on stderr.
+Said RunSaying(const fs::path& dir, const std::string& command,
+               const std::string& input = "/dev/null") {
+    const auto err = dir / "said.txt";
+    const int status = RunLimited(command + " <" + input + " >/dev/null 2>" + err.string());
+    return {status, ReadText(err)};
+}
+
+void MakeOld(const fs::path& path, const std::chrono::hours age) {
+    WriteText(path, "left by a killed save\n");
+    fs::last_write_time(path, fs::file_time_type::clock::now() - age);
+}
+
+std::string Table(const std::vector<ScoreEntry>& entries) {
+    std::string t;
+    for (const ScoreEntry& e : entries)
+        t += std::to_string(e.score) + "\r\n" + std::to_string(e.level) + "\r\n" + e.name + "\r\n";
+    return t;
+}
+
+std::vector<ScoreEntry> Shown() {
+    std::vector<ScoreEntry> t;
+    for (size_t i = 0; i < 10; ++i)
+        t.push_back({hiscores.scores[i], hiscores.levels[i], hiscores.names[i]});
+    return t;
+}
+
+// A PCM wave of the given number of sample bytes.
+std::vector<uint8_t> WaveBytes(int bits, size_t dataBytes) {
+    auto le = [](std::vector<uint8_t>& v, uint32_t x, int n) {
+        for (int i = 0; i < n; ++i) v.push_back(uint8_t(x >> (8 * i)));
+    };
+    std::vector<uint8_t> w{'R', 'I', 'F', 'F'};
+    le(w, uint32_t(36 + dataBytes), 4);
+    for (char c : std::string("WAVEfmt ")) w.push_back(uint8_t(c));
+    le(w, 16, 4), le(w, 1, 2), le(w, 1, 2), le(w, 22050, 4), le(w, 22050 * uint32_t(bits / 8), 4);
+    le(w, uint32_t(bits / 8), 2), le(w, uint32_t(bits), 2);
+    for (char c : std::string("data")) w.push_back(uint8_t(c));
+    le(w, uint32_t(dataBytes), 4);
+    w.resize(w.size() + dataBytes, 0x80);
+    return w;
+}
+
+// A game's folder of its own as the working folder, with a user folder of its own.
+class InGameFolder : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = Fresh(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_ / "scores");
+        old_ = fs::current_path();
+        fs::current_path(dir_);
+        setenv("XDG_DATA_HOME", (dir_ / "home").c_str(), 1);
+        hiscores.Reset();
+    }
+    void TearDown() override {
+        for (const std::string& m : mounts_) umount2(m.c_str(), MNT_DETACH);
+        fs::current_path(old_);
+        setenv("XDG_DATA_HOME", (fs::path(KORAVEL_BUILD_DIR) / "test-home" / "data").c_str(), 1);
+        setenv("HOME", (fs::path(KORAVEL_BUILD_DIR) / "test-home").c_str(), 1);
+        hiscores.Reset();
+    }
+    // A tiny tmpfs over the folder; false where this process may not mount (not root).
+    bool Mount(const fs::path& at, unsigned long flags) {
+        fs::create_directories(at);
+        if (mount("tmpfs", at.c_str(), "tmpfs", flags, "size=16k") != 0) return false;
+        mounts_.push_back(at.string());
+        return true;
+    }
+    fs::path UserTable() const { return dir_ / "home" / "koravel" / "scores" / "hiscores.dat"; }
+
+    fs::path dir_, old_;
+    std::vector<std::string> mounts_;
+};
+
+TEST(OddPaths, ALinkAtTheTablesNameIsNeitherReadNorCopiedOut) {
+    const auto dir = GameDir("secret");
+    const auto outside = Fresh("secret_outside");
+    const std::string secret = "SECRET\nKEY\nXYZ\n";
+    WriteText(outside / "secret", secret);
+    ASSERT_EQ(chmod((outside / "secret").c_str(), 0600), 0);
+    fs::create_symlink(outside / "secret", dir / "scores" / "hiscores.dat");
+    auto r = RunSim(dir, "--seed 1 --record " + (dir / "run.kvr").string(), "300 quit\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("is a link, which the game does not read"), std::string::npos) << r.err;
+    const std::string table = ReadText(dir / "scores" / "hiscores.dat");
+    EXPECT_FALSE(fs::is_symlink(dir / "scores" / "hiscores.dat"));
+    EXPECT_EQ(table.find("XYZ"), std::string::npos) << "the secret was copied into the table";
+    EXPECT_EQ(ReadText(dir / "run.kvr").find("-58595a"), std::string::npos) << "nor the recording";
+    EXPECT_EQ(ReadText(outside / "secret"), secret);
+    EXPECT_EQ(fs::status(outside / "secret").permissions() & fs::perms::all, fs::perms(0600));
+
+    // A table kept private stays private when saved.
+    const auto own = GameDir("private_table");
+    WriteText(own / "scores" / "hiscores.dat", TableText("OWN", 5000));
+    ASSERT_EQ(chmod((own / "scores" / "hiscores.dat").c_str(), 0600), 0);
+    ASSERT_EQ(RunSim(own, "--seed 1", "100 quit\n").status, 0);
+    EXPECT_EQ(fs::status(own / "scores" / "hiscores.dat").permissions() & fs::perms::all,
+              fs::perms(0600));
+
+    // The best recording's score is not read through a link either: the link is replaced.
+    const auto home = Fresh("secret_home");
+    fs::create_directories(home / "koravel" / "replays");
+    WriteText(outside / "scorefile", "# koravel replay 1 seed 1\n# score 999999999\n");
+    fs::create_symlink(outside / "scorefile", home / "koravel" / "replays" / "best.kvr");
+    errno = 0;
+    EXPECT_FALSE(ReadOwnFile((home / "koravel" / "replays" / "best.kvr").string()));
+    EXPECT_EQ(errno, ELOOP);
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    keep_game_recordings = true;
+    StartRecording(3);
+    SaveGameRecordings(5);
+    keep_game_recordings = false;
+    RecordInput(nullptr);
+    setenv("XDG_DATA_HOME", (fs::path(KORAVEL_BUILD_DIR) / "test-home" / "data").c_str(), 1);
+    EXPECT_FALSE(fs::is_symlink(home / "koravel" / "replays" / "best.kvr"));
+    EXPECT_NE(ReadText(home / "koravel" / "replays" / "best.kvr").find("# score 5\n"),
+              std::string::npos);
+    EXPECT_EQ(ReadText(outside / "scorefile"), "# koravel replay 1 seed 1\n# score 999999999\n");
+}
+
+TEST_F(InGameFolder, BothTablesAreMergedIntoTheTenBest) {
+    // The game's own table is older and far better than the one saves left in the user's folder.
+    WriteText("scores/hiscores.dat", TableText("OLD", 900000));
+    fs::last_write_time("scores/hiscores.dat",
+                        fs::file_time_type::clock::now() - std::chrono::hours(2));
+    fs::create_directories(UserTable().parent_path());
+    WriteText(UserTable(), TableText("NEW", 1000));
+    LoadScores();
+    EXPECT_EQ(Shown().front(), (ScoreEntry{900000, 10, "OLD"}));
+    EXPECT_EQ(Shown().back(), (ScoreEntry{899991, 1, "OLD"}));
+    ASSERT_TRUE(SaveScores());
+    EXPECT_EQ(ReadText("scores/hiscores.dat"), TableText("OLD", 900000)); // byte for byte
+    EXPECT_EQ(ReadText(UserTable()), TableText("NEW", 1000));
+
+    // Entries both hold count once; the rest interleave by score, the game's own first on a tie.
+    std::vector<ScoreEntry> own, user;
+    for (int i = 0; i < 10; ++i) own.push_back({5000 - 100 * i, 1, "OWN"});
+    for (int i = 0; i < 10; ++i)
+        user.push_back(i < 3 ? own[size_t(i)] : ScoreEntry{4750 - 100 * i, 2, "USR"});
+    user[3] = {4700, 2, "USR"}; // ties with the game's own 4700
+    WriteText("scores/hiscores.dat", Table(own));
+    WriteText(UserTable(), Table(user));
+    LoadScores();
+    const std::vector<ScoreEntry> expected = {
+        {5000, 1, "OWN"}, {4900, 1, "OWN"}, {4800, 1, "OWN"}, {4700, 1, "OWN"}, {4700, 2, "USR"},
+        {4600, 1, "OWN"}, {4500, 1, "OWN"}, {4400, 1, "OWN"}, {4350, 2, "USR"}, {4300, 1, "OWN"}};
+    EXPECT_EQ(Shown(), expected);
+}
+
+TEST_F(InGameFolder, AFullScoresFolderSavesInTheUserFolder) {
+    if (!Mount(dir_ / "scores", 0)) GTEST_SKIP() << "cannot mount a small folder here (not root)";
+    {
+        std::ofstream filler("scores/filler", std::ios::binary);
+        const std::string block(1024, 'x');
+        for (int i = 0; i < 64 && filler; ++i) filler << block << std::flush;
+    }
+    LoadScores();
+    Enter(777777, "FUL");
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(SaveScores());
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Lines(err), 1) << err;
+    EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
+    EXPECT_NE(err.find("saved it in " + UserTable().string()), std::string::npos) << err;
+    EXPECT_NE(ReadText(UserTable()).find("777777\r\n1\r\nFUL\r\n"), std::string::npos);
+    hiscores.Reset();
+    LoadScores(); // the next start finds it
+    EXPECT_EQ(Shown().front(), (ScoreEntry{777777, 1, "FUL"}));
+    EXPECT_FALSE(fs::exists("scores/hiscores.dat"));
+}
+
+TEST(OddPaths, TheSimReplacesItsOutputsOnlyWhenWhole) {
+    const auto dir = GameDir("outputs");
+    WriteText(dir / "quit.txt", "10 press left\n12 release left\n");
+    const std::string outputs[][2] = {{"--trace", "t.jsonl"},
+                                      {"--record", "r.kvr"},
+                                      {"--audio", "a.wav"},
+                                      {"--shot 300:", "p.png"},
+                                      {"--games", "g.jsonl"}};
+    for (const auto& [option, name] : outputs) {
+        const std::string old = "an old " + name + " that must stay whole\n";
+        WriteText(dir / name, old);
+        const bool glued = option.back() == ':';
+        const std::string arg = option + (glued ? "" : " ") + (dir / name).string();
+        // Files may hold 2 KiB: what the run writes is larger, except the games list.
+        const Said said = RunSaying(dir, "bash -c \"trap '' XFSZ; ulimit -f 2; exec " + kSim +
+                                             " --seed 1 --frames 400 --bot random " + arg + "\"");
+        if (name == std::string("g.jsonl")) {
+            EXPECT_EQ(said.status, 0) << said.err;
+            EXPECT_EQ(ReadText(dir / name), ""); // no game ended: an empty list, written whole
+            continue;
+        }
+        EXPECT_EQ(said.status, 1) << name;
+        EXPECT_EQ(Lines(said.err), 1) << said.err;
+        EXPECT_NE(said.err.find("could not write " + (dir / name).string()), std::string::npos)
+            << said.err;
+        EXPECT_EQ(ReadText(dir / name), old) << name;
+    }
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+
+    // Writes that fail in place (a full device) are reported, with status 1.
+    for (const char* option : {"--trace", "--record", "--audio"}) {
+        const Said said = RunSaying(dir, kSim + " --seed 1 --frames 30 " + option + " /dev/full");
+        EXPECT_EQ(said.status, 1) << option << ": " << said.err;
+        EXPECT_NE(said.err.find("could not write /dev/full"), std::string::npos) << said.err;
+    }
+    // A pipe nobody reads is refused at once instead of waited on.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const Said said = RunSaying(dir, kSim + " --frames 3 --trace " + (dir / "fifo").string());
+    EXPECT_EQ(said.status, 2) << said.err;
+}
+
+TEST(OddPaths, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
+    const auto dir = Fresh("options");
+    struct Case {
+        std::string args, says;
+    } cases[] = {
+        {"--dir ''", "--dir needs a folder"},
+        {"--input ''", "--input needs a file"},
+        {"--replay ''", "--replay needs a recording"},
+        {"--trace ''", "--trace needs a file"},
+        {"--board ''", "--board needs a board"},
+        {"--record ''", "--record needs a recording"},
+        {"--audio ''", "--audio needs a file"},
+        {"--games ''", "--games needs a file"},
+        {"--shot ''", "--shot needs N:FILE"},
+        {"--dir", "--dir needs a folder"},
+        {"--frames", "--frames needs a count"},
+        {"--wrong", "unknown option '--wrong'; koravel-sim --help for more"},
+        {"stray", "unexpected argument 'stray'"},
+        {"--frames ' -1'", "--frames needs a count"},
+        {"--frames +5", "--frames needs a count"},
+        {"--seed ' 5'", "--seed needs a whole number"},
+        {"--shot ' -1:F.png'", "--shot needs N:FILE"},
+        {"--frames 3 --shot 99:F.png", "--shot 99 is never reached"},
+        {"--frames 3 --shot 3:F.png", "--shot 3 is never reached"},
+        {"--bot player:10", "N an odd level"},
+    };
+    for (const Case& c : cases) {
+        const Said said = RunSaying(dir, kSim + " " + c.args);
+        EXPECT_EQ(said.status, 2) << c.args;
+        EXPECT_EQ(Lines(said.err), 1) << c.args << ": " << said.err;
+        EXPECT_NE(said.err.find(c.says), std::string::npos) << c.args << ": " << said.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "F.png"));
+    if (!fs::exists(kGame)) GTEST_SKIP() << "koravel is not built";
+    const Case game[] = {{"--replay ''", "--replay needs a recording"},
+                         {"--board ''", "--board needs a board"},
+                         {"--replay", "--replay needs a recording"},
+                         {"--wrong", "unknown option '--wrong'; koravel --help for more"}};
+    for (const Case& c : game) {
+        const Said said = RunSaying(dir, kGame + " " + c.args);
+        EXPECT_EQ(said.status, 2) << c.args;
+        EXPECT_EQ(Lines(said.err), 1) << c.args << ": " << said.err;
+        EXPECT_NE(said.err.find(c.says), std::string::npos) << c.args << ": " << said.err;
+    }
+    // A trace named in the environment that is a pipe: refused at once, never waited on.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const Said said = RunSaying(dir, "env KORAVEL_TRACE=" + (dir / "fifo").string() + " " + kGame);
+    EXPECT_EQ(said.status, 2) << said.err;
+    EXPECT_NE(said.err.find("cannot write the trace"), std::string::npos) << said.err;
+}
+
+TEST(OddPaths, NamesNoPlayerCouldEnterAreCleanedSoTheGameIsRecordable) {
+    const auto dir = GameDir("names");
+    std::vector<ScoreEntry> hostile;
+    const std::string names[] = {"abc", "ABCD", "\xc3\x89T\xc3\xa9", "A\tB", "MAX"};
+    for (int i = 0; i < 10; ++i) hostile.push_back({9000 - i, 3, names[i % 5]});
+    WriteText(dir / "scores" / "hiscores.dat", Table(hostile));
+    auto r = RunSim(dir, "--seed 2 --record " + (dir / "run.kvr").string(), "100 quit\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Lines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find("holds 8 names the game cannot enter"), std::string::npos) << r.err;
+    const Said replayed = RunSaying(dir, kSim + " --replay " + (dir / "run.kvr").string());
+    EXPECT_EQ(replayed.status, 0) << replayed.err;
+    // Saved with the names cleaned and every score and level as it was.
+    const std::string cleaned[] = {"ABC", "ABC", "T", "AB", "MAX"};
+    std::vector<ScoreEntry> expected = hostile;
+    for (size_t i = 0; i < 10; ++i) expected[i].name = cleaned[i % 5];
+    EXPECT_EQ(ReadText(dir / "scores" / "hiscores.dat"), Table(expected));
+}
+
+TEST(OddPaths, LargeInputsTakeBoundedMemory) {
+    const auto dir = GameDir("memory");
+    // Lockstep input: a line of 8 MiB is refused, not gathered.
+    WriteText(dir / "long.txt", std::string(8u << 20, 'm') + "\nstep\n");
+    const Said said = RunSaying(dir, kSim + " --lockstep", (dir / "long.txt").string());
+    EXPECT_EQ(said.status, 2);
+    EXPECT_NE(said.err.find("a line is longer than 4096 bytes"), std::string::npos) << said.err;
+
+    // A script as large as allowed, of the shortest event lines, peaks near its own size.
+    {
+        std::ofstream big(dir / "big.txt", std::ios::binary);
+        const std::string line = "1 move 10 10\n";
+        for (size_t n = 0; n < (kMaxInputBytes - 64) / line.size(); ++n) big << line;
+    }
+#if !defined(__SANITIZE_ADDRESS__)
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execl(kSim.c_str(), kSim.c_str(), "--no-picture", "--frames", "2", "--input",
+              (dir / "big.txt").c_str(), nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_LT(usage.ru_maxrss * 1024, long(5 * kMaxInputBytes))
+        << "peak " << usage.ru_maxrss << " KiB";
+#endif
+
+    // Waves: one file behind every sound's name is read and decoded once; a file over the cap,
+    // or one whose samples would take more than the cap, is refused.
+    const std::vector<uint8_t> wave = WaveBytes(16, 1u << 20);
+    const auto sounds = Fresh("memory_sounds");
+    fs::create_directories(sounds / "sound");
+    std::ofstream(sounds / "one.wav", std::ios::binary)
+        .write(reinterpret_cast<const char*>(wave.data()), long(wave.size()));
+    for (const char* name : {"bounce", "photon", "killph", "killnuc", "killnuc2", "killstar",
+                             "killtail", "bonus", "death", "zoom", "bond", "splitter1", "splitter2",
+                             "splitter3", "splitter4", "mine", "pulsar", "loop"})
+        fs::create_symlink(sounds / "one.wav", sounds / "sound" / (std::string(name) + ".wav"));
+    const auto old = fs::current_path();
+    fs::current_path(sounds);
+    EXPECT_TRUE(LoadSounds().empty());
+    fs::current_path(old);
+    for (const Sound* s : {&sfx::snd_bounce, &sfx::snd_bond1, &sfx::snd_bond2, &sfx::snd_loop}) {
+        ASSERT_TRUE(*s);
+        EXPECT_EQ((*s)->wave, sfx::snd_photon->wave);
+    }
+    EXPECT_TRUE(sfx::snd_bond1->loop);
+    EXPECT_FALSE(sfx::snd_photon->loop);
+    const auto fits = WaveBytes(8, kMaxWaveSamplesBytes / 2);
+    EXPECT_TRUE(DecodeWave(fits.data(), fits.size()));
+    const auto doubles = WaveBytes(8, kMaxWaveSamplesBytes / 2 + 2);
+    EXPECT_FALSE(DecodeWave(doubles.data(), doubles.size()));
+    const auto large = WaveBytes(16, kMaxWaveFileBytes);
+    std::ofstream(sounds / "large.wav", std::ios::binary)
+        .write(reinterpret_cast<const char*>(large.data()), long(large.size()));
+    EXPECT_FALSE(LoadWaveFile((sounds / "large.wav").string()));
+}
+
+TEST_F(InGameFolder, WhatKilledSavesLeftIsRemovedAtStart) {
+    const auto hour = std::chrono::hours(1);
+    MakeOld("scores/.hiscores.dat.AbC123", hour);
+    MakeOld("scores/.probe.Q1w2E3", hour);
+    MakeOld("scores/.hiscores.dat.toolong", hour); // not a name of ours
+    MakeOld("scores/notes.txt", hour);
+    WriteText("scores/.hiscores.dat.XyZ789", "a save under way in another game\n");
+    LoadScores();
+    std::set<std::string> left;
+    for (const auto& e : fs::directory_iterator("scores")) left.insert(e.path().filename());
+    EXPECT_EQ(left, (std::set<std::string>{".hiscores.dat.toolong", "notes.txt",
+                                           ".hiscores.dat.XyZ789"}));
+
+    const auto replays = dir_ / "home" / "koravel" / "replays";
+    fs::create_directories(replays);
+    MakeOld(replays / ".last.kvr.Ab12Cd", hour);
+    MakeOld(replays / ".best.kvr.Zz99Yy", hour);
+    MakeOld(replays / "last.kvr", hour);
+    EXPECT_TRUE(PrepareRecordingsFolder());
+    left.clear();
+    for (const auto& e : fs::directory_iterator(replays)) left.insert(e.path().filename());
+    EXPECT_EQ(left, (std::set<std::string>{"last.kvr"}));
+}
+
+TEST_F(InGameFolder, UserFoldersThatAreUnsetRelativeOrReadOnlyAreSaidSo) {
+    // A relative HOME would put the user's files wherever the game runs.
+    unsetenv("XDG_DATA_HOME");
+    setenv("HOME", "relative/home", 1);
+    EXPECT_EQ(UserDataPath("replays/last.kvr"), "");
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(PrepareRecordingsFolder());
+    unsetenv("HOME");
+    EXPECT_FALSE(PrepareRecordingsFolder());
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Lines(err), 2) << err;
+    EXPECT_NE(err.find("games are not recorded"), std::string::npos) << err;
+
+    // A read-only user folder is reported as such, not as a missing file.
+    if (!Mount(dir_ / "home", MS_RDONLY)) GTEST_SKIP() << "cannot mount a small folder here";
+    setenv("XDG_DATA_HOME", (dir_ / "home").c_str(), 1);
+    keep_game_recordings = true;
+    StartRecording(1);
+    ::testing::internal::CaptureStderr();
+    SaveGameRecordings(10);
+    const std::string saved = ::testing::internal::GetCapturedStderr();
+    keep_game_recordings = false;
+    RecordInput(nullptr);
+    EXPECT_NE(saved.find("Read-only file system"), std::string::npos) << saved;
+}
+
+TEST(OddPaths, NumbersAreWholeWordsOfDigits) {
+    int64_t v = 0;
+    const std::string bads[] = {" 5",
+                                "+5",
+                                "5 ",
+                                std::string("5\0"
+                                            "0",
+                                            3),
+                                "-",
+                                "",
+                                "0x10",
+                                "--1"};
+    for (const std::string& bad : bads)
+        EXPECT_FALSE(ParseWholeNumber(bad, INT64_MIN, INT64_MAX, v)) << bad;
+    EXPECT_TRUE(ParseWholeNumber("-12", -100, 100, v));
+    EXPECT_EQ(v, -12);
+    const auto dir = GameDir("numbers");
+    auto r = RunSim(dir, "", std::string("5\0 move 10 10\n", 15));
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("line 1: a line starts with its frame number"), std::string::npos)
+        << r.err;
+}
+
+} // namespace
