@@ -21,10 +21,8 @@ void UpdateEnemies() {
     if (--field.phtimer < 0) {
         field.phtimer = difficulty.phcreatewait + 10;
         difficulty.phcreatewait = std::max(difficulty.phcreatewait - 1, 0);
-        if (field.nucsalive > 0 && game.level > 1) {
-            CreatePhoton();
-            PlaySound(sfx::snd_photon);
-        }
+        // No launch (the point on the centre gives no direction), no launch sound.
+        if (field.nucsalive > 0 && game.level > 1 && CreatePhoton()) PlaySound(sfx::snd_photon);
     }
     UpdateNucleus();
     UpdateBonds();

@@ -80,6 +80,17 @@ void MixVoice(Voice& v, int32_t* sum, int frames, int rate) {
     if (!v.loop && v.position >= end) v.id = 0; // finished: the slot is free again
 }
 
+// The master limiter: a fixed soft knee. Below it the sum passes untouched, so a lone effect (the
+// loudest peaks at 19228) plays exactly as mixed; above it the curve bends with slope 1 at the
+// knee towards full scale, which it never reaches. No gain follows the signal, so nothing pumps.
+int16_t Limit(int32_t sum) {
+    constexpr int64_t kRoom = 32767 - kLimiterKnee;
+    const int64_t over = int64_t(sum < 0 ? -int64_t(sum) : sum) - kLimiterKnee;
+    if (over <= 0) return int16_t(sum);
+    const int64_t bent = kLimiterKnee + kRoom * over / (over + kRoom);
+    return int16_t(sum < 0 ? -bent : bent);
+}
+
 } // namespace
 
 uint64_t MixerStart(const Wave* wave, bool loop) {
@@ -111,7 +122,7 @@ void MixerRender(int16_t* out, int frames, int rate) {
     }
     for (size_t i = 0; i < count; ++i) Apply(taken[i]);
 
-    // Sum in 32 bits, a block at a time, and saturate once at the end.
+    // Sum in 32 bits, a block at a time, and limit once at the end.
     constexpr int kBlock = 1024;
     static std::array<int32_t, kBlock * 2> sum;
     for (int done = 0; done < frames; done += kBlock) {
@@ -123,9 +134,7 @@ void MixerRender(int16_t* out, int frames, int rate) {
             MixVoice(v, sum.data(), n, rate);
             if (v.id != 0) activeVoices++;
         }
-        for (int k = 0; k < n * 2; ++k)
-            out[size_t(done) * 2 + size_t(k)] =
-                int16_t(std::clamp<int32_t>(sum[size_t(k)], INT16_MIN, INT16_MAX));
+        for (int k = 0; k < n * 2; ++k) out[size_t(done) * 2 + size_t(k)] = Limit(sum[size_t(k)]);
     }
 }
 

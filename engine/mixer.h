@@ -1,5 +1,6 @@
 // The software mixer behind PlaySound: any number of overlapping voices (up to kMaxVoices at
-// once), each resampled from its own rate to the output's, summed with saturation.
+// once), each resampled from its own rate to the output's, summed, and passed through a master
+// limiter: untouched up to kLimiterKnee, bent softly above it, never at full scale.
 //
 // The game thread starts and stops voices; whoever owns the output (the SDL audio callback,
 // or koravel-sim's wave writer) calls MixerRender. Commands pass through a small queue that is
@@ -11,6 +12,7 @@
 #include "engine/wave.h"
 
 constexpr int kMaxVoices = 32;
+constexpr int kLimiterKnee = 24576; // three quarters of full scale
 
 // Starts the wave (which must outlive its playing) and returns the new voice's id (never 0).
 uint64_t MixerStart(const Wave* wave, bool loop);

@@ -35,15 +35,16 @@ bool PhotonLaunchPoint(double px, double py, double& ex, double& ey) {
     return true;
 }
 
-void CreatePhoton() {
+bool CreatePhoton() {
     double ex, ey;
-    if (!PhotonLaunchPoint(point.x, point.y, ex, ey)) return;
+    if (!PhotonLaunchPoint(point.x, point.y, ex, ey)) return false;
     const double d = std::sqrt((ex - 400) * (ex - 400) + (ey - 300) * (ey - 300));
     auto p = New<phot>();
     p->x = float(ex);
     p->y = float(ey);
     p->dx = float(-(ex - 400) / d * difficulty.phspeed);
     p->dy = float(-(ey - 300) / d * difficulty.phspeed);
+    return true;
 }
 
 void UpdatePhotons() {

@@ -15,6 +15,6 @@ struct phot : Kind<phot, phot_list> {
 // meets the border. False when the player stands on the centre, which gives no direction.
 bool PhotonLaunchPoint(double px, double py, double& ex, double& ey);
 
-void CreatePhoton();
+bool CreatePhoton();
 void UpdatePhotons();
 void RenderPhotons();

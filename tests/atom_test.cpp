@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "atom/enemies.h"
+#include "hostiles/photon.h"
 #include "state/difficulty.h"
 #include "state/field.h"
 #include "state/game.h"
@@ -323,7 +324,15 @@ TEST_F(Atom, ThePhotonLauncherCountsDownEvenWithoutLaunching) {
     game.level = 2;
     field.nucsalive = 1;
     field.phtimer = 0;
+    point.x = 400, point.y = 300; // on the centre: no direction, no launch and no sound
     UpdateEnemies();
+    EXPECT_EQ(field.phtimer, wait + 9);
+    EXPECT_EQ(phot_list.Count(), 0);
+    EXPECT_TRUE(Sounds().empty());
+    point.x = 100;
+    field.phtimer = 0;
+    UpdateEnemies();
+    EXPECT_EQ(phot_list.Count(), 1);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"photon"});
 }
 

@@ -107,7 +107,7 @@ class Mixer : public ::testing::Test {
     }
 };
 
-TEST_F(Mixer, OverlappingVoicesAddUpAndSaturate) {
+TEST_F(Mixer, OverlappingVoicesAddUpAndBendBelowFullScale) {
     const Wave a = Constant(1000, 100), loud = Constant(30000, 100);
     MixerStart(&a, false);
     MixerStart(&a, false);
@@ -118,13 +118,39 @@ TEST_F(Mixer, OverlappingVoicesAddUpAndSaturate) {
     MixerStart(&loud, false);
     MixerStart(&loud, false);
     out = Render(10);
-    EXPECT_EQ(out[0], 32767); // held at the top, not wrapped
+    EXPECT_GT(out[0], 30000); // bent towards the top, not wrapped
+    EXPECT_LT(out[0], 32767);
     const Wave negative = Constant(-30000, 100);
     MixerReset();
     MixerStart(&loud, false);
     MixerStart(&loud, false);
     MixerStart(&negative, false);
-    EXPECT_EQ(Render(1)[0], 30000); // summed first, then saturated
+    const int16_t summedFirst = Render(1)[0];
+    MixerReset();
+    MixerStart(&loud, false);
+    EXPECT_EQ(summedFirst, Render(1)[0]); // summed first, then limited: as 30000 alone
+    EXPECT_EQ(summedFirst, 27839);
+
+    // The curve: the identity up to the knee, rising all the way, and full scale out of reach
+    // even for every voice at full scale, either way.
+    int previous = -1;
+    for (int v = 0; v <= 32767; v += 7) {
+        const Wave w = Constant(v, 4);
+        MixerReset();
+        MixerStart(&w, false);
+        const int got = Render(1)[0];
+        if (v <= kLimiterKnee) { ASSERT_EQ(got, v); }
+        ASSERT_GE(got, previous) << v;
+        previous = got;
+    }
+    for (const int top : {32767, -32768}) {
+        const Wave w = Constant(top, 4);
+        MixerReset();
+        for (int i = 0; i < kMaxVoices; ++i) MixerStart(&w, false);
+        const int16_t got = Render(1)[0];
+        EXPECT_GT(std::abs(int(got)), 32700);
+        EXPECT_LT(std::abs(int(got)), 32767);
+    }
 }
 
 TEST_F(Mixer, OneShotsEndAndFreeTheirVoicesLoopsRunUntilStopped) {
@@ -175,6 +201,38 @@ TEST_F(Mixer, EachSoundPlaysAtItsOwnRate) {
     EXPECT_EQ(out[4], 1000);
 }
 
+// FNV-1a over the mixed samples.
+uint64_t Digest(const std::vector<int16_t>& samples) {
+    uint64_t h = 1469598103934665603u;
+    for (const int16_t s : samples)
+        for (int b = 0; b < 2; ++b) h = (h ^ uint8_t(uint16_t(s) >> (8 * b))) * 1099511628211u;
+    return h;
+}
+
+TEST_F(Mixer, EachEffectAloneSoundsExactlyAsBeforeTheLimiter) {
+    // The digests of each effect mixed alone at 44.1 kHz, from before the master limiter: no
+    // effect reaches its knee, so not one sample may change.
+    const std::pair<const char*, uint64_t> effects[] = {
+        {"bond", 110210171008992595u},       {"bonus", 11216809274320935619u},
+        {"bounce", 5015034319655479399u},    {"death", 13261689145906929119u},
+        {"killnuc", 13183936021188420963u},  {"killnuc2", 3305531570937599491u},
+        {"killph", 3119584464828717731u},    {"killstar", 10947297237604641907u},
+        {"killtail", 16118508007700519615u}, {"loop", 2937633924735481923u},
+        {"mine", 5459379839044385727u},      {"photon", 590209357975920435u},
+        {"pulsar", 4822884032880073091u},    {"splitter1", 6597839049612292731u},
+        {"splitter2", 3358143305571890363u}, {"splitter3", 17118143216063319759u},
+        {"splitter4", 9360529611038943619u}, {"zoom", 6542507171301429791u}};
+    for (const auto& [name, digest] : effects) {
+        const auto wave = LoadWaveFile(std::string(KORAVEL_BUILD_DIR) + "/sound/" + name + ".wav");
+        ASSERT_TRUE(wave) << name;
+        MixerReset();
+        MixerStart(&*wave, false);
+        const auto out = Render(int(wave->frames * 44100 / wave->rate) + 64);
+        EXPECT_EQ(MixerVoices(), 0) << name;
+        EXPECT_EQ(Digest(out), digest) << name;
+    }
+}
+
 TEST(SimAudio, TheRunIsHeardOnTheVirtualClock) {
     const auto dir = GameDir("audio");
     const std::string script = "10 press left\n12 release left\n";
@@ -197,6 +255,32 @@ TEST(SimAudio, TheRunIsHeardOnTheVirtualClock) {
         if (wave->samples[size_t(i) * 2] != 0) first = i;
     EXPECT_GT(first, int64_t((zoomMs - 40) * 44.1)); // within the frame before it was presented
     EXPECT_LE(first, int64_t((zoomMs + 2) * 44.1));  // its first samples fade in from 0
+}
+
+} // namespace
+
+namespace {
+
+TEST(SimAudio, LoudMixesBendInsteadOfClipping) {
+    // Two runs whose mixes used to sit at full scale for thousands of samples.
+    const auto dir = GameDir("loud");
+    for (const std::string run :
+         {"--seed 5 --bot bondrunner:11 --frames 3810", "--seed 2 --bot player --frames 4000"}) {
+        auto r = RunSim(dir, run + " --no-picture --audio " + (dir / "mix.wav").string());
+        ASSERT_EQ(r.status, 0) << r.err;
+        // Minutes of mix: more than the game loads as an effect, so read as raw samples.
+        const std::string bytes = ReadText(dir / "mix.wav");
+        ASSERT_GT(bytes.size(), 44u * 1000);
+        std::vector<int16_t> samples((bytes.size() - 44) / 2);
+        std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
+        size_t full = 0, bent = 0;
+        for (const int16_t s : samples) {
+            full += s == INT16_MAX || s == INT16_MIN;
+            bent += std::abs(int(s)) > kLimiterKnee;
+        }
+        EXPECT_EQ(full, 0u) << run;
+        EXPECT_GT(bent, 0u) << run << ": never loud enough to test the limiter";
+    }
 }
 
 } // namespace
