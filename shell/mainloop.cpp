@@ -230,7 +230,9 @@ int RunGame(void (*afterStartup)()) {
     try {
         MainCycle();
     } catch (const QuitRequest&) {
-        // The window was closed or the process was asked to stop: end as Escape does.
+        // The window was closed or the process was asked to stop: end as Escape does, and keep
+        // a game cut short as its recording up to this frame.
+        if (game.playgame == 1) SaveGameRecordings(game.score);
     }
     Shutdown();
     return 0;

@@ -186,6 +186,29 @@ finish; [ $status = 0 ] || fail "SIGINT while paused ended with status $status"
 table_ok
 kill $other 2>/dev/null
 
+note "3c. A game cut short by SIGTERM or the close button is still recorded, up to that frame."
+# 3c. A game cut short by SIGTERM or the close button is still recorded, up to that frame.
+for how in TERM close; do
+  rm -rf "$work/data/koravel/replays"
+  start
+  wait_for "the title" shown_for title 5
+  xdotool mousemove --window "$window" 400 300 mousedown 1 && sleep 0.2 && xdotool mouseup 1
+  wait_for "the level choice" shown_for picklevel 10
+  xdotool "${moves[@]}"
+  wait_for "play" shown_for play 40
+  if [ $how = TERM ]; then kill -TERM $game; else "$wm_close" "$window"; fi
+  finish; [ $status = 0 ] || fail "ending play by $how ended with status $status"
+  table_ok
+  [ -f "$kvr" ] || fail "the game cut short by $how was not recorded"
+  played=$(wc -l < "$trace")
+  [ "$(tail -n 1 "$kvr")" = "$played end" ] || fail "the recording ends at '$(tail -n 1 "$kvr")', not at frame $played"
+  "$build/koravel-sim" --dir "$work/sim" --replay "$kvr" --trace "$work/sim.trace" >/dev/null 2>"$work/sim.err" ||
+    { cat "$work/sim.err"; fail "koravel-sim could not replay the game cut short"; }
+  frames=$(wc -l < "$work/sim.trace")
+  [ "$frames" = "$played" ] || fail "the replay of the game cut short has $frames frames, not $played"
+  diff <(strip "$work/real.trace") <(strip "$work/sim.trace") >/dev/null || fail "the replay of the game cut short differs"
+done
+
 note "4. Watching a recorded game: Escape ends it early, status 0, and nothing is saved."
 # 4. Watching a recorded game: Escape ends it early, status 0, and nothing is saved.
 (cd "$work/elsewhere" && exec "$work/game/koravel" --replay "$here/replays/photon-death.kvr" \
