@@ -90,10 +90,76 @@ void ApplyCursor() {
     SDL_SetRelativeMouseMode(cursorHidden ? SDL_TRUE : SDL_FALSE);
 }
 
-void ToggleFullscreen() {
-    const bool full = SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP;
-    SDL_SetWindowFullscreen(window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+// Whether an X11 display has no window manager to obey a full-screen request. Without one, SDL
+// still takes the window for the size of the screen while it stays 800 x 600, and the picture
+// is drawn for a window that is not there. Asked through the libX11 SDL has loaded.
+bool X11WithoutWindowManager() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || SDL_strcmp(driver, "x11") != 0) return false;
+    void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    if (!xlib) return false;
+    using OpenDisplay = void* (*)(const char*);
+    using CloseDisplay = int (*)(void*);
+    using DefaultRoot = unsigned long (*)(void*);
+    using InternAtom = unsigned long (*)(void*, const char*, int);
+    using GetProperty =
+        int (*)(void*, unsigned long, unsigned long, long, long, int, unsigned long, unsigned long*,
+                int*, unsigned long*, unsigned long*, unsigned char**);
+    using Free = int (*)(void*);
+    const auto open = reinterpret_cast<OpenDisplay>(dlsym(xlib, "XOpenDisplay"));
+    const auto close = reinterpret_cast<CloseDisplay>(dlsym(xlib, "XCloseDisplay"));
+    const auto root = reinterpret_cast<DefaultRoot>(dlsym(xlib, "XDefaultRootWindow"));
+    const auto atom = reinterpret_cast<InternAtom>(dlsym(xlib, "XInternAtom"));
+    const auto property = reinterpret_cast<GetProperty>(dlsym(xlib, "XGetWindowProperty"));
+    const auto release = reinterpret_cast<Free>(dlsym(xlib, "XFree"));
+    bool none = false;
+    void* display = open && close && root && atom && property && release ? open(nullptr) : nullptr;
+    if (display) {
+        // An EWMH window manager names its check window on the root window.
+        const unsigned long check = atom(display, "_NET_SUPPORTING_WM_CHECK", 1);
+        unsigned long type = 0, items = 0, after = 0;
+        int format = 0;
+        unsigned char* data = nullptr;
+        const bool found = check != 0 &&
+                           property(display, root(display), check, 0, 1, 0, 0 /* any type */, &type,
+                                    &format, &items, &after, &data) == 0 &&
+                           items > 0;
+        if (data) release(data);
+        none = !found;
+        close(display);
+    }
+    dlclose(xlib);
+    return none;
+}
+
+bool coveringScreen = false; // full screen as a borderless window over the whole display
+
+// Full screen where a window manager obeys the request; where none does, the window itself is
+// made borderless and as large as the display, so SDL's idea of its size is the real one.
+void SetFullscreen(bool on) {
+    if (X11WithoutWindowManager()) {
+        SDL_Rect bounds{0, 0, 800, 600};
+        SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window)), &bounds);
+        SDL_SetWindowFullscreen(window, 0);
+        SDL_SetWindowBordered(window, on ? SDL_FALSE : SDL_TRUE);
+        if (on) {
+            SDL_SetWindowSize(window, bounds.w, bounds.h);
+            SDL_SetWindowPosition(window, bounds.x, bounds.y);
+        } else {
+            SDL_SetWindowSize(window, 800, 600);
+            SDL_SetWindowPosition(window, bounds.x + (bounds.w - 800) / 2,
+                                  bounds.y + (bounds.h - 600) / 2);
+        }
+        coveringScreen = on;
+    } else {
+        SDL_SetWindowFullscreen(window, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    }
     UpdateViewport();
+}
+
+void ToggleFullscreen() {
+    SetFullscreen(
+        !(coveringScreen || (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP)));
 }
 
 int ButtonOf(Uint8 sdlButton) {
@@ -303,11 +369,20 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
-    const Uint32 flags =
-        SDL_WINDOW_ALLOW_HIGHDPI | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    // Hidden until its full screen is settled, so that it is mapped once, at its real size.
     window = SDL_CreateWindow("Koravel", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
-                              height, flags);
-    if (window && ChooseRenderer(width, height)) {
+                              height, SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
+    // A window manager takes the request with the window; without one, the window is moved
+    // and sized once it is on the screen with its renderer (which may make it anew).
+    const bool managed = !X11WithoutWindowManager();
+    if (window) {
+        if (fullscreen && managed) SetFullscreen(true);
+        SDL_ShowWindow(window);
+    }
+    SDL_Rect screen{0, 0, width, height};
+    if (window) SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window)), &screen);
+    const bool scaledLater = fullscreen && !managed && (screen.w != width || screen.h != height);
+    if (window && (ChooseRenderer(width, height) || scaledLater)) {
         renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
         if (!renderer) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
         if (renderer)
@@ -319,6 +394,7 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
         PlatformClose();
         return false;
     }
+    if (fullscreen && !managed) SetFullscreen(true);
     UpdateViewport();
     ApplyCursor();
     OpenAudio();
