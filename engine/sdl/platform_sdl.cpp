@@ -245,6 +245,8 @@ bool Handle(const SDL_Event& e) {
 // While minimised or without the focus the game waits here, so nothing moves meanwhile.
 void WaitInBackground() {
     Deliver(InputEvent::Suspend);
+    if (audioDevice) SDL_PauseAudioDevice(audioDevice, 1); // the bond's hum would go on
+
     SDL_Event e;
     // Waking every tenth of a second: a signal (Ctrl+C in the terminal) ends the program even
     // while the window is hidden, and a signal never wakes SDL's wait by itself.
@@ -262,6 +264,7 @@ void WaitInBackground() {
                                           e.window.event == SDL_WINDOWEVENT_RESTORED))
             break;
     }
+    if (audioDevice) SDL_PauseAudioDevice(audioDevice, 0);
     Deliver(InputEvent::Resume);
     UpdateViewport();
 }
