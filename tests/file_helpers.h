@@ -1,6 +1,7 @@
 // Folders, tables and limited runs for the tests of a player's files.
 #pragma once
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "screens/hiscore.h"
 
@@ -54,3 +56,34 @@ inline void Enter(int score, const std::string& name) {
     hiscores.levels[p] = 1;
     hiscores.names[p] = name;
 }
+
+// A game's folder of its own as the working folder, with a user folder of its own.
+class InGameFolder : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = Fresh(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_ / "scores");
+        old_ = fs::current_path();
+        fs::current_path(dir_);
+        setenv("XDG_DATA_HOME", (dir_ / "home").c_str(), 1);
+        hiscores.Reset();
+    }
+    void TearDown() override {
+        for (const std::string& m : mounts_) umount2(m.c_str(), MNT_DETACH);
+        fs::current_path(old_);
+        setenv("XDG_DATA_HOME", (fs::path(KORAVEL_BUILD_DIR) / "test-home" / "data").c_str(), 1);
+        setenv("HOME", (fs::path(KORAVEL_BUILD_DIR) / "test-home").c_str(), 1);
+        hiscores.Reset();
+    }
+    // A tiny tmpfs over the folder; false where this process may not mount (not root).
+    bool Mount(const fs::path& at, unsigned long flags) {
+        fs::create_directories(at);
+        if (mount("tmpfs", at.c_str(), "tmpfs", flags, "size=16k") != 0) return false;
+        mounts_.push_back(at.string());
+        return true;
+    }
+    fs::path UserTable() const { return dir_ / "home" / "koravel" / "scores" / "hiscores.dat"; }
+
+    fs::path dir_, old_;
+    std::vector<std::string> mounts_;
+};

@@ -74,37 +74,6 @@ std::vector<uint8_t> WaveBytes(int bits, size_t dataBytes) {
     return w;
 }
 
-// A game's folder of its own as the working folder, with a user folder of its own.
-class InGameFolder : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = Fresh(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_ / "scores");
-        old_ = fs::current_path();
-        fs::current_path(dir_);
-        setenv("XDG_DATA_HOME", (dir_ / "home").c_str(), 1);
-        hiscores.Reset();
-    }
-    void TearDown() override {
-        for (const std::string& m : mounts_) umount2(m.c_str(), MNT_DETACH);
-        fs::current_path(old_);
-        setenv("XDG_DATA_HOME", (fs::path(KORAVEL_BUILD_DIR) / "test-home" / "data").c_str(), 1);
-        setenv("HOME", (fs::path(KORAVEL_BUILD_DIR) / "test-home").c_str(), 1);
-        hiscores.Reset();
-    }
-    // A tiny tmpfs over the folder; false where this process may not mount (not root).
-    bool Mount(const fs::path& at, unsigned long flags) {
-        fs::create_directories(at);
-        if (mount("tmpfs", at.c_str(), "tmpfs", flags, "size=16k") != 0) return false;
-        mounts_.push_back(at.string());
-        return true;
-    }
-    fs::path UserTable() const { return dir_ / "home" / "koravel" / "scores" / "hiscores.dat"; }
-
-    fs::path dir_, old_;
-    std::vector<std::string> mounts_;
-};
-
 TEST(OddPaths, ALinkAtTheTablesNameIsNeitherReadNorCopiedOut) {
     const auto dir = GameDir("secret");
     const auto outside = Fresh("secret_outside");

@@ -104,21 +104,7 @@ TEST(PlayerFiles, ATableThatCannotBeReadIsReportedAndNeverSavedOver) {
     EXPECT_EQ(ReadText(dir / "scores" / "hiscores.dat"), table);
 }
 
-class SharedTable : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir_ = Fresh(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_ / "scores");
-        old_ = fs::current_path();
-        fs::current_path(dir_);
-        setenv("XDG_DATA_HOME", (dir_ / "home").c_str(), 1);
-    }
-    void TearDown() override {
-        fs::current_path(old_);
-        setenv("XDG_DATA_HOME", (fs::path(KORAVEL_BUILD_DIR) / "test-home" / "data").c_str(), 1);
-    }
-    fs::path dir_, old_;
-};
+class SharedTable : public InGameFolder {};
 
 TEST_F(SharedTable, TwoGamesSavingTogetherBothKeepTheirEntries) {
     // Each game reads the table once at start, then saves after each of its five entries.
