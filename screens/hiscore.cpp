@@ -109,20 +109,27 @@ std::vector<std::string> Sources() {
     return paths;
 }
 
+// The entries of t that base does not hold, in t's order; each entry of base matches once.
+std::vector<ScoreEntry> Unmatched(const Table& base, const Table& t) {
+    std::array<bool, 10> matched{};
+    std::vector<ScoreEntry> rest;
+    for (const ScoreEntry& e : t) {
+        size_t k = 0;
+        while (k < 10 && (matched[k] || !(base[k] == e))) ++k;
+        if (k < 10)
+            matched[k] = true;
+        else
+            rest.push_back(e);
+    }
+    return rest;
+}
+
 // The ten best of both, each entry once: an entry both tables hold (the same score, level and
 // name) counts once, as many times as the table holding it more often has it. Ties keep the
 // first table's entries above the second's, as a new entry goes below an equal score.
 Table Merged(const Table& first, const Table& second) {
     std::vector<ScoreEntry> all(first.begin(), first.end());
-    std::array<bool, 10> matched{};
-    for (const ScoreEntry& e : second) {
-        size_t k = 0;
-        while (k < 10 && (matched[k] || !(first[k] == e))) ++k;
-        if (k < 10)
-            matched[k] = true;
-        else
-            all.push_back(e);
-    }
+    for (const ScoreEntry& e : Unmatched(first, second)) all.push_back(e);
     std::stable_sort(all.begin(), all.end(),
                      [](const ScoreEntry& a, const ScoreEntry& b) { return a.score > b.score; });
     Table t;
@@ -179,19 +186,7 @@ void Insert(Table& t, const ScoreEntry& e) {
 }
 
 // The entries of the current table that the baseline does not hold, best first.
-std::vector<ScoreEntry> Added() {
-    std::array<bool, 10> matched{};
-    std::vector<ScoreEntry> added;
-    for (const ScoreEntry& e : Current()) {
-        size_t k = 0;
-        while (k < 10 && (matched[k] || !(baseline[k] == e))) ++k;
-        if (k < 10)
-            matched[k] = true;
-        else
-            added.push_back(e);
-    }
-    return added;
-}
+std::vector<ScoreEntry> Added() { return Unmatched(baseline, Current()); }
 
 } // namespace
 
