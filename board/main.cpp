@@ -12,6 +12,7 @@
 
 #include "board/server.h"
 #include "board/store.h"
+#include "board/verifier.h"
 #include "engine/files.h"
 #include "record/script.h"
 
@@ -19,7 +20,9 @@ namespace {
 
 const char* const kUsage =
     "usage: koravel-board [--listen ADDR:PORT] [--db FILE] [--web DIR] [--sim PATH]\n"
-    "                     [--verifiers N] [--queue N] [--verify-seconds N] [--help]\n";
+    "                     [--verifiers N] [--queue N] [--verify-seconds N]\n"
+    "                     [--connections N] [--per-client N] [--request-seconds N]\n"
+    "                     [--idle-seconds N] [--help]\n";
 const char* const kHelp =
     "Keeps the best Koravel games, each proven by replaying its recording.\n"
     "  --listen ADDR:PORT  where to listen (default 127.0.0.1:8642; port 0: any free one)\n"
@@ -28,10 +31,17 @@ const char* const kHelp =
     "  --web DIR           serve a browser build's page/ folder at /play, and link games to it\n"
     "  --sim PATH          the koravel-sim that replays (default: the one beside this program)\n"
     "  --verifiers N       replays at once (default 2)\n"
-    "  --queue N           submissions waiting for a verifier (default 16); more get 429\n"
+    "  --queue N           uploads waiting for a verifier (default 16); more get 429\n"
     "  --verify-seconds N  the wall-clock limit of one replay (default 60)\n"
-    "POST /api/games takes a .kvr (gzip-compressed or not; ?game=best|last|FRAME);\n"
-    "GET /api/top?limit=N&since=DAYS, /api/games/ID, /api/games/ID/recording and / read.\n";
+    "  --connections N     open connections in all (default 4000)\n"
+    "  --per-client N      open connections from one address (default 64)\n"
+    "  --request-seconds N a request's time from its first line to its answer (default 30)\n"
+    "  --idle-seconds N    a kept-open connection's time between requests (default 15)\n"
+    "POST /api/games takes a .kvr (gzip-compressed or not; ?game=best|last|FRAME) as\n"
+    "application/octet-stream and answers 202 with the submission to follow:\n"
+    "GET /api/submissions/ID says queued, verifying, stored (with the game) or refused.\n"
+    "GET /api/top?limit=N&since=DAYS&all=1, /api/games/ID, /api/games/ID/recording and /\n"
+    "read.\n";
 
 [[noreturn]] void Fail(const std::string& why) {
     std::fprintf(stderr, "koravel-board: %s\n%s", why.c_str(), kUsage);
@@ -63,17 +73,20 @@ int main(int argc, char** argv) {
             if (colon == std::string::npos || colon == 0 ||
                 !ParseWholeNumber(value.substr(colon + 1), 0, 65535, n))
                 Fail("--listen needs ADDR:PORT, not '" + value + "'");
-            s.host = value.substr(0, colon);
-            s.port = int(n);
+            s.front.host = value.substr(0, colon);
+            if (s.front.host.size() > 2 && s.front.host.front() == '[' &&
+                s.front.host.back() == ']')
+                s.front.host = s.front.host.substr(1, s.front.host.size() - 2);
+            s.front.port = int(n);
         } else if (arg == "--db") {
             db = Next(i, argc, argv);
         } else if (arg == "--web") {
             s.web = Next(i, argc, argv);
         } else if (arg == "--sim") {
-            s.sim = Next(i, argc, argv);
+            s.verifiers.sim = Next(i, argc, argv);
         } else if (arg == "--verifiers") {
             if (!ParseWholeNumber(Next(i, argc, argv), 1, 64, n)) Fail("--verifiers needs 1 to 64");
-            s.verifiers = int(n);
+            s.verifiers.count = int(n);
         } else if (arg == "--queue") {
             if (!ParseWholeNumber(Next(i, argc, argv), 0, 10000, n))
                 Fail("--queue needs 0 to 10000");
@@ -81,13 +94,30 @@ int main(int argc, char** argv) {
         } else if (arg == "--verify-seconds") {
             if (!ParseWholeNumber(Next(i, argc, argv), 1, 3600, n))
                 Fail("--verify-seconds needs 1 to 3600");
-            s.limits.wallSeconds = int(n);
+            s.verifiers.limits.wallSeconds = int(n);
+        } else if (arg == "--connections") {
+            if (!ParseWholeNumber(Next(i, argc, argv), 16, 100000, n))
+                Fail("--connections needs 16 to 100000");
+            s.front.connections = int(n);
+        } else if (arg == "--per-client") {
+            if (!ParseWholeNumber(Next(i, argc, argv), 1, 100000, n))
+                Fail("--per-client needs 1 to 100000");
+            s.front.perClient = int(n);
+        } else if (arg == "--request-seconds") {
+            if (!ParseWholeNumber(Next(i, argc, argv), 1, 3600, n))
+                Fail("--request-seconds needs 1 to 3600");
+            s.front.requestSeconds = int(n);
+        } else if (arg == "--idle-seconds") {
+            if (!ParseWholeNumber(Next(i, argc, argv), 1, 3600, n))
+                Fail("--idle-seconds needs 1 to 3600");
+            s.front.idleSeconds = int(n);
         } else {
             Fail("unknown option '" + arg + "'");
         }
     }
-    if (s.sim.empty()) s.sim = ProgramFolder() + "/koravel-sim";
-    if (::access(s.sim.c_str(), X_OK) != 0) Fail("no koravel-sim at " + s.sim + " (see --sim)");
+    std::string& sim = s.verifiers.sim;
+    if (sim.empty()) sim = ProgramFolder() + "/koravel-sim";
+    if (::access(sim.c_str(), X_OK) != 0) Fail("no koravel-sim at " + sim + " (see --sim)");
     if (db.empty()) {
         db = UserDataPath("board.sqlite3");
         if (db.empty()) Fail("no HOME to keep the board in: name a file with --db");
@@ -98,7 +128,15 @@ int main(int argc, char** argv) {
     try {
         store = OpenSqliteStore(db);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "koravel-board: %s: %s\n", db.c_str(), e.what());
+        std::fprintf(stderr, "koravel-board: cannot keep the board in %s: %s\n", db.c_str(),
+                     e.what());
+        return 1;
+    }
+    s.dbFolder = std::filesystem::absolute(db).parent_path().string();
+    std::string error;
+    s.verifiers.workFolder = PrepareWorkFolder(error);
+    if (s.verifiers.workFolder.empty()) {
+        std::fprintf(stderr, "koravel-board: no folder to verify in: %s\n", error.c_str());
         return 1;
     }
     // SIGINT and SIGTERM end the server from a thread of its own: stopping is not a thing a
@@ -113,5 +151,8 @@ int main(int argc, char** argv) {
         sigwait(&stop, &sig);
         StopBoard();
     }).detach();
-    return RunBoard(s, *store) ? 0 : 1;
+    const bool served = RunBoard(s, *store);
+    std::error_code ec;
+    std::filesystem::remove_all(s.verifiers.workFolder, ec);
+    return served ? 0 : 1;
 }

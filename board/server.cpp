@@ -1,23 +1,18 @@
 #include "board/server.h"
 
-#include <openssl/sha.h>
+#include <sys/statvfs.h>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <httplib.h>
-#include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "board/inflate.h"
+#include "board/play_files.h"
 #include "record/script.h"
 
 namespace {
 
 using nlohmann::json;
-
-httplib::Server* running = nullptr;
 
 int64_t Now() {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -25,35 +20,35 @@ int64_t Now() {
         .count();
 }
 
-std::string Sha256(const std::string& bytes) {
-    unsigned char digest[SHA256_DIGEST_LENGTH];
-    SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
-    std::string hex;
-    char two[3];
-    for (unsigned char b : digest) std::snprintf(two, sizeof two, "%02x", b), hex += two;
-    return hex;
-}
-
 json ToJson(const BoardGame& g) {
     return {{"id", g.id},         {"score", g.score}, {"level", g.level},
             {"frames", g.frames}, {"name", g.name},   {"submitted", g.submitted}};
 }
 
-void Reply(httplib::Response& res, int status, const json& body) {
-    res.status = status;
-    res.set_content(body.dump(), "application/json");
+Reply Json(int status, const json& body) {
+    Reply r;
+    r.status = status;
+    r.body = body.dump();
+    return r;
 }
 
-void Refuse(httplib::Response& res, int status, const std::string& why) {
-    Reply(res, status, {{"error", why}});
+Reply Refuse(int status, const std::string& why) { return Json(status, {{"error", why}}); }
+
+// A POST refused before its body is read: the connection cannot carry another request.
+Reply RefuseUnread(int status, const std::string& why, const char* retryAfter = nullptr) {
+    Reply r = Refuse(status, why);
+    r.close = true;
+    if (retryAfter) r.headers.emplace_back("Retry-After", retryAfter);
+    return r;
 }
 
 // A whole number in [low, high] from a query parameter, or the default when absent.
-std::optional<int64_t> Param(const httplib::Request& req, const char* name, int64_t low,
-                             int64_t high, int64_t absent) {
-    if (!req.has_param(name)) return absent;
+std::optional<int64_t> Param(const RequestHead& req, const char* name, int64_t low, int64_t high,
+                             int64_t absent) {
+    const auto value = req.Arg(name);
+    if (!value) return absent;
     int64_t v = 0;
-    if (!ParseWholeNumber(req.get_param_value(name), low, high, v)) return std::nullopt;
+    if (!ParseWholeNumber(*value, low, high, v)) return std::nullopt;
     return v;
 }
 
@@ -83,126 +78,197 @@ std::string HtmlEscaped(const std::string& text) {
     return out;
 }
 
-// At most `verifiers` replays at once, and at most `queue` submissions waiting for one.
-class Gate {
-  public:
-    Gate(int running, int waiting) : free_(running), room_(running + waiting) {}
-    bool Enter() {
-        std::unique_lock lock(mutex_);
-        if (inside_ >= room_) return false;
-        ++inside_;
-        freed_.wait(lock, [&] { return free_ > 0; });
-        --free_;
-        return true;
-    }
-    void Leave() {
-        std::lock_guard lock(mutex_);
-        --inside_;
-        ++free_;
-        freed_.notify_one();
-    }
+// Free bytes where a folder is, or a huge number when it cannot be asked.
+uint64_t FreeBytes(const std::string& folder) {
+    struct statvfs fs {};
+    if (folder.empty() || ::statvfs(folder.c_str(), &fs) != 0) return UINT64_MAX;
+    return uint64_t(fs.f_bavail) * fs.f_frsize;
+}
 
-  private:
-    std::mutex mutex_;
-    std::condition_variable freed_;
-    int free_, room_, inside_ = 0;
-};
+const char* StateName(SubmissionState s) {
+    switch (s) {
+    case SubmissionState::Queued:
+        return "queued";
+    case SubmissionState::Verifying:
+        return "verifying";
+    case SubmissionState::Stored:
+        return "stored";
+    case SubmissionState::Refused:
+        return "refused";
+    }
+    return "queued";
+}
+
+// The id in "/api/<kind>/ID" or "/api/<kind>/ID/<rest>", or 0.
+int64_t IdIn(const std::string& path, const std::string& prefix, const std::string& rest) {
+    if (path.rfind(prefix, 0) != 0) return 0;
+    const std::string tail = path.substr(prefix.size());
+    const auto slash = tail.find('/');
+    const std::string number = tail.substr(0, slash);
+    const std::string after = slash == std::string::npos ? "" : tail.substr(slash);
+    int64_t id = 0;
+    if (after != rest || !ParseWholeNumber(number, 1, INT64_MAX, id)) return 0;
+    return id;
+}
 
 class Board {
   public:
-    Board(const BoardSettings& s, Store& store)
-        : s_(s), store_(store), gate_(s.verifiers, s.queue) {}
+    Board(const BoardSettings& s, Store& store, Verifiers& verifiers, const PlayFiles& play)
+        : s_(s), store_(store), verifiers_(verifiers), play_(play) {}
 
-    void Submit(const httplib::Request& req, httplib::Response& res) {
-        if (req.body.size() > s_.maxBody) return Refuse(res, 413, "the recording is over 4 MiB");
-        std::string kvr = req.body;
-        if (LooksGzipped(kvr)) {
-            auto inflated = Gunzip(kvr, s_.maxInflated);
-            if (!inflated) return Refuse(res, 400, "the gzip data is broken or inflates too far");
-            kvr = std::move(*inflated);
-        }
-        if (kvr.size() > kMaxInputBytes) return Refuse(res, 413, "the recording is too large");
-        Recording recording;
-        std::string error;
-        if (!ParseRecording(kvr, recording, error))
-            return Refuse(res, 400, "not a recording: " + error);
-        if (uint64_t(recording.endFrame) > s_.maxFrames)
-            return Refuse(res, 400, "the recording is longer than three hours of play");
-        const std::string which = req.has_param("game") ? req.get_param_value("game") : "best";
-        int64_t wantFrame = -1;
-        if (which != "best" && which != "last" &&
-            !ParseWholeNumber(which, 0, int64_t(s_.maxFrames), wantFrame))
-            return Refuse(res, 400, "game must be best, last or the frame a game ended on");
-
-        if (!gate_.Enter()) {
-            res.set_header("Retry-After", "1");
-            return Refuse(res, 429, "the verifiers are busy: try again shortly");
-        }
-        const Verdict v = VerifyRecording(s_.sim, kvr, s_.limits);
-        gate_.Leave();
-        if (!v.ok) return Refuse(res, 422, v.reason);
-        if (v.games.empty()) return Refuse(res, 422, "no game in the recording reached its end");
-        const VerifiedGame* chosen = nullptr;
-        for (const VerifiedGame& g : v.games) {
-            if (which == "best" && (!chosen || g.score > chosen->score)) chosen = &g;
-            if (which == "last") chosen = &g;
-            if (wantFrame >= 0 && g.frame == uint64_t(wantFrame)) chosen = &g;
-        }
-        if (!chosen) return Refuse(res, 422, "no game of the recording ended on that frame");
-        BoardGame game{0, chosen->score, chosen->level, chosen->frame, chosen->name, Now()};
-        const std::string digest = Sha256(kvr) + ":" + std::to_string(chosen->frame);
-        const Store::Added added = store_.Add(game, kvr, digest);
-        game.id = added.id;
-        if (!added.added) game = *store_.Game(added.id);
-        json body = ToJson(game);
-        body["stored"] = added.added;
-        Reply(res, added.added ? 201 : 200, body);
+    std::optional<Reply> Head(const RequestHead& req) {
+        try {
+            if (req.Method() == "POST")
+                return req.Path() == "/api/games" ? CheckUpload(req)
+                                                  : RefuseUnread(404, "no such thing here");
+            if (req.Method() != "GET" && req.Method() != "HEAD")
+                return RefuseUnread(405, "not a thing to do here");
+            return Get(req);
+        } catch (const StoreFailure& e) { return Unavailable(e); }
     }
 
-    void Top(const httplib::Request& req, httplib::Response& res) {
+    Reply Body(const RequestHead& req, std::string&& body) {
+        // Only the first line is looked at here; the verifier reads the rest.
+        const bool gzipped =
+            body.size() >= 2 && uint8_t(body[0]) == 0x1f && uint8_t(body[1]) == 0x8b;
+        if (!gzipped && body.rfind("# koravel replay ", 0) != 0)
+            return Refuse(400, "not a recording: it starts with neither '# koravel replay' nor "
+                               "gzip's mark");
+        try {
+            // Asked again now that the body is in: many sent at once cannot overfill the queue,
+            // and bodies still arriving (slowly, perhaps) hold no place in it.
+            if (QueueFull()) {
+                Reply r = Refuse(429, "the verifiers are busy: try again shortly");
+                r.headers.emplace_back("Retry-After", "2");
+                return r;
+            }
+            const Submission sub = store_.Enqueue(body, Which(req), Now());
+            verifiers_.Wake();
+            Reply r = Json(202, SubmissionJson(sub));
+            r.headers.emplace_back("Location", Location(sub.id));
+            return r;
+        } catch (const StoreFailure& e) { return Unavailable(e); }
+    }
+
+  private:
+    std::string Which(const RequestHead& req) const { return req.Arg("game").value_or("best"); }
+    static std::string Location(int64_t id) { return "/api/submissions/" + std::to_string(id); }
+
+    bool QueueFull() { return store_.Pending() >= s_.verifiers.count + s_.queue; }
+
+    Reply Unavailable(const StoreFailure& e) {
+        LogLine(e.what());
+        Reply r = Refuse(503, "the board cannot keep games just now: try again later");
+        r.headers.emplace_back("Retry-After", "60");
+        return r;
+    }
+
+    // Everything that can be known of an upload before its body is read.
+    std::optional<Reply> CheckUpload(const RequestHead& req) {
+        if (req.Header("Content-Encoding"))
+            return RefuseUnread(
+                415, "send the recording itself, gzip-compressed or not, without Content-Encoding");
+        const std::string type = req.Header("Content-Type").value_or("");
+        const std::string bare = type.substr(0, type.find(';'));
+        if (!bare.empty() && bare != "application/octet-stream" && bare != "application/gzip" &&
+            bare != "application/x-gzip" && bare != "text/plain")
+            return RefuseUnread(415, "send the recording as application/octet-stream, not " +
+                                         bare.substr(0, 60) +
+                                         " (curl: -H 'Content-Type: application/octet-stream')");
+        const std::string which = Which(req);
+        int64_t frame = 0;
+        if (which != "best" && which != "last" &&
+            !ParseWholeNumber(which, 0, int64_t(s_.verifiers.maxFrames), frame))
+            return RefuseUnread(400, "game must be best, last or the frame a game ended on");
+        if (QueueFull()) return RefuseUnread(429, "the verifiers are busy: try again shortly", "2");
+        // Room for the upload where it is kept and where it is replayed, with some to spare.
+        const uint64_t need = *req.ContentLength() + (16u << 20);
+        if (FreeBytes(s_.verifiers.workFolder) < need || FreeBytes(s_.dbFolder) < need) {
+            LogLine("too little free space to take uploads (temporary folder or database)");
+            return RefuseUnread(503, "the board has no room for uploads just now: try again later",
+                                "60");
+        }
+        return std::nullopt;
+    }
+
+    std::optional<Reply> Get(const RequestHead& req) {
+        const std::string& path = req.Path();
+        if (path == "/") return Page();
+        if (path == "/api/top") return Top(req);
+        if (const int64_t id = IdIn(path, "/api/submissions/", "")) return SubmissionOf(id);
+        if (const int64_t id = IdIn(path, "/api/games/", "")) {
+            if (const auto g = store_.Game(id)) return Json(200, ToJson(*g));
+            return Refuse(404, "no such game");
+        }
+        if (const int64_t id = IdIn(path, "/api/games/", "/recording")) return RecordingOf(id);
+        if (play_.Serving() && path == "/play") {
+            Reply r = Refuse(301, "the page is at /play/");
+            r.headers.emplace_back("Location", "/play/");
+            return r;
+        }
+        if (play_.Serving() && path.rfind("/play/", 0) == 0) return play_.Get(path.substr(6));
+        return Refuse(404, "no such thing here");
+    }
+
+    json SubmissionJson(const Submission& sub) {
+        json body = {
+            {"id", sub.id}, {"state", StateName(sub.state)}, {"location", Location(sub.id)}};
+        if (sub.state == SubmissionState::Stored) {
+            body["game"] = sub.game;
+            body["new"] = sub.newGame;
+            if (const auto g = store_.Game(sub.game)) body["stored"] = ToJson(*g);
+        }
+        if (sub.state == SubmissionState::Refused) body["error"] = sub.reason;
+        return body;
+    }
+
+    Reply SubmissionOf(int64_t id) {
+        const auto sub = store_.SubmissionById(id);
+        if (!sub) return Refuse(404, "no such submission");
+        return Json(200, SubmissionJson(*sub));
+    }
+
+    Reply Top(const RequestHead& req) {
         const auto limit = Param(req, "limit", 1, 1000, 100);
         const auto days = Param(req, "since", 0, 36500, -1);
-        if (!limit || !days)
-            return Refuse(res, 400, "limit is 1 to 1000 and since 0 to 36500 days");
+        const auto all = Param(req, "all", 0, 1, 0);
+        if (!limit || !days || !all)
+            return Refuse(400, "limit is 1 to 1000, since 0 to 36500 days, all 0 or 1");
         json list = json::array();
-        for (const BoardGame& g : store_.Top(int(*limit), *days < 0 ? 0 : Now() - *days * 86400))
+        for (const BoardGame& g :
+             store_.Top(int(*limit), *days < 0 ? 0 : Now() - *days * 86400, *all == 1))
             list.push_back(ToJson(g));
-        Reply(res, 200, list);
+        return Json(200, list);
     }
 
-    void Game(const httplib::Request& req, httplib::Response& res) {
-        int64_t id = 0;
-        if (!ParseWholeNumber(req.matches[1].str(), 1, INT64_MAX, id))
-            return Refuse(res, 404, "no such game");
-        if (const auto g = store_.Game(id)) return Reply(res, 200, ToJson(*g));
-        Refuse(res, 404, "no such game");
-    }
-
-    void RecordingOf(const httplib::Request& req, httplib::Response& res) {
-        int64_t id = 0;
-        if (!ParseWholeNumber(req.matches[1].str(), 1, INT64_MAX, id))
-            return Refuse(res, 404, "no such game");
+    Reply RecordingOf(int64_t id) {
         const auto kvr = store_.Recording(id);
-        if (!kvr) return Refuse(res, 404, "no such game");
-        res.set_header("Content-Disposition",
-                       "attachment; filename=\"koravel-" + std::to_string(id) + ".kvr\"");
-        res.set_content(*kvr, "application/octet-stream");
+        if (!kvr) return Refuse(404, "no such game");
+        Reply r;
+        r.body = *kvr;
+        r.type = "application/octet-stream";
+        r.headers.emplace_back("Content-Disposition",
+                               "attachment; filename=\"koravel-" + std::to_string(id) + ".kvr\"");
+        return r;
     }
 
-    void Page(const httplib::Request&, httplib::Response& res) {
+    Reply Page() {
         std::string html =
             "<!doctype html><html lang=\"en\"><head><meta charset=\"utf-8\">"
             "<title>Koravel: the board</title><style>body{background:#000;color:#9ab;"
             "font:15px sans-serif;margin:2em}a{color:#cde}td,th{padding:2px 12px;text-align:"
             "right}td.n{text-align:left}</style></head><body><h1>Koravel: the board</h1>"
-            "<p>Every score here is what the game's own replay of its recording showed.</p>";
-        html += Table("Today's best", store_.Top(10, Now() - 86400));
-        html += Table("The best 100", store_.Top(100, 0));
+            "<p>Every score here is what the game's own replay of its recording showed. Each "
+            "name's best game is listed once.</p>";
+        html += Table("Today's best", store_.Top(10, Now() - 86400, false));
+        html += Table("The best 100", store_.Top(100, 0, false));
         html += "</body></html>";
-        res.set_content(html, "text/html; charset=utf-8");
+        Reply r;
+        r.body = std::move(html);
+        r.type = "text/html; charset=utf-8";
+        return r;
     }
 
-  private:
     std::string Table(const char* title, const std::vector<BoardGame>& games) {
         std::string html = std::string("<h2>") + title + "</h2>";
         if (games.empty()) return html + "<p>No games yet.</p>";
@@ -212,11 +278,11 @@ class Board {
         for (const BoardGame& g : games) {
             const std::string id = std::to_string(g.id);
             const std::string recording = "/api/games/" + id + "/recording";
-            const std::string watch = s_.web.empty() ? recording : "/play/?replay=" + recording;
+            const std::string watch = play_.Serving() ? "/play/?replay=" + recording : recording;
             html += "<tr><td>" + std::to_string(++place) + "</td><td>" + std::to_string(g.score) +
                     "</td><td>" + std::to_string(g.level) + "</td><td class=n>" +
                     HtmlEscaped(g.name.empty() ? "-" : g.name) + "</td><td><a href=\"" +
-                    HtmlEscaped(watch) + "\">" + (s_.web.empty() ? "download" : "watch") +
+                    HtmlEscaped(watch) + "\">" + (play_.Serving() ? "watch" : "download") +
                     "</a></td></tr>";
         }
         return html + "</table>";
@@ -224,52 +290,37 @@ class Board {
 
     const BoardSettings& s_;
     Store& store_;
-    Gate gate_;
+    Verifiers& verifiers_;
+    const PlayFiles& play_;
 };
 
 } // namespace
 
 bool RunBoard(const BoardSettings& s, Store& store) {
-    httplib::Server server;
-    Board board(s, store);
-    server.set_payload_max_length(s.maxBody + 1);
-    // Bodies come as sent: a Content-Encoding would be inflated before any cap could apply.
-    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (!req.has_header("Content-Encoding")) return httplib::Server::HandlerResponse::Unhandled;
-        Refuse(res, 415,
-               "send the recording itself, gzip-compressed or not, without Content-Encoding");
-        return httplib::Server::HandlerResponse::Handled;
-    });
-    server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (res.body.empty())
-            Refuse(res, res.status,
-                   res.status == 413 ? "the recording is over 4 MiB" : "no such thing here");
-    });
-    server.set_exception_handler([](const httplib::Request&, httplib::Response& res,
-                                    std::exception_ptr) { Refuse(res, 500, "the board failed"); });
-    server.Post("/api/games", [&](const auto& q, auto& r) { board.Submit(q, r); });
-    server.Get("/api/top", [&](const auto& q, auto& r) { board.Top(q, r); });
-    server.Get(R"(/api/games/([0-9]{1,18}))", [&](const auto& q, auto& r) { board.Game(q, r); });
-    server.Get(R"(/api/games/([0-9]{1,18})/recording)",
-               [&](const auto& q, auto& r) { board.RecordingOf(q, r); });
-    server.Get("/", [&](const auto& q, auto& r) { board.Page(q, r); });
-    if (!s.web.empty() && !server.set_mount_point("/play", s.web)) {
-        std::fprintf(stderr, "koravel-board: cannot serve %s\n", s.web.c_str());
+    PlayFiles play;
+    std::string error;
+    if (!s.web.empty() && !play.Open(s.web, error)) {
+        std::fprintf(stderr, "koravel-board: cannot serve %s at /play: %s\n", s.web.c_str(),
+                     error.c_str());
         return false;
     }
-    const int port = s.port == 0 ? server.bind_to_any_port(s.host) : s.port;
-    if (port < 0 || (s.port != 0 && !server.bind_to_port(s.host, s.port))) {
-        std::fprintf(stderr, "koravel-board: cannot listen on %s:%d\n", s.host.c_str(), s.port);
+    try {
+        if (const int back = store.RequeueAbandoned())
+            LogLine(std::to_string(back) + " uploads left half-verified go back to the queue");
+    } catch (const StoreFailure& e) {
+        std::fprintf(stderr, "koravel-board: %s\n", e.what());
         return false;
     }
-    std::printf("koravel-board: listening on http://%s:%d/\n", s.host.c_str(), port);
-    std::fflush(stdout);
-    running = &server;
-    const bool ok = server.listen_after_bind();
-    running = nullptr;
+    Verifiers verifiers(s.verifiers, store);
+    Board board(s, store, verifiers, play);
+    Routes routes;
+    routes.Head = [&](const RequestHead& req) { return board.Head(req); };
+    routes.Body = [&](const RequestHead& req, std::string&& body) {
+        return board.Body(req, std::move(body));
+    };
+    const bool ok = RunFront(s.front, routes);
+    verifiers.Stop();
     return ok;
 }
 
-void StopBoard() {
-    if (running) running->stop();
-}
+void StopBoard() { StopFront(); }

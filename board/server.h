@@ -1,25 +1,21 @@
-// koravel-board's HTTP side: submissions verified by replay, the best games as JSON and as a
-// page, recordings to watch.
+// koravel-board's service: uploads kept as jobs and answered at once, verdicts from the
+// verifiers, the best games as JSON and as a page, recordings to watch, the browser build.
 #pragma once
 #include <cstdint>
 #include <string>
 
+#include "board/front.h"
 #include "board/store.h"
-#include "board/verifier.h"
+#include "board/verifiers.h"
 
 struct BoardSettings {
-    std::string host = "127.0.0.1";
-    int port = 8642;
-    std::string sim; // the koravel-sim that verifies
-    std::string web; // a browser build's page/ folder served at /play, or empty
-    int verifiers = 2;
-    int queue = 16; // submissions waiting for a verifier; more are answered 429
-    size_t maxBody = 4 << 20;
-    size_t maxInflated = 32 << 20;
-    uint64_t maxFrames = 360000; // three hours of play
-    VerifierLimits limits;
+    FrontSettings front;
+    VerifierSettings verifiers;
+    std::string web;      // a browser build's page/ folder served at /play, or empty
+    int queue = 16;       // uploads waiting for a verifier; more are answered 429
+    std::string dbFolder; // watched for room to keep uploads
 };
 
-// Serves until Stop(); prints the address it listens on. False when it cannot listen.
+// Serves until StopBoard(); prints the address it listens on. False when it cannot start.
 bool RunBoard(const BoardSettings& settings, Store& store);
 void StopBoard();

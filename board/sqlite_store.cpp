@@ -1,9 +1,13 @@
-// The board's games in one SQLite file. Every statement is prepared: nothing from a request
-// ever becomes SQL text. WAL with full syncs: a game answered 201 survives a killed server.
+// The board's games and uploads in one SQLite file. Every statement is prepared: nothing from a
+// request ever becomes SQL text. WAL with full syncs: an upload answered 202 survives a killed
+// server. Two connections, one writing and one reading, so that reads never wait on a sync.
+#include <openssl/sha.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <mutex>
-#include <stdexcept>
 
 #include "board/store.h"
 
@@ -11,115 +15,307 @@ namespace {
 
 class Statement {
   public:
-    Statement(sqlite3* db, const char* sql) {
+    Statement(sqlite3* db, const char* sql) : db_(db) {
         if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK)
-            throw std::runtime_error(sqlite3_errmsg(db));
+            throw StoreFailure(sqlite3_errmsg(db));
     }
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
-    sqlite3_stmt* operator*() const { return stmt_; }
+
+    Statement& Bind(int i, int64_t v) {
+        sqlite3_bind_int64(stmt_, i, v);
+        return *this;
+    }
+    Statement& Bind(int i, const std::string& v) {
+        sqlite3_bind_text(stmt_, i, v.data(), int(v.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& BindBlob(int i, const std::string& v) {
+        sqlite3_bind_blob(stmt_, i, v.data(), int(v.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    // True while there is a row.
+    bool Row() {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW) return true;
+        if (rc != SQLITE_DONE) throw StoreFailure(sqlite3_errmsg(db_));
+        return false;
+    }
+    void Run() {
+        while (Row()) {}
+    }
+    int64_t Int(int col) const { return sqlite3_column_int64(stmt_, col); }
+    std::string Text(int col) const {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt_, col));
+        return std::string(bytes ? bytes : "", size_t(sqlite3_column_bytes(stmt_, col)));
+    }
 
   private:
+    sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
 };
 
-BoardGame GameFrom(sqlite3_stmt* s) {
+BoardGame GameFrom(const Statement& s) {
     BoardGame g;
-    g.id = sqlite3_column_int64(s, 0);
-    g.score = sqlite3_column_int(s, 1);
-    g.level = sqlite3_column_int(s, 2);
-    g.frames = uint64_t(sqlite3_column_int64(s, 3));
-    const auto* name = sqlite3_column_text(s, 4);
-    g.name = name ? reinterpret_cast<const char*>(name) : "";
-    g.submitted = sqlite3_column_int64(s, 5);
+    g.id = s.Int(0);
+    g.score = int(s.Int(1));
+    g.level = int(s.Int(2));
+    g.frames = uint64_t(s.Int(3));
+    g.name = s.Text(4);
+    g.submitted = s.Int(5);
     return g;
 }
 
-constexpr const char* kColumns = "id, score, level, frames, name, submitted";
+Submission SubmissionFrom(const Statement& s) {
+    Submission sub;
+    sub.id = s.Int(0);
+    sub.state = SubmissionState(s.Int(1));
+    sub.game = s.Int(2);
+    sub.newGame = s.Int(3) != 0;
+    sub.reason = s.Text(4);
+    return sub;
+}
+
+constexpr const char* kSubmissionColumns =
+    "id, state, ifnull(game, 0), new_game, ifnull(reason, '')";
+
+std::string Sha256(const std::string& bytes) {
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
+    std::string hex;
+    char two[3];
+    for (unsigned char b : digest) std::snprintf(two, sizeof two, "%02x", b), hex += two;
+    return hex;
+}
+
+sqlite3* Open(const std::string& path) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
+                        nullptr) != SQLITE_OK) {
+        const std::string why = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close(db);
+        throw std::runtime_error(why);
+    }
+    sqlite3_busy_timeout(db, 5000);
+    return db;
+}
+
+void Exec(sqlite3* db, const char* sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        const std::string why = error ? error : "unknown error";
+        sqlite3_free(error);
+        throw StoreFailure(why);
+    }
+}
+
+// One transaction, rolled back unless committed.
+class Transaction {
+  public:
+    explicit Transaction(sqlite3* db) : db_(db) { Exec(db_, "BEGIN IMMEDIATE"); }
+    ~Transaction() {
+        if (db_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    void Commit() {
+        Exec(db_, "COMMIT");
+        db_ = nullptr;
+    }
+
+  private:
+    sqlite3* db_;
+};
 
 class SqliteStore final : public Store {
   public:
-    explicit SqliteStore(const std::string& path) {
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                            nullptr) != SQLITE_OK) {
-            const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
-            sqlite3_close(db_);
-            throw std::runtime_error(why);
+    explicit SqliteStore(const std::string& path) : path_(path) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            throw std::runtime_error("it is a link; name the database file itself");
+        writer_ = Open(path);
+        try {
+            if (sqlite3_db_readonly(writer_, "main") == 1)
+                throw std::runtime_error("it can only be read; the board must write to it");
+            Exec(writer_, "PRAGMA journal_mode=WAL");
+            Exec(writer_, "PRAGMA synchronous=FULL");
+            Exec(writer_,
+                 "CREATE TABLE IF NOT EXISTS games ("
+                 " id INTEGER PRIMARY KEY,"
+                 " score INTEGER NOT NULL, level INTEGER NOT NULL, frames INTEGER NOT NULL,"
+                 " name TEXT NOT NULL, submitted INTEGER NOT NULL,"
+                 " recording BLOB NOT NULL, digest TEXT NOT NULL UNIQUE)");
+            Exec(writer_, "CREATE INDEX IF NOT EXISTS games_by_score ON games (score DESC, id)");
+            Exec(writer_,
+                 "CREATE INDEX IF NOT EXISTS games_by_name ON games (name, score DESC, id)");
+            // An upload keeps its bytes only until its verdict; `upload` is their digest.
+            Exec(writer_, "CREATE TABLE IF NOT EXISTS submissions ("
+                          " id INTEGER PRIMARY KEY, upload TEXT NOT NULL UNIQUE,"
+                          " which TEXT NOT NULL, state INTEGER NOT NULL, recording BLOB,"
+                          " game INTEGER, new_game INTEGER NOT NULL DEFAULT 0, reason TEXT,"
+                          " submitted INTEGER NOT NULL)");
+            Exec(writer_, "CREATE INDEX IF NOT EXISTS submissions_by_state"
+                          " ON submissions (state, id)");
+            // A write now, so that a file the board cannot write is found at start-up.
+            Transaction t(writer_);
+            t.Commit();
+        } catch (const std::exception& e) {
+            sqlite3_close(writer_);
+            throw std::runtime_error(e.what());
         }
-        sqlite3_busy_timeout(db_, 5000);
-        Exec("PRAGMA journal_mode=WAL");
-        Exec("PRAGMA synchronous=FULL");
-        Exec("CREATE TABLE IF NOT EXISTS games ("
-             " id INTEGER PRIMARY KEY,"
-             " score INTEGER NOT NULL, level INTEGER NOT NULL, frames INTEGER NOT NULL,"
-             " name TEXT NOT NULL, submitted INTEGER NOT NULL,"
-             " recording BLOB NOT NULL, digest TEXT NOT NULL UNIQUE)");
-        Exec("CREATE INDEX IF NOT EXISTS games_by_score ON games (score DESC, id)");
+        if (::stat(path.c_str(), &st) == 0) file_ = st;
+        reader_ = Open(path);
     }
-    ~SqliteStore() override { sqlite3_close(db_); }
-
-    Added Add(const BoardGame& g, const std::string& recording,
-              const std::string& digest) override {
-        std::lock_guard lock(mutex_);
-        Statement find(db_, "SELECT id FROM games WHERE digest = ?");
-        sqlite3_bind_text(*find, 1, digest.data(), int(digest.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(*find) == SQLITE_ROW) return {sqlite3_column_int64(*find, 0), false};
-        Statement add(db_, "INSERT INTO games (score, level, frames, name, submitted, recording,"
-                           " digest) VALUES (?, ?, ?, ?, ?, ?, ?)");
-        sqlite3_bind_int(*add, 1, g.score);
-        sqlite3_bind_int(*add, 2, g.level);
-        sqlite3_bind_int64(*add, 3, int64_t(g.frames));
-        sqlite3_bind_text(*add, 4, g.name.data(), int(g.name.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_int64(*add, 5, g.submitted);
-        sqlite3_bind_blob(*add, 6, recording.data(), int(recording.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(*add, 7, digest.data(), int(digest.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(*add) != SQLITE_DONE) throw std::runtime_error(sqlite3_errmsg(db_));
-        return {sqlite3_last_insert_rowid(db_), true};
+    ~SqliteStore() override {
+        sqlite3_close(reader_);
+        sqlite3_close(writer_);
     }
 
-    std::vector<BoardGame> Top(int limit, int64_t since) override {
-        std::lock_guard lock(mutex_);
-        Statement top(db_, (std::string("SELECT ") + kColumns +
-                            " FROM games WHERE submitted >= ? ORDER BY score DESC, id LIMIT ?")
-                               .c_str());
-        sqlite3_bind_int64(*top, 1, since);
-        sqlite3_bind_int(*top, 2, limit);
+    Submission Enqueue(const std::string& recording, const std::string& which,
+                       int64_t now) override {
+        const std::string upload = Sha256(recording) + ":" + which;
+        std::lock_guard lock(writing_);
+        CheckFile();
+        Transaction t(writer_);
+        Statement find(writer_, (std::string("SELECT ") + kSubmissionColumns +
+                                 " FROM submissions WHERE upload = ?")
+                                    .c_str());
+        if (find.Bind(1, upload).Row()) return SubmissionFrom(find);
+        Statement add(writer_, "INSERT INTO submissions (upload, which, state, recording,"
+                               " submitted) VALUES (?, ?, 0, ?, ?)");
+        add.Bind(1, upload).Bind(2, which).BindBlob(3, recording).Bind(4, now).Run();
+        Submission sub;
+        sub.id = sqlite3_last_insert_rowid(writer_);
+        t.Commit();
+        return sub;
+    }
+
+    std::optional<Submission> SubmissionById(int64_t id) override {
+        std::lock_guard lock(reading_);
+        Statement one(reader_, (std::string("SELECT ") + kSubmissionColumns +
+                                " FROM submissions WHERE id = ?")
+                                   .c_str());
+        if (!one.Bind(1, id).Row()) return std::nullopt;
+        return SubmissionFrom(one);
+    }
+
+    int64_t Pending() override {
+        std::lock_guard lock(reading_);
+        Statement count(reader_, "SELECT count(*) FROM submissions WHERE state < 2");
+        count.Row();
+        return count.Int(0);
+    }
+
+    std::optional<Job> TakeJob() override {
+        std::lock_guard lock(writing_);
+        CheckFile();
+        Statement take(writer_, "UPDATE submissions SET state = 1 WHERE id = (SELECT id FROM"
+                                " submissions WHERE state = 0 ORDER BY id LIMIT 1)"
+                                " RETURNING id, recording, which");
+        if (!take.Row()) return std::nullopt;
+        Job job{take.Int(0), take.Text(1), take.Text(2)};
+        take.Run();
+        return job;
+    }
+
+    void ReturnJob(int64_t job) override {
+        std::lock_guard lock(writing_);
+        CheckFile();
+        Statement back(writer_, "UPDATE submissions SET state = 0 WHERE id = ? AND state = 1");
+        back.Bind(1, job).Run();
+    }
+
+    Submission StoreGame(int64_t job, const BoardGame& g, const std::string& identity) override {
+        std::lock_guard lock(writing_);
+        CheckFile();
+        Transaction t(writer_);
+        Submission sub{job, SubmissionState::Stored, 0, false, {}};
+        Statement find(writer_, "SELECT id FROM games WHERE digest = ?");
+        if (find.Bind(1, identity).Row()) {
+            sub.game = find.Int(0);
+        } else {
+            Statement add(writer_, "INSERT INTO games (score, level, frames, name, submitted,"
+                                   " recording, digest) SELECT ?, ?, ?, ?, ?, recording, ?"
+                                   " FROM submissions WHERE id = ?");
+            add.Bind(1, g.score).Bind(2, g.level).Bind(3, int64_t(g.frames)).Bind(4, g.name);
+            add.Bind(5, g.submitted).Bind(6, identity).Bind(7, job).Run();
+            sub.game = sqlite3_last_insert_rowid(writer_);
+            sub.newGame = true;
+        }
+        Statement done(writer_, "UPDATE submissions SET state = 2, game = ?, new_game = ?,"
+                                " recording = NULL WHERE id = ?");
+        done.Bind(1, sub.game).Bind(2, sub.newGame).Bind(3, job).Run();
+        t.Commit();
+        return sub;
+    }
+
+    void RefuseJob(int64_t job, const std::string& reason) override {
+        std::lock_guard lock(writing_);
+        CheckFile();
+        Statement done(writer_, "UPDATE submissions SET state = 3, reason = ?, recording = NULL"
+                                " WHERE id = ?");
+        done.Bind(1, reason).Bind(2, job).Run();
+    }
+
+    int RequeueAbandoned() override {
+        std::lock_guard lock(writing_);
+        CheckFile();
+        Statement back(writer_, "UPDATE submissions SET state = 0 WHERE state = 1");
+        back.Run();
+        return sqlite3_changes(writer_);
+    }
+
+    std::vector<BoardGame> Top(int limit, int64_t since, bool all) override {
+        // Each name's best: a game no better game of its name stands above.
+        const std::string sql =
+            std::string("SELECT ") + kColumns + " FROM games g WHERE score > 0 AND submitted >= ?" +
+            (all ? ""
+                 : " AND id = (SELECT id FROM games h WHERE h.name = g.name AND h.score > 0"
+                   " AND h.submitted >= ?1 ORDER BY score DESC, id LIMIT 1)") +
+            " ORDER BY score DESC, id LIMIT ?2";
+        std::lock_guard lock(reading_);
+        Statement top(reader_, sql.c_str());
+        top.Bind(1, since).Bind(2, limit);
         std::vector<BoardGame> games;
-        while (sqlite3_step(*top) == SQLITE_ROW) games.push_back(GameFrom(*top));
+        while (top.Row()) games.push_back(GameFrom(top));
         return games;
     }
 
     std::optional<BoardGame> Game(int64_t id) override {
-        std::lock_guard lock(mutex_);
-        Statement one(db_,
+        std::lock_guard lock(reading_);
+        Statement one(reader_,
                       (std::string("SELECT ") + kColumns + " FROM games WHERE id = ?").c_str());
-        sqlite3_bind_int64(*one, 1, id);
-        if (sqlite3_step(*one) != SQLITE_ROW) return std::nullopt;
-        return GameFrom(*one);
+        if (!one.Bind(1, id).Row()) return std::nullopt;
+        return GameFrom(one);
     }
 
     std::optional<std::string> Recording(int64_t id) override {
-        std::lock_guard lock(mutex_);
-        Statement one(db_, "SELECT recording FROM games WHERE id = ?");
-        sqlite3_bind_int64(*one, 1, id);
-        if (sqlite3_step(*one) != SQLITE_ROW) return std::nullopt;
-        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(*one, 0));
-        return std::string(bytes ? bytes : "", size_t(sqlite3_column_bytes(*one, 0)));
+        std::lock_guard lock(reading_);
+        Statement one(reader_, "SELECT recording FROM games WHERE id = ?");
+        if (!one.Bind(1, id).Row()) return std::nullopt;
+        return one.Text(0);
     }
 
   private:
-    void Exec(const char* sql) {
-        char* error = nullptr;
-        if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-            const std::string why = error ? error : "unknown error";
-            sqlite3_free(error);
-            throw std::runtime_error(why);
-        }
+    static constexpr const char* kColumns = "id, score, level, frames, name, submitted";
+
+    // A file deleted or replaced under a running board would take every later write with it,
+    // unseen until a restart: each write first finds the file it opened still at its name.
+    void CheckFile() const {
+        struct stat st {};
+        if (::stat(path_.c_str(), &st) != 0)
+            throw StoreFailure("the database " + path_ + " is gone (" + std::strerror(errno) +
+                               "); restart the board to keep games again");
+        if (st.st_dev != file_.st_dev || st.st_ino != file_.st_ino)
+            throw StoreFailure("the database " + path_ +
+                               " was replaced by another file; restart the board");
     }
 
-    sqlite3* db_ = nullptr;
-    std::mutex mutex_;
+    std::string path_;
+    struct stat file_ {};
+    sqlite3* writer_ = nullptr;
+    sqlite3* reader_ = nullptr;
+    std::mutex writing_, reading_;
 };
 
 } // namespace

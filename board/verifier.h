@@ -1,6 +1,7 @@
 // Replays a recording in a separate koravel-sim process (no shell, no pictures) under CPU-time,
 // memory and wall-clock limits, and reports the games it played to their game over.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@ struct VerifiedGame {
     int level = 0;
     uint64_t frame = 0;
     std::string name;
+    std::string identity; // the same game in other words has the same one
 };
 
 struct VerifierLimits {
@@ -26,7 +28,17 @@ struct Verdict {
     bool ok = false;
     std::string reason; // why not, in one line
     std::vector<VerifiedGame> games;
+    bool retry = false; // the verifier could not run (no room, no process): try again later
+    bool ours = false;  // a failure of the board's, not the recording's: worth a log line
 };
 
-Verdict VerifyRecording(const std::string& simPath, const std::string& recording,
-                        const VerifierLimits& limits);
+// The board's own folder for verifications under TMPDIR, locked while the board runs. Folders
+// of boards that are gone (killed) are removed first. Empty, with `error` set, when none can be
+// made.
+std::string PrepareWorkFolder(std::string& error);
+
+// Replays at most `maxFrames` frames in a private folder under `workFolder`, removed afterwards.
+// The replaying process dies with the board; `cancel` ends it sooner (a verdict to retry).
+Verdict VerifyRecording(const std::string& simPath, const std::string& workFolder,
+                        const std::string& recording, uint64_t maxFrames,
+                        const VerifierLimits& limits, const std::atomic<bool>& cancel);

@@ -12,10 +12,12 @@ void Step() {
 
 } // namespace
 
-void SeedRnd(int64_t seed) {
-    state = int32_t(uint32_t(seed) & 0x7fffffffu);
-    if (state == 0 || state == 2147483647) state = 0x1234;
+int32_t KeptSeed(int64_t seed) {
+    const int32_t kept = int32_t(uint32_t(seed) & 0x7fffffffu);
+    return kept == 0 || kept == 2147483647 ? 0x1234 : kept;
 }
+
+void SeedRnd(int64_t seed) { state = KeptSeed(seed); }
 
 int32_t RndState() { return state; }
 

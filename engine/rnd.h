@@ -4,6 +4,8 @@
 #include <cstdint>
 
 void SeedRnd(int64_t seed);
+// The state a seed starts the generator in: seeds that give the same state are one seed.
+int32_t KeptSeed(int64_t seed);
 int32_t RndState();
 double RndDouble();
 // A real in [min(a, b), max(a, b)).

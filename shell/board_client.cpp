@@ -1,5 +1,6 @@
 #include "shell/board_client.h"
 
+#include <csignal>
 #include <cstdio>
 #include <httplib.h>
 #include <mutex>
@@ -16,38 +17,61 @@ std::string board;
 std::mutex pendingMutex;
 std::vector<std::thread> pending;
 
-// One submission, retried while the board is busy (429), at most a few times.
+std::string StatusLine(int status, const nlohmann::json& body) {
+    return "the board refused the game: " +
+           (body.is_object() && body.contains("error") && body["error"].is_string()
+                ? body["error"].get<std::string>()
+                : "status " + std::to_string(status));
+}
+
+// What the board finally said of a game: stored (new or already there) or refused.
+std::string Verdict(const nlohmann::json& sub, int score) {
+    if (sub.value("state", std::string()) == "refused")
+        return "the board refused the game: " + sub.value("error", std::string("no reason given"));
+    const auto& game = sub.contains("stored") ? sub["stored"] : sub;
+    const std::string name = game.is_object() ? game.value("name", std::string()) : "";
+    return std::string(sub.value("new", true) ? "the board has your game of "
+                                              : "the board already had your game of ") +
+           std::to_string(score) + " points" + (name.empty() ? "" : " as " + name) + " (game " +
+           std::to_string(sub.value("game", int64_t(0))) + ")";
+}
+
+// One submission: sent (again while the board is busy, at most a few times), then followed
+// until its verdict.
 void Submit(const std::string& recording, int score) {
     httplib::Client client(board);
     client.set_connection_timeout(5);
-    client.set_read_timeout(120);
-    std::string line;
-    for (int attempt = 0; attempt < 20; ++attempt) {
+    client.set_read_timeout(60);
+    std::string line, location;
+    for (int attempt = 0; attempt < 20 && line.empty() && location.empty(); ++attempt) {
         const auto res = client.Post("/api/games?game=last", recording, "application/octet-stream");
         if (!res) {
             line = "the board at " + board + " could not be reached (" +
                    httplib::to_string(res.error()) + ")";
-            break;
-        }
-        if (res->status == 429) {
+        } else if (res->status == 429 || res->status == 503) {
             std::this_thread::sleep_for(std::chrono::milliseconds(500 * (attempt + 1)));
-            continue;
-        }
-        const auto body = nlohmann::json::parse(res->body, nullptr, false);
-        if (res->status == 200 || res->status == 201) {
-            const std::string name = body.is_object() ? body.value("name", std::string()) : "";
-            line = "the board has your game of " + std::to_string(score) + " points" +
-                   (name.empty() ? "" : " as " + name) +
-                   (body.is_object() ? " (game " + std::to_string(body.value("id", 0)) + ")" : "");
+        } else if (res->status == 202 && res->has_header("Location")) {
+            location = res->get_header_value("Location");
         } else {
-            line = "the board refused the game: " +
-                   (body.is_object()
-                        ? body.value("error", std::string("status ") + std::to_string(res->status))
-                        : "status " + std::to_string(res->status));
+            line = StatusLine(res->status, nlohmann::json::parse(res->body, nullptr, false));
         }
-        break;
     }
-    if (line.empty()) line = "the board stayed busy; the game was not sent";
+    // A verdict comes within seconds unless many games wait; ten minutes is plenty.
+    for (int poll = 0; !location.empty() && line.empty() && poll < 1200; ++poll) {
+        const auto res = client.Get(location);
+        const auto body = res ? nlohmann::json::parse(res->body, nullptr, false) : nlohmann::json();
+        const std::string state = body.is_object() ? body.value("state", std::string()) : "";
+        if (res && res->status == 200 && (state == "stored" || state == "refused"))
+            line = Verdict(body, score);
+        else if (res && res->status != 200 && res->status != 503)
+            line = StatusLine(res->status, body);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(poll < 20 ? 100 : 500));
+    }
+    if (line.empty())
+        line = location.empty()
+                   ? "the board stayed busy; the game was not sent"
+                   : "the board has the game but gave no verdict yet; see " + board + location;
     std::fprintf(stderr, "koravel: %s\n", line.c_str());
 }
 
@@ -61,6 +85,9 @@ bool SubmitGamesTo(const std::string& url, std::string& error) {
         return false;
     }
     board = url;
+    // A busy board answers before it has read an upload and closes the connection: sending the
+    // rest must fail as a write, not end the program with SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
     OnGameOver([](const FinishedGame& game) {
         if (!IsRecording()) return;
         std::string recording = RecordingOfFinishedGame();

@@ -175,7 +175,7 @@ void EndGame() {
     if (game.gameover == 1) {
         if (game.level - 1 > game.highestlevel) game.highestlevel = game.level - 1;
         const size_t place = size_t(ScorePosition(game.score));
-        FinishedGame finished{game.score, game.level, PresentedFrames(), ""};
+        FinishedGame finished{game.score, game.level, PresentedFrames(), "", PollCount()};
         HighScore();
         if (place < hiscores.names.size()) finished.name = hiscores.names[place];
         for (const auto& listener : gameOverListeners) listener(finished);

@@ -18,6 +18,7 @@ struct FinishedGame {
     int level = 0;
     uint64_t frame = 0;
     std::string name;
+    uint64_t endPoll = 0; // the input poll the game ended on, before its initials
 };
 // Adds a listener, called at every game over once its initials have been entered.
 void OnGameOver(std::function<void(const FinishedGame&)> listener);

@@ -30,6 +30,8 @@
 #include "shell/startup.h"
 #include "sim/audio_out.h"
 #include "sim/bot.h"
+#include "sim/identity.h"
+#include "sim/inflate.h"
 #include "sim/png.h"
 #include "state/game.h"
 
@@ -59,12 +61,14 @@ const char* const kHelp =
     "                  player:N (starting at level N), bondrunner:N (as player:N, then\n"
     "                  crossing the first live bond from the next level on) or hunter:N\n"
     "                  (an autopilot for high levels, looping one nucleus at a time)\n"
-    "  --replay FILE   play a recorded game (.kvr) back exactly, with its seed, to its end\n"
+    "  --replay FILE   play a recorded game (.kvr, or gzip of one) back exactly, with its\n"
+    "                  seed, to its end\n"
     "  --record FILE   record this run's input as a .kvr that --replay plays back\n"
     "  --board URL     send every game over to that koravel-board (http://HOST:PORT), as\n"
     "                  the game does with --board\n"
     "  --games FILE    one JSON object per game played to its game over: score, level,\n"
-    "                  the frame it ended on, and the initials entered for it\n"
+    "                  the frame it ended on, the initials entered for it, and (replaying)\n"
+    "                  its identity: the same game sent in other words has the same one\n"
     "  --no-picture    draw nothing and hash nothing (hash=none): the same frames, scores,\n"
     "                  sounds and trace, several times faster, for checking recordings\n"
     "koravel-sim writes only the files its options name: never the player's own table or\n"
@@ -100,6 +104,8 @@ constexpr uint64_t kMaxLockstepSteps = uint64_t(1) << 40;
 
 // The trace and the games' list: kept up to a failure, which they help to explain.
 Stream traceOut, gamesOut;
+// The recording being replayed, which names each game it holds.
+std::optional<Recording> replayed;
 
 // Renames the logs into place; false, having said which in one line, when one could not be
 // written whole (the old file is then kept).
@@ -308,7 +314,10 @@ class Driver {
         auto bytes = ReadWholeFile(opt_.replay, kMaxInputBytes, FileKinds::PipesToo);
         if (!bytes)
             Fail("cannot read the recording " + opt_.replay + ": " + ReadFailure(kMaxInputBytes));
-        Recording recording;
+        if (LooksGzipped(*bytes) && !(bytes = Gunzip(*bytes, kMaxInputBytes)))
+            Fail(opt_.replay + ": the gzip data is broken or inflates beyond " +
+                 std::to_string(kMaxInputBytes >> 20) + " MiB");
+        Recording& recording = replayed.emplace();
         std::string error;
         if (!ParseRecording(AsText(*bytes), recording, error)) Fail(opt_.replay + ": " + error);
         for (const ScriptEvent& e : recording.events) ScheduleInput(*e.poll, e.event);
@@ -473,10 +482,12 @@ int main(int argc, char** argv) {
     if (gamesOut)
         OnGameOver([](const FinishedGame& g) {
             const std::string name = JsonEscaped(g.name);
-            std::vector<char> line(name.size() + 160);
+            const std::string identity = replayed ? GameIdentity(*replayed, g.endPoll) : "";
+            std::vector<char> line(name.size() + identity.size() + 180);
             std::snprintf(line.data(), line.size(),
-                          "{\"score\":%d,\"level\":%d,\"frame\":%" PRIu64 ",\"name\":\"%s\"}",
-                          g.score, g.level, g.frame, name.c_str());
+                          "{\"score\":%d,\"level\":%d,\"frame\":%" PRIu64
+                          ",\"name\":\"%s\",\"identity\":\"%s\"}",
+                          g.score, g.level, g.frame, name.c_str(), identity.c_str());
             Log(gamesOut, line.data());
         });
     Driver driver(opt);

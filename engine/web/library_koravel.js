@@ -246,18 +246,29 @@ mergeInto(LibraryManager.library, {
   koravel_web_submit: function(url, recording, score) {
     const base = UTF8ToString(url), text = UTF8ToString(recording);
     const say = (line) => KoravelWeb.say('koravel: ' + line);
+    const later = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+    const refused = (status, body) => say('the board refused the game: ' + ((body && body.error) || 'status ' + status));
+    // The board answers at once with a submission to follow until its verdict.
+    const follow = (location, poll) => fetch(base + location).then((response) =>
+      response.json().catch(() => ({})).then((body) => {
+        if (response.ok && body.state === 'refused') return refused(response.status, body);
+        if (response.ok && body.state === 'stored') {
+          const name = body.stored && body.stored.name;
+          return say(`the board ${body.new ? 'has' : 'already had'} your game of ${score} points` +
+                     `${name ? ' as ' + name : ''} (game ${body.game})`);
+        }
+        if (!response.ok && response.status !== 503) return refused(response.status, body);
+        if (poll >= 1200) return say('the board has the game but gave no verdict yet');
+        return later(poll < 20 ? 100 : 500).then(() => follow(location, poll + 1));
+      }));
     const send = (attempt) => fetch(base + '/api/games?game=last', {
       method: 'POST', headers: { 'Content-Type': 'application/octet-stream' }, body: text,
     }).then((response) => {
-      if (response.status === 429 && attempt < 20) {
-        return new Promise((later) => setTimeout(later, 500 * (attempt + 1)))
-          .then(() => send(attempt + 1));
-      }
-      return response.json().then((body) => {
-        if (!response.ok) return say('the board refused the game: ' + (body.error || response.status));
-        say(`the board has your game of ${score} points${body.name ? ' as ' + body.name : ''}` +
-            ` (game ${body.id})`);
-      });
+      if ((response.status === 429 || response.status === 503) && attempt < 20)
+        return later(500 * (attempt + 1)).then(() => send(attempt + 1));
+      if (response.status === 202 && response.headers.get('Location'))
+        return follow(response.headers.get('Location'), 0);
+      return response.json().catch(() => ({})).then((body) => refused(response.status, body));
     }).catch((error) => say('the board could not be reached (' + error.message + ')'));
     send(0);
   },

@@ -1,0 +1,370 @@
+#include "board/front.h"
+
+#include <arpa/inet.h>
+#include <microhttpd.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <strings.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <unordered_set>
+
+namespace {
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A connection as the deadlines see it.
+struct Conn {
+    int fd = -1;
+    int64_t idleSince = 0;    // its last answer, or its opening
+    int64_t requestSince = 0; // the first line of the request in progress, or 0
+    bool cut = false;
+};
+
+// A request in progress.
+struct Request {
+    bool started = false, answered = false;
+    std::optional<Reply> afterBody; // a refusal kept until the body it refuses has been read
+    std::optional<RequestHead> head;
+    std::string body;
+    size_t expected = 0, budgeted = 0;
+};
+
+struct Front {
+    const FrontSettings* settings = nullptr;
+    const Routes* routes = nullptr;
+    std::mutex connMutex;
+    std::unordered_set<Conn*> conns;
+    std::atomic<size_t> bodies{0};
+    std::mutex stopMutex;
+    std::condition_variable stopped;
+    bool stopping = false;
+};
+
+Front front;
+
+Conn* ConnOf(MHD_Connection* c) {
+    const auto* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    return info ? static_cast<Conn*>(info->socket_context) : nullptr;
+}
+
+void OnConnection(void*, MHD_Connection* c, void** context, MHD_ConnectionNotificationCode code) {
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        auto* conn = new Conn;
+        if (const auto* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CONNECTION_FD)) {
+            conn->fd = info->connect_fd;
+            // Small answers go out at once, not after the client's delayed acknowledgement.
+            const int one = 1;
+            ::setsockopt(conn->fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        }
+        conn->idleSince = NowMs();
+        std::lock_guard lock(front.connMutex);
+        front.conns.insert(conn);
+        *context = conn;
+    } else if (auto* conn = static_cast<Conn*>(*context)) {
+        // Removed before libmicrohttpd closes the socket: the sweeper never touches a closed one.
+        std::lock_guard lock(front.connMutex);
+        front.conns.erase(conn);
+        delete conn;
+        *context = nullptr;
+    }
+}
+
+void* OnFirstLine(void*, const char*, MHD_Connection* c) {
+    if (Conn* conn = ConnOf(c)) {
+        std::lock_guard lock(front.connMutex);
+        conn->requestSince = NowMs();
+    }
+    return new Request;
+}
+
+void OnCompleted(void*, MHD_Connection* c, void** context, MHD_RequestTerminationCode) {
+    auto* req = static_cast<Request*>(*context);
+    if (req) front.bodies -= req->budgeted;
+    delete req;
+    *context = nullptr;
+    if (Conn* conn = ConnOf(c)) {
+        std::lock_guard lock(front.connMutex);
+        conn->requestSince = 0;
+        conn->idleSince = NowMs();
+    }
+}
+
+// Requests past their deadline and idle connections past theirs are cut: the event loop sees
+// the socket shut and closes it.
+void Sweep() {
+    const int64_t now = NowMs();
+    const int64_t requestMs = int64_t(front.settings->requestSeconds) * 1000;
+    const int64_t idleMs = int64_t(front.settings->idleSeconds) * 1000;
+    std::lock_guard lock(front.connMutex);
+    for (Conn* conn : front.conns) {
+        const bool late = conn->requestSince ? now - conn->requestSince > requestMs
+                                             : now - conn->idleSince > idleMs;
+        if (late && !conn->cut && conn->fd >= 0) {
+            ::shutdown(conn->fd, SHUT_RDWR);
+            conn->cut = true;
+        }
+    }
+}
+
+// %XX decoded in place; a NUL becomes a control character, which the paths refuse, so that
+// "index.html%00.txt" is never taken for "index.html".
+size_t Unescape(void*, MHD_Connection*, char* s) {
+    auto hex = [](char ch) {
+        return ch >= '0' && ch <= '9'   ? ch - '0'
+               : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+               : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10
+                                        : -1;
+    };
+    char* out = s;
+    for (const char* in = s; *in; ++in) {
+        if (in[0] == '%' && in[1] && in[2] && hex(in[1]) >= 0 && hex(in[2]) >= 0) {
+            const char c = char(hex(in[1]) * 16 + hex(in[2]));
+            *out++ = c == '\0' ? '\x01' : c;
+            in += 2;
+        } else {
+            *out++ = *in;
+        }
+    }
+    *out = '\0';
+    return size_t(out - s);
+}
+
+void OnLibraryLog(void*, const char* format, va_list args) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    std::string line = text;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    LogLine("libmicrohttpd: " + line);
+}
+
+MHD_Result Send(MHD_Connection* c, Reply& reply) {
+    MHD_Response* response =
+        reply.file >= 0 ? MHD_create_response_from_fd(reply.fileSize, reply.file)
+                        : MHD_create_response_from_buffer(reply.body.size(), reply.body.data(),
+                                                          MHD_RESPMEM_MUST_COPY);
+    if (!response) {
+        if (reply.file >= 0) ::close(reply.file);
+        return MHD_NO;
+    }
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.type.c_str());
+    for (const auto& [name, value] : reply.headers)
+        MHD_add_response_header(response, name.c_str(), value.c_str());
+    if (reply.close) MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    const MHD_Result queued = MHD_queue_response(c, unsigned(reply.status), response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
+Reply Refusal(int status, const std::string& why) {
+    Reply r;
+    r.status = status;
+    std::string escaped;
+    for (char ch : why)
+        escaped += ch == '"' || ch == '\\' ? std::string("\\") + ch : std::string(1, ch);
+    r.body = "{\"error\":\"" + escaped + "\"}";
+    r.close = true;
+    return r;
+}
+
+int CountHeader(MHD_Connection* c, const char* name) {
+    struct Count {
+        const char* name;
+        int n;
+    } count{name, 0};
+    MHD_get_connection_values(
+        c, MHD_HEADER_KIND,
+        [](void* cls, MHD_ValueKind, const char* key, const char*) {
+            auto* k = static_cast<Count*>(cls);
+            if (strcasecmp(key, k->name) == 0) ++k->n;
+            return MHD_YES;
+        },
+        &count);
+    return count.n;
+}
+
+// What every request must be before any handler sees it.
+std::optional<Reply> CheckFraming(const RequestHead& head, MHD_Connection* c) {
+    for (unsigned char ch : head.Path())
+        if (ch < 0x20 || ch == 0x7f) return Refusal(400, "the path holds a control character");
+    const int lengths = CountHeader(c, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    if (CountHeader(c, MHD_HTTP_HEADER_TRANSFER_ENCODING) > 0 || lengths > 1)
+        return Refusal(400, "a body's length must be given once, by one Content-Length");
+    const bool takesBody = head.Method() == "POST";
+    if (!takesBody && head.ContentLength().value_or(0) > 0)
+        return Refusal(400, "this request takes no body");
+    if (takesBody && !head.ContentLength()) return Refusal(411, "a Content-Length is needed");
+    if (takesBody && *head.ContentLength() > front.settings->maxBody)
+        return Refusal(413, "the recording is over " +
+                                std::to_string(front.settings->maxBody >> 20) + " MiB");
+    return std::nullopt;
+}
+
+MHD_Result Access(void*, MHD_Connection* c, const char* url, const char* method, const char*,
+                  const char* upload, size_t* uploadSize, void** context) {
+    auto* req = static_cast<Request*>(*context);
+    if (!req) *context = req = new Request;
+    if (!req->started) {
+        req->started = true;
+        req->head.emplace(c, method, url);
+        std::optional<Reply> reply = CheckFraming(*req->head, c);
+        if (!reply) reply = front.routes->Head(*req->head);
+        if (!reply && req->head->Method() != "POST") reply = Refusal(405, "not a thing to do here");
+        if (!reply) {
+            req->expected = size_t(*req->head->ContentLength());
+            // Bodies in memory at once are bounded, however many clients send them.
+            if (front.bodies.fetch_add(req->expected) + req->expected >
+                front.settings->bodyBudget) {
+                front.bodies -= req->expected;
+                reply = Refusal(503, "the board is receiving too much at once: try again shortly");
+                reply->headers.emplace_back("Retry-After", "2");
+            } else {
+                req->budgeted = req->expected;
+                req->body.reserve(std::min<size_t>(req->expected, 64 << 10));
+                return MHD_YES; // the body follows (after "100 Continue" where asked)
+            }
+        }
+        // A client already sending a body it may keep (no "Expect: 100-continue") would not
+        // hear an answer given now, before the body: the body is read and dropped first.
+        const auto length = req->head->ContentLength().value_or(0);
+        if (length > 0 && length <= front.settings->maxBody &&
+            !req->head->Header(MHD_HTTP_HEADER_EXPECT)) {
+            reply->close = false;
+            req->afterBody = std::move(reply);
+            return MHD_YES;
+        }
+        req->answered = true;
+        return Send(c, *reply);
+    }
+    if (*uploadSize > 0) {
+        if (!req->answered && !req->afterBody && req->body.size() + *uploadSize <= req->expected)
+            req->body.append(upload, *uploadSize);
+        *uploadSize = 0;
+        return MHD_YES;
+    }
+    if (req->answered) return MHD_YES;
+    req->answered = true;
+    if (req->afterBody) return Send(c, *req->afterBody);
+    Reply reply = front.routes->Body(*req->head, std::move(req->body));
+    req->body = std::string();
+    return Send(c, reply);
+}
+
+} // namespace
+
+std::optional<std::string> RequestHead::Header(const char* name) const {
+    const char* v = MHD_lookup_connection_value(c_, MHD_HEADER_KIND, name);
+    return v ? std::optional<std::string>(v) : std::nullopt;
+}
+
+std::optional<std::string> RequestHead::Arg(const char* name) const {
+    const char* v = MHD_lookup_connection_value(c_, MHD_GET_ARGUMENT_KIND, name);
+    return v ? std::optional<std::string>(v) : std::nullopt;
+}
+
+std::optional<uint64_t> RequestHead::ContentLength() const {
+    const auto v = Header(MHD_HTTP_HEADER_CONTENT_LENGTH);
+    if (!v || v->empty() || v->size() > 18 ||
+        v->find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoull(*v);
+}
+
+void LogLine(const std::string& line) {
+    static std::mutex mutex;
+    static int64_t second = 0;
+    static int inSecond = 0, left = 0;
+    std::lock_guard lock(mutex);
+    const int64_t now = NowMs() / 1000;
+    if (now != second) {
+        if (left > 0) std::fprintf(stderr, "koravel-board: (%d more lines left out)\n", left);
+        second = now;
+        inSecond = left = 0;
+    }
+    if (++inSecond > 10) {
+        ++left;
+        return;
+    }
+    std::fprintf(stderr, "koravel-board: %s\n", line.c_str());
+}
+
+bool RunFront(const FrontSettings& s, const Routes& routes) {
+    front.settings = &s;
+    front.routes = &routes;
+    // A socket per connection: room for as many as the board allows.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0) {
+        const rlim_t want = rlim_t(s.connections) + 256;
+        if (files.rlim_cur < want) {
+            files.rlim_cur = std::min(want, files.rlim_max);
+            ::setrlimit(RLIMIT_NOFILE, &files);
+        }
+    }
+    addrinfo hints{}, *found = nullptr;
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    const std::string port = std::to_string(s.port);
+    if (::getaddrinfo(s.host.c_str(), port.c_str(), &hints, &found) != 0 || !found) {
+        std::fprintf(stderr, "koravel-board: cannot listen on %s:%d: no such address\n",
+                     s.host.c_str(), s.port);
+        return false;
+    }
+    sockaddr_storage address{};
+    std::memcpy(&address, found->ai_addr, found->ai_addrlen);
+    const bool v6 = found->ai_family == AF_INET6;
+    ::freeaddrinfo(found);
+    unsigned flags = MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG;
+    if (v6) flags |= MHD_USE_IPv6;
+    MHD_Daemon* daemon = MHD_start_daemon(
+        flags, uint16_t(s.port), nullptr, nullptr, &Access, nullptr, MHD_OPTION_EXTERNAL_LOGGER,
+        &OnLibraryLog, nullptr, // first, to hear everything
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address), MHD_OPTION_THREAD_POOL_SIZE,
+        unsigned(s.threads), MHD_OPTION_CONNECTION_LIMIT, unsigned(s.connections),
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(s.perClient), MHD_OPTION_CONNECTION_TIMEOUT,
+        unsigned(s.idleSeconds), MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
+        MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, nullptr, MHD_OPTION_URI_LOG_CALLBACK,
+        &OnFirstLine, nullptr, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, nullptr,
+        MHD_OPTION_UNESCAPE_CALLBACK, &Unescape, nullptr, MHD_OPTION_END);
+    if (!daemon) {
+        std::fprintf(stderr, "koravel-board: cannot listen on %s:%d (%s)\n", s.host.c_str(), s.port,
+                     std::strerror(errno ? errno : EADDRINUSE));
+        return false;
+    }
+    const auto* bound = MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_BIND_PORT);
+    std::printf("koravel-board: listening on http://%s%s%s:%d/\n", v6 ? "[" : "", s.host.c_str(),
+                v6 ? "]" : "", bound ? int(bound->port) : s.port);
+    std::fflush(stdout);
+    {
+        std::unique_lock lock(front.stopMutex);
+        while (!front.stopping) {
+            front.stopped.wait_for(lock, std::chrono::milliseconds(200));
+            lock.unlock();
+            Sweep();
+            lock.lock();
+        }
+    }
+    MHD_stop_daemon(daemon);
+    return true;
+}
+
+void StopFront() {
+    std::lock_guard lock(front.stopMutex);
+    front.stopping = true;
+    front.stopped.notify_all();
+}

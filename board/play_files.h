@@ -1,0 +1,18 @@
+// The browser build's page at /play: files beneath one folder and nothing else. No link is
+// followed, inside the folder or out of it, and no path climbs out of it.
+#pragma once
+#include <string>
+
+#include "board/front.h"
+
+class PlayFiles {
+  public:
+    // False, with the reason, when the folder cannot be opened (or is a link).
+    bool Open(const std::string& folder, std::string& error);
+    bool Serving() const { return root_ >= 0; }
+    // The file at `path` below the folder ("" or a folder: its index.html).
+    Reply Get(const std::string& path) const;
+
+  private:
+    int root_ = -1;
+};

@@ -1,0 +1,42 @@
+// The board's verifiers: threads that take uploads from the store's queue one at a time, replay
+// each in a limited koravel-sim process, and write the verdict back. Nothing of an upload is
+// parsed in the board itself.
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "board/store.h"
+#include "board/verifier.h"
+
+struct VerifierSettings {
+    std::string sim;        // the koravel-sim that replays
+    std::string workFolder; // PrepareWorkFolder's
+    int count = 2;
+    uint64_t maxFrames = 360000; // three hours of play: games ending later are not looked at
+    VerifierLimits limits;
+};
+
+class Verifiers {
+  public:
+    Verifiers(const VerifierSettings& settings, Store& store);
+    ~Verifiers() { Stop(); }
+    // A new upload is waiting.
+    void Wake();
+    // Ends every replay in progress (its upload goes back to the queue) and every thread.
+    void Stop();
+
+  private:
+    void Work();
+    void Judge(const Job& job);
+
+    const VerifierSettings& s_;
+    Store& store_;
+    std::atomic<bool> stopping_{false};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<std::thread> threads_;
+};
