@@ -223,38 +223,46 @@ MHD_Result Access(void*, MHD_Connection* c, const char* url, const char* method,
         req->started = true;
         req->head.emplace(c, method, url);
         std::optional<Reply> reply = CheckFraming(*req->head, c);
-        if (!reply) reply = front.routes->Head(*req->head);
+        if (reply) { // the request's framing cannot be trusted: answer and close now
+            req->answered = true;
+            return Send(c, *reply);
+        }
+        reply = front.routes->Head(*req->head);
         if (!reply && req->head->Method() != "POST") reply = Refusal(405, "not a thing to do here");
         if (!reply) {
             req->expected = size_t(*req->head->ContentLength());
-            // Bodies in memory at once are bounded, however many clients send them.
-            if (front.bodies.fetch_add(req->expected) + req->expected >
-                front.settings->bodyBudget) {
-                front.bodies -= req->expected;
-                reply = Refusal(503, "the board is receiving too much at once: try again shortly");
-                reply->headers.emplace_back("Retry-After", "2");
-            } else {
-                req->budgeted = req->expected;
-                req->body.reserve(std::min<size_t>(req->expected, 64 << 10));
-                return MHD_YES; // the body follows (after "100 Continue" where asked)
-            }
+            return MHD_YES; // the body follows (after "100 Continue" where asked)
         }
-        // A client already sending a body it may keep (no "Expect: 100-continue") would not
-        // hear an answer given now, before the body: the body is read and dropped first.
-        const auto length = req->head->ContentLength().value_or(0);
-        if (length > 0 && length <= front.settings->maxBody &&
-            !req->head->Header(MHD_HTTP_HEADER_EXPECT)) {
-            reply->close = false;
-            req->afterBody = std::move(reply);
-            return MHD_YES;
+        // A body about to come is not wanted. A client that asked "Expect: 100-continue" hears
+        // so now; one already sending would not hear an answer given before its body ends, so
+        // that body is read and dropped first. libmicrohttpd keeps a connection open only for
+        // an answer given after the request is whole, so every other answer waits for that too.
+        if (reply->close && req->head->Header(MHD_HTTP_HEADER_EXPECT)) {
+            req->answered = true;
+            return Send(c, *reply);
         }
-        req->answered = true;
-        return Send(c, *reply);
+        reply->close = false;
+        req->afterBody = std::move(reply);
+        return MHD_YES;
     }
     if (*uploadSize > 0) {
-        if (!req->answered && !req->afterBody && req->body.size() + *uploadSize <= req->expected)
-            req->body.append(upload, *uploadSize);
+        const size_t n = *uploadSize;
         *uploadSize = 0;
+        if (req->answered || req->afterBody || req->body.size() + n > req->expected) return MHD_YES;
+        // Bodies in memory at once are bounded by what has arrived, however many clients send:
+        // a slow client holds only the little it has sent.
+        if (front.bodies.fetch_add(n) + n > front.settings->bodyBudget) {
+            front.bodies -= n + req->budgeted;
+            req->budgeted = 0;
+            req->body = std::string();
+            req->afterBody =
+                Refusal(503, "the board is receiving too much at once: try again shortly");
+            req->afterBody->headers.emplace_back("Retry-After", "2");
+            req->afterBody->close = false;
+            return MHD_YES;
+        }
+        req->budgeted += n;
+        req->body.append(upload, n);
         return MHD_YES;
     }
     if (req->answered) return MHD_YES;

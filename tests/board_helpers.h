@@ -192,9 +192,9 @@ inline void MoreFiles() {
     ::setrlimit(RLIMIT_NOFILE, &files);
 }
 
-inline std::string GzipOf(const std::string& text) {
+inline std::string GzipOf(const std::string& text, int level = 9) {
     z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
+    deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
     z.avail_in = uInt(text.size());
     std::string out(deflateBound(&z, uLong(text.size())), '\0');

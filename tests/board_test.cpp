@@ -2,8 +2,11 @@
 // loopback, games sent by the game's own client code, forged, repeated and hostile uploads,
 // rude connections by the thousand, and a server killed in the middle of its work.
 #include <gtest/gtest.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <sqlite3.h>
 #include <sys/mount.h>
+#include <sys/syscall.h>
 
 #include <atomic>
 #include <map>
@@ -410,6 +413,65 @@ TEST(Board, RudeConnectionsCannotStarveTheOthers) {
     EXPECT_EQ(refused, 8);
     EXPECT_LT(most, 100 * 1024) << "kB while verifying eight bombs";
     EXPECT_LT(board.RssKb(), 100 * 1024);
+}
+
+// A crowd connecting at once gets in (a real listen backlog), and answers on a kept-open
+// connection leave at once (no Nagle delay against the client's delayed acknowledgement).
+TEST(Board, CrowdsGetInAndKeptOpenConnectionsAreNotDelayed) {
+    MoreFiles();
+    const auto dir = GameDir("board_crowd");
+    Board board(dir, dir / "board.sqlite3");
+    // The board's own end of a kept-open connection, looked at through pidfd_getfd.
+    const int fd = Connect(board.port);
+    ASSERT_TRUE(SendAll(fd, "GET /api/top HTTP/1.1\r\nHost: x\r\n\r\n"));
+    char answer[4096];
+    ASSERT_GT(::recv(fd, answer, sizeof answer, 0), 0);
+    sockaddr_in mine{};
+    socklen_t size = sizeof mine;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&mine), &size);
+    const int pidfd = int(::syscall(SYS_pidfd_open, board.pid, 0));
+    int nodelay = -1;
+    for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(board.pid) + "/fd")) {
+        const int theirs =
+            int(::syscall(SYS_pidfd_getfd, pidfd, std::stoi(e.path().filename()), 0));
+        if (theirs < 0) continue;
+        sockaddr_in peer{};
+        socklen_t n = sizeof peer;
+        int value = 0;
+        socklen_t vn = sizeof value;
+
+        if (::getpeername(theirs, reinterpret_cast<sockaddr*>(&peer), &n) == 0 &&
+            peer.sin_port == mine.sin_port &&
+            ::getsockopt(theirs, IPPROTO_TCP, TCP_NODELAY, &value, &vn) == 0)
+            nodelay = value;
+        ::close(theirs);
+    }
+    if (pidfd >= 0) ::close(pidfd);
+    ::close(fd);
+    EXPECT_EQ(nodelay, 1) << "-1: the board's end of the connection was not found";
+
+    ::kill(board.pid, SIGSTOP); // the kernel alone completes connections into the backlog
+    std::vector<pollfd> crowd;
+    for (int i = 0; i < 300; ++i) {
+        const int one = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in local{}, remote{};
+        local.sin_family = remote.sin_family = AF_INET;
+        ::inet_pton(AF_INET, ("127.0.4." + std::to_string(1 + i / 50)).c_str(), &local.sin_addr);
+        ::inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
+        remote.sin_port = htons(uint16_t(board.port));
+        ::bind(one, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        ::connect(one, reinterpret_cast<sockaddr*>(&remote), sizeof remote);
+        crowd.push_back({one, POLLOUT, 0});
+    }
+    int in = 0;
+    for (int wait = 0; wait < 100 && in < 300; ++wait) {
+        ::poll(crowd.data(), crowd.size(), 50);
+        in = int(std::count_if(crowd.begin(), crowd.end(),
+                               [](const pollfd& p) { return p.revents & POLLOUT; }));
+    }
+    ::kill(board.pid, SIGCONT);
+    for (const pollfd& p : crowd) ::close(p.fd);
+    EXPECT_EQ(in, 300) << "connections completed while the board was busy";
 }
 
 // More uploads than the verifiers can take: the rest are told 429 before their bodies are read,
