@@ -85,12 +85,14 @@ void OnConnection(void*, MHD_Connection* c, void** context, MHD_ConnectionNotifi
     }
 }
 
+// The request's clock starts at its first line. Its state is made only when its headers are in
+// (libmicrohttpd reports the end only of requests whose headers came whole).
 void* OnFirstLine(void*, const char*, MHD_Connection* c) {
     if (Conn* conn = ConnOf(c)) {
         std::lock_guard lock(front.connMutex);
         conn->requestSince = NowMs();
     }
-    return new Request;
+    return nullptr;
 }
 
 void OnCompleted(void*, MHD_Connection* c, void** context, MHD_RequestTerminationCode) {
