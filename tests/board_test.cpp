@@ -336,6 +336,16 @@ TEST(Board, StoreTroublesAreRefusedAndSaidInOneLine) {
         EXPECT_NE(full.Log().find("too little free space"), std::string::npos) << full.Log();
     }
     ::umount(tiny.c_str());
+    // A database on a file system mounted read-only (root writes through file modes).
+    const fs::path frozen = dir / "frozen";
+    fs::create_directories(frozen);
+    ASSERT_EQ(::mount("tmpfs", frozen.c_str(), "tmpfs", 0, "size=4m"), 0);
+    { Board made(dir, frozen / "board.sqlite3"); }
+    ASSERT_EQ(::mount(nullptr, frozen.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    Board readOnly(dir, frozen / "board.sqlite3");
+    EXPECT_EQ(readOnly.port, 0);
+    EXPECT_NE(readOnly.said.find("only be read"), std::string::npos) << readOnly.said;
+    ::umount(frozen.c_str());
 }
 
 // Hundreds of connections that send slowly or nothing, greedy clients from one address, and
