@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -53,10 +54,25 @@ std::string Next(int& i, int argc, char** argv) {
     return argv[++i];
 }
 
+// An option that takes a whole number: its range, and the setting it goes to.
+struct NumberOption {
+    int64_t low, high;
+    int* setting;
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
     BoardSettings s;
+    const std::map<std::string, NumberOption> kNumbers = {
+        {"--verifiers", {1, 64, &s.verifiers.count}},
+        {"--queue", {0, 10000, &s.queue}},
+        {"--verify-seconds", {1, 3600, &s.verifiers.limits.wallSeconds}},
+        {"--connections", {16, 100000, &s.front.connections}},
+        {"--per-client", {1, 100000, &s.front.perClient}},
+        {"--request-seconds", {1, 3600, &s.front.requestSeconds}},
+        {"--idle-seconds", {1, 3600, &s.front.idleSeconds}},
+    };
     std::string db;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -84,33 +100,11 @@ int main(int argc, char** argv) {
             s.web = Next(i, argc, argv);
         } else if (arg == "--sim") {
             s.verifiers.sim = Next(i, argc, argv);
-        } else if (arg == "--verifiers") {
-            if (!ParseWholeNumber(Next(i, argc, argv), 1, 64, n)) Fail("--verifiers needs 1 to 64");
-            s.verifiers.count = int(n);
-        } else if (arg == "--queue") {
-            if (!ParseWholeNumber(Next(i, argc, argv), 0, 10000, n))
-                Fail("--queue needs 0 to 10000");
-            s.queue = int(n);
-        } else if (arg == "--verify-seconds") {
-            if (!ParseWholeNumber(Next(i, argc, argv), 1, 3600, n))
-                Fail("--verify-seconds needs 1 to 3600");
-            s.verifiers.limits.wallSeconds = int(n);
-        } else if (arg == "--connections") {
-            if (!ParseWholeNumber(Next(i, argc, argv), 16, 100000, n))
-                Fail("--connections needs 16 to 100000");
-            s.front.connections = int(n);
-        } else if (arg == "--per-client") {
-            if (!ParseWholeNumber(Next(i, argc, argv), 1, 100000, n))
-                Fail("--per-client needs 1 to 100000");
-            s.front.perClient = int(n);
-        } else if (arg == "--request-seconds") {
-            if (!ParseWholeNumber(Next(i, argc, argv), 1, 3600, n))
-                Fail("--request-seconds needs 1 to 3600");
-            s.front.requestSeconds = int(n);
-        } else if (arg == "--idle-seconds") {
-            if (!ParseWholeNumber(Next(i, argc, argv), 1, 3600, n))
-                Fail("--idle-seconds needs 1 to 3600");
-            s.front.idleSeconds = int(n);
+        } else if (const auto number = kNumbers.find(arg); number != kNumbers.end()) {
+            const auto& [low, high, setting] = number->second;
+            if (!ParseWholeNumber(Next(i, argc, argv), low, high, n))
+                Fail(arg + " needs " + std::to_string(low) + " to " + std::to_string(high));
+            *setting = int(n);
         } else {
             Fail("unknown option '" + arg + "'");
         }
