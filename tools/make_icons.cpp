@@ -1,5 +1,6 @@
 // Draws the application icons with the game's own rasteriser: the reticle on a dark ball.
-// Usage: make_icons OUTPUT_FOLDER  (writes koravel-48.png, koravel-128.png, koravel-256.png)
+// Usage: make_icons OUTPUT_FOLDER  (writes koravel-48.png to koravel-512.png: 48, 128 and 256 for
+// the desktop, 192 and 512 for the web page)
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_icons OUTPUT_FOLDER\n");
         return 2;
     }
-    for (int size : {48, 128, 256}) {
+    for (int size : {48, 128, 192, 256, 512}) {
         const std::string path = std::string(argv[1]) + "/koravel-" + std::to_string(size) + ".png";
         if (!Icon(size, path)) {
             std::fprintf(stderr, "make_icons: cannot write %s\n", path.c_str());

@@ -32,6 +32,138 @@ async function titleIsDrawn(page) {
   });
 }
 
+// The keyboard is the page's until the game holds the pointer: Tab reaches the page's buttons,
+// Enter and Space press them.
+async function keyboardIsThePages(page) {
+  await page.evaluate(() => {
+    window.fullPresses = 0;
+    document.getElementById('full').addEventListener('click', () => ++window.fullPresses);
+  });
+  await page.keyboard.press('Tab');
+  const focused = await page.evaluate(() => document.activeElement && document.activeElement.id);
+  check(focused === 'full', `Tab reached '${focused}', not the Full screen button`);
+  await page.keyboard.press('Enter');
+  await page.keyboard.press('Space');
+  const presses = await page.evaluate(() => window.fullPresses);
+  check(presses === 2, `Enter and Space pressed the Full screen button ${presses} times, not 2`);
+  await page.evaluate(() => document.fullscreenElement && document.exitFullscreen());
+  await page.evaluate(() => document.activeElement.blur());
+}
+
+// The picture at a window's size keeps every lit pixel of the game's own picture visible: the
+// picture is frozen (the game presents nothing more), its 800 x 600 pixels kept, and the
+// canvas's pixels on the screen compared with them. Each lit pixel must show at its place
+// with at least a fifth of its brightness; dropping rows or columns loses thin strokes.
+async function lostPixels(page) {
+  await page.evaluate(() => {
+    const context = document.getElementById('screen').getContext('2d');
+    const d = context.getImageData(0, 0, 800, 600).data;
+    window.frozen = new Uint8Array(800 * 600);
+    for (let i = 0; i < 800 * 600; ++i) window.frozen[i] = Math.max(d[4 * i], d[4 * i + 1], d[4 * i + 2]);
+    context.putImageData = () => {};
+  });
+  await page.waitForTimeout(100);
+  const png = (await page.locator('#screen').screenshot()).toString('base64');
+  return page.evaluate(async (data) => {
+    const bitmap = await createImageBitmap(await (await fetch('data:image/png;base64,' + data)).blob());
+    const W = bitmap.width, H = bitmap.height, sx = W / 800, sy = H / 600;
+    const canvas = new OffscreenCanvas(W, H);
+    const c = canvas.getContext('2d');
+    c.drawImage(bitmap, 0, 0);
+    const d = c.getImageData(0, 0, W, H).data;
+    const src = window.frozen;
+    let lit = 0, lost = 0;
+    for (let y = 0; y < 600; ++y) {
+      for (let x = 0; x < 800; ++x) {
+        const v = src[y * 800 + x];
+        if (v < 128) continue;
+        ++lit;
+        let best = 0;
+        const x0 = Math.max(0, Math.floor(x * sx) - 1), x1 = Math.min(W - 1, Math.ceil((x + 1) * sx));
+        const y0 = Math.max(0, Math.floor(y * sy) - 1), y1 = Math.min(H - 1, Math.ceil((y + 1) * sy));
+        for (let yy = y0; yy <= y1; ++yy) {
+          for (let xx = x0; xx <= x1; ++xx) {
+            const i = 4 * (yy * W + xx);
+            best = Math.max(best, d[i], d[i + 1], d[i + 2]);
+          }
+        }
+        if (best < v / 5) ++lost;
+      }
+    }
+    return { lit, lost, width: W, height: H, smooth: document.getElementById('screen').classList.contains('smooth') };
+  }, png);
+}
+
+async function legibleAtEverySize(browser, base) {
+  const phone = { deviceScaleFactor: 2.625, isMobile: true, hasTouch: true };
+  const sizes = [
+    ['800x600', { viewport: { width: 800, height: 600 } }],
+    ['1280x600', { viewport: { width: 1280, height: 600 } }],
+    ['1366x657', { viewport: { width: 1366, height: 657 } }],
+    ['1920x1080', { viewport: { width: 1920, height: 1080 } }],
+    ['phone-portrait', { viewport: { width: 412, height: 839 }, ...phone }],
+    ['phone-landscape', { viewport: { width: 839, height: 412 }, ...phone }],
+  ];
+  for (const [name, options] of sizes) {
+    const context = await browser.newContext(options);
+    const page = await context.newPage();
+    await page.goto(base + '/?trace');
+    await waitScreen(page, ['title'], `the title at ${name}`);
+    await waitFor(page, () => Module.frames > 200, `the title grown at ${name}`);
+    const seen = await lostPixels(page);
+    await page.screenshot({ path: `${shots}/size-${name}.png` });
+    const box = await page.locator('#screen').boundingBox();
+    const stage = await page.locator('#stage').boundingBox();
+    console.log(`at ${name}: the picture ${seen.width} x ${seen.height} device pixels` +
+                `${seen.smooth ? ' (filtered)' : ''}, ${seen.lost} of ${seen.lit} lit pixels lost`);
+    check(seen.lit > 2000 && seen.lost <= seen.lit / 1000, `at ${name} the picture loses ${seen.lost} of ${seen.lit} lit pixels`);
+    check(box.y >= stage.y - 0.5 && box.y + box.height <= stage.y + stage.height + 0.5 &&
+          box.x >= stage.x - 0.5 && box.x + box.width <= stage.x + stage.width + 0.5,
+          `at ${name} the picture is cut: ${JSON.stringify(box)} in ${JSON.stringify(stage)}`);
+    await context.close();
+  }
+}
+
+// Once loaded, the page plays offline; its manifest is valid and its icons load.
+async function playsOffline(browser, base) {
+  const context = await browser.newContext({ viewport: { width: 960, height: 760 } });
+  const page = await context.newPage();
+  await page.goto(base + '/?trace');
+  await waitFor(page, () => navigator.serviceWorker && navigator.serviceWorker.controller !== null,
+                'the service worker to keep the page');
+  await waitFor(page, async () => {
+    const names = await caches.keys();
+    return names.length === 1 && (await (await caches.open(names[0])).keys()).length === 9;
+  }, 'the page\'s files kept');
+  const manifest = await page.evaluate(async () => {
+    const m = await (await fetch('manifest.webmanifest')).json();
+    const icons = [];
+    for (const icon of m.icons) {
+      const bitmap = await createImageBitmap(await (await fetch(icon.src)).blob());
+      icons.push([icon.sizes, `${bitmap.width}x${bitmap.height}`]);
+    }
+    return { name: m.name, start: m.start_url, display: m.display, icons };
+  });
+  check(manifest.name === 'Koravel' && manifest.start === './' && manifest.display === 'fullscreen',
+        `the manifest says ${JSON.stringify(manifest)}`);
+  check(manifest.icons.length === 3 && manifest.icons.every(([said, is]) => said === is) &&
+        manifest.icons.some(([said]) => said === '512x512'), `the icons: ${JSON.stringify(manifest.icons)}`);
+  await context.setOffline(true);
+  await page.reload();
+  await waitFor(page, () => window.Module && Module.frames > 30, 'the game offline');
+  await waitScreen(page, ['title'], 'the title offline');
+  const box = await page.locator('#screen').boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  await page.mouse.down();
+  await page.mouse.up();
+  await waitFor(page, () => document.pointerLockElement !== null, 'the pointer lock offline');
+  await page.mouse.down();
+  await page.mouse.up();
+  await waitScreen(page, ['picklevel'], 'the level choice offline');
+  console.log(`offline after one visit the game reaches the level choice; the manifest names ${manifest.icons.length} icons`);
+  await context.close();
+}
+
 async function play(page, base) {
   const errors = [];
   page.on('pageerror', (e) => errors.push(e.message));
@@ -44,6 +176,7 @@ async function play(page, base) {
   const lit = await titleIsDrawn(page);
   await page.screenshot({ path: `${shots}/title.png` });
   check(lit > 2000, `the title is not drawn (${lit} lit pixels)`);
+  await keyboardIsThePages(page);
 
   // The first click takes the mouse and nothing else; the second is the game's.
   const box = await page.locator('#screen').boundingBox();
@@ -254,6 +387,8 @@ run(root, fixtures, async ({ browser, base }) => {
     await watch(page, base);
     await unfitBrowsers(browser, base);
     console.log('browsers without WebAssembly or Pointer Lock are told so');
+    await legibleAtEverySize(browser, base);
+    await playsOffline(browser, base);
     if (boardProgram) await boardServesThePage(page);
     console.log('browser tests passed');
   } catch (e) {

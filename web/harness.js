@@ -8,7 +8,8 @@ const { chromium } = require('playwright-core');
 
 const types = {
   '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
-  '.data': 'application/octet-stream', '.kvr': 'application/octet-stream',
+  '.data': 'application/octet-stream', '.kvr': 'application/octet-stream', '.png': 'image/png',
+  '.webmanifest': 'application/manifest+json',
 };
 
 // Serves `root` and `fixtures` (a map of name to bytes) on 127.0.0.1; resolves to the server.
@@ -19,7 +20,7 @@ function serve(root, fixtures = {}) {
     let body = null;
     if (name.startsWith('/fixtures/')) {
       body = fixtures[name.slice('/fixtures/'.length)] || null;
-    } else if (/^\/[A-Za-z0-9._-]+$/.test(name) || name === '/') {
+    } else if (/^\/(icons\/)?[A-Za-z0-9._-]+$/.test(name) || name === '/') {
       const file = path.join(root, name === '/' ? 'index.html' : name);
       if (fs.existsSync(file)) body = fs.readFileSync(file);
     }

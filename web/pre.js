@@ -47,6 +47,7 @@ Module.preRun.push(() => {
     FS.writeFile(file, bytes);
     Module.arguments.push('--replay', file);
     Module.watching = true;
+    if (Module.onWatch) Module.onWatch(name);
   };
   const dropped = sessionStorage.getItem('koravel-watch');
   if (query.has('watch') && dropped) {

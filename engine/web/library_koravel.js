@@ -80,7 +80,9 @@ mergeInto(LibraryManager.library, {
           k.lastEscape = performance.now();
           if (k.escapeTimer) { clearTimeout(k.escapeTimer); k.escapeTimer = null; }
         }
-        if (!code || e.repeat) return;
+        // The keyboard is the page's (Tab, Enter, Space on its buttons) unless the game holds
+        // the pointer.
+        if (!code || e.repeat || !k.locked) return;
         // The browser keeps its own keys (F11 for full screen, Ctrl+R, ...).
         if (!/^F[0-9]+$/.test(e.code) && !e.ctrlKey && !e.altKey && !e.metaKey) e.preventDefault();
         k.push(k.KEY_PRESS, code, 0);
