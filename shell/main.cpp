@@ -30,13 +30,14 @@ const char* const kUsage =
 void OnSignal(int) { RequestQuitFromSignal(); }
 
 Stream trace;                    // KORAVEL_TRACE=FILE, for tests
+bool traceEntities = false;      // KORAVEL_TRACE_ENTITIES=1: with every entity's place
 uint64_t replayEnd = UINT64_MAX; // the frame a watched recording ends on
 
 // After every picture: the trace line, and the end of a watched recording.
 void AfterPresent() {
     if (trace) {
         const std::string line =
-            TraceLine(PresentedFrames() - 1, MilliSecs(), false, TakeStartedSounds());
+            TraceLine(PresentedFrames() - 1, MilliSecs(), traceEntities, TakeStartedSounds());
         // A trace that can no longer be written is said once and dropped; the game goes on.
         if (!WriteBytes(trace, line + "\n") || std::fflush(trace->file) != 0) {
             std::fprintf(stderr, "koravel: could not write the trace %s: %s\n", trace->path.c_str(),
@@ -58,6 +59,8 @@ bool TraceIfAsked() {
         return false;
     }
     TrackStartedSounds(true);
+    const char* entities = std::getenv("KORAVEL_TRACE_ENTITIES");
+    traceEntities = entities && std::string(entities) == "1";
     return true;
 }
 
@@ -99,7 +102,8 @@ int main(int argc, char** argv) {
                         "With --board (or KORAVEL_BOARD=URL), every finished game is sent to that\n"
                         "koravel-board in the background.\n"
                         "KORAVEL_SEED=N plays the game of that seed; KORAVEL_TRACE=FILE writes\n"
-                        "one line per frame, as koravel-sim --trace does.\n",
+                        "one line per frame, as koravel-sim --trace does (with every entity's\n"
+                        "place, as --entities adds, when KORAVEL_TRACE_ENTITIES=1).\n",
                         kUsage);
             return 0;
         }

@@ -4,7 +4,9 @@
 // own Escape) on the attract screens ends the game, whose table and recording stay in the
 // browser across a reload. Then recordings to watch: a golden one plays frame for frame as
 // koravel-sim played it, broken ones get one line on the page.
-// With a koravel-board, the page it serves at /play watches a game from its list.
+// Then the page at every size (no pixel lost below 1x), on a phone (a finger steers, a tap
+// clicks, the page's Esc leaves, the recording replays natively), offline after one visit.
+// With a koravel-board, the page it serves at /play watches a game it keeps.
 // Usage: node web/browser_test.js PAGE_DIR SHOTS_DIR [KORAVEL_BOARD]
 const fs = require('fs');
 const path = require('path');
@@ -32,6 +34,142 @@ async function titleIsDrawn(page) {
   });
 }
 
+// Down from the centre to the first box (205, 405) and round it, crossing the way in.
+const loopRoundFirstBox = [
+  ...Array(10).fill([-1, 18]),
+  [-17, -3], [-17, -3], [-17, -3], [-18, -2], [-17, -3], [-17, -3], [-17, -3], [-17, -3],
+  [-17, -3], [-17, -3], [-18, -2], [-17, -3], [-17, -3], [-17, -3], [10, -16], [10, -16],
+  [10, -4], [11, -3], [10, -11], [16, 3], [5, 17], [-12, 13], [-10, -2], [-9, -2], [-3, -10],
+  [-3, -9], [14, -17]];
+
+// A phone: a finger steers the point as on a trackpad, a tap clicks, the page's Esc leaves.
+// The loop round the first level box chooses level 1; a loop round the field captures atoms;
+// the recording of that game replays natively to the same trace.
+async function touchPlay(browser, base, nativeSim) {
+  const context = await browser.newContext({ viewport: { width: 915, height: 412 },
+                                             deviceScaleFactor: 2.625, isMobile: true, hasTouch: true });
+  const page = await context.newPage();
+  const cdp = await context.newCDPSession(page);
+  const touch = (type, x, y) => cdp.send('Input.dispatchTouchEvent',
+                                         { type, touchPoints: type === 'touchEnd' ? [] : [{ x, y }] });
+  await page.goto(base + '/?trace=entities&seed=3');
+  await waitScreen(page, ['title'], 'the title on a phone');
+  const how = await page.locator('#how').textContent();
+  check(/finger/.test(how), `the page on a phone says '${how}'`);
+  check(await page.locator('#escape').isVisible(), 'no Esc control on a phone');
+  const box = await page.locator('#screen').boundingBox();
+  const scale = box.width / 800;
+  const cx = box.x + box.width / 2, cy = box.y + box.height / 2;
+  await touch('touchStart', cx, cy);
+  await touch('touchEnd');
+  await waitScreen(page, ['picklevel'], 'the level choice after a tap');
+  check(!(await page.evaluate(() => document.pointerLockElement)), 'Pointer Lock taken on a touch screen');
+  let fx = cx, fy = cy;
+  await touch('touchStart', fx, fy);
+  for (const [dx, dy] of loopRoundFirstBox) {
+    fx += dx * scale;
+    fy += dy * scale;
+    await touch('touchMove', fx, fy);
+    await page.waitForTimeout(35);
+  }
+  await touch('touchEnd');
+  await waitScreen(page, ['play'], 'play chosen with a finger');
+
+  // Round the field as the autopilot goes, a step every frame from where the trace says the
+  // point is: the point moves 0.35 of the pointer's offset, and the pointer stops at the
+  // screen's edges. A step a frame needs the steering in the page itself, with touch events
+  // made there; the finger is lifted and put down again near the middle before it nears the
+  // picture's edge, as on a trackpad.
+  const line = await page.evaluate(() => new Promise((done) => {
+    const canvas = document.getElementById('screen');
+    const r = canvas.getBoundingClientRect();
+    const scale = r.width / 800, cx = r.left + r.width / 2, cy = r.top + r.height / 2;
+    const k035 = Math.fround(0.35);
+    const moved = (o) => Math.trunc(Math.fround(o * k035));
+    const offset = (d) => {
+      if (d === 0) return 0;
+      let o = Math.ceil(Math.abs(d) / k035);
+      while (moved(o) < Math.abs(d)) ++o;
+      return d > 0 ? o : -o;
+    };
+    const stepToward = (x, y, tx, ty) => {
+      const rx = tx - x, ry = ty - y;
+      let f = 1;
+      if (rx > 0) f = Math.min(f, moved(799 - x) / rx);
+      if (rx < 0) f = Math.min(f, moved(x) / -rx);
+      if (ry > 0) f = Math.min(f, moved(599 - y) / ry);
+      if (ry < 0) f = Math.min(f, moved(y) / -ry);
+      let dx = Math.trunc(rx * f), dy = Math.trunc(ry * f);
+      if (rx && !dx) dx = rx > 0 ? 1 : -1;
+      if (ry && !dy) dy = ry > 0 ? 1 : -1;
+      return [dx, dy];
+    };
+    let fx = cx, fy = cy;
+    const send = (type) => {
+      const t = new Touch({ identifier: 7, target: canvas, clientX: fx, clientY: fy });
+      const touches = type === 'touchend' ? [] : [t];
+      canvas.dispatchEvent(new TouchEvent(type, { touches, targetTouches: touches, changedTouches: [t],
+                                                  cancelable: true, bubbles: true }));
+    };
+    const corners = [[90, 280], [80, 60], [700, 45], [715, 540], [110, 555], [100, 200], [60, 190]];
+    let leg = 0, seen = Module.frames, steps = 0;
+    send('touchstart');
+    const timer = setInterval(() => {
+      if (Module.frames === seen) return;
+      seen = Module.frames;
+      const now = JSON.parse(Module.traceLines().pop());
+      if (now.score > 0 || ++steps > 1500) {
+        clearInterval(timer);
+        send('touchend');
+        done(now);
+        return;
+      }
+      if (now.screen !== 'play') return;
+      let [tx, ty] = corners[leg % corners.length];
+      if (now.x === tx && now.y === ty) [tx, ty] = corners[++leg % corners.length];
+      const [dx, dy] = stepToward(now.x, now.y, tx, ty);
+      const mx = offset(dx) * scale, my = offset(dy) * scale;
+      if (Math.abs(fx + mx - cx) > r.width / 2 - 4 || Math.abs(fy + my - cy) > r.height / 2 - 4) {
+        send('touchend');
+        fx = cx;
+        fy = cy;
+        send('touchstart');
+      }
+      fx += mx;
+      fy += my;
+      send('touchmove');
+    }, 4);
+  }));
+  check(line.score > 0, `the loops drawn with a finger captured nothing (${JSON.stringify(line).slice(0, 160)})`);
+  await page.screenshot({ path: `${shots}/touch-play.png` });
+  console.log(`on a phone: a tap clicks, a finger chose level 1 and captured atoms (score ${line.score})`);
+
+  // The page's Esc leaves the game; the recording of it replays natively frame for frame.
+  await page.locator('#escape').tap();
+  await waitScreen(page, ['title', 'scores', 'instructions'], 'the attract screens after Esc');
+  await waitFor(page, () => Module.lastRecording() !== null, 'the touch game\'s recording', 10);
+  const recording = Buffer.from(await page.evaluate(() => Array.from(Module.lastRecording())));
+  const lines = await page.evaluate(() => Module.traceLines());
+  await context.close();
+  const os = require('os');
+  const { execFileSync } = require('child_process');
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'koravel-touch-'));
+  try {
+    fs.writeFileSync(path.join(dir, 'touch.kvr'), recording);
+    execFileSync(nativeSim, ['--replay', path.join(dir, 'touch.kvr'), '--entities', '--trace', path.join(dir, 't.jsonl')],
+                 { stdio: 'ignore' });
+    const native = fs.readFileSync(path.join(dir, 't.jsonl'), 'utf8').trimEnd().split('\n');
+    const clockless = (l) => l.replace(/"ms":[0-9]+,/, '');
+    // The recording ends one frame after the game was left; that frame may differ.
+    check(native.length > 100 && native.length - 1 <= lines.length, `the native replay has ${native.length} frames`);
+    for (let i = 0; i + 1 < native.length; ++i)
+      check(clockless(native[i]) === clockless(lines[i]), `the touch game replays differently at frame ${i}:\n  ${lines[i]}\n  ${native[i]}`);
+    console.log(`the touch game's recording replays natively the same in all its ${native.length - 1} frames`);
+  } finally {
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
+}
+
 // The keyboard is the page's until the game holds the pointer: Tab reaches the page's buttons,
 // Enter and Space press them.
 async function keyboardIsThePages(page) {
@@ -42,11 +180,16 @@ async function keyboardIsThePages(page) {
   await page.keyboard.press('Tab');
   const focused = await page.evaluate(() => document.activeElement && document.activeElement.id);
   check(focused === 'full', `Tab reached '${focused}', not the Full screen button`);
-  await page.keyboard.press('Enter');
-  await page.keyboard.press('Space');
+  // Each press asks for full screen, which shows only the picture: it is left before the next.
+  for (const key of ['Enter', 'Space']) {
+    await page.keyboard.press(key);
+    await page.waitForTimeout(200);
+    await page.evaluate(() => document.fullscreenElement && document.exitFullscreen());
+    await waitFor(page, () => !document.fullscreenElement, 'the end of full screen', 10);
+    await page.focus('#full');
+  }
   const presses = await page.evaluate(() => window.fullPresses);
   check(presses === 2, `Enter and Space pressed the Full screen button ${presses} times, not 2`);
-  await page.evaluate(() => document.fullscreenElement && document.exitFullscreen());
   await page.evaluate(() => document.activeElement.blur());
 }
 
@@ -193,14 +336,7 @@ async function play(page, base) {
   await waitScreen(page, ['picklevel'], 'the level choice');
   await page.screenshot({ path: `${shots}/choice.png` });
 
-  // Down from the centre to the first box (205, 405) and round it, crossing the way in.
-  const steps = [
-    ...Array(10).fill([-1, 18]),
-    [-17, -3], [-17, -3], [-17, -3], [-18, -2], [-17, -3], [-17, -3], [-17, -3], [-17, -3],
-    [-17, -3], [-17, -3], [-18, -2], [-17, -3], [-17, -3], [-17, -3], [10, -16], [10, -16],
-    [10, -4], [11, -3], [10, -11], [16, 3], [5, 17], [-12, 13], [-10, -2], [-9, -2], [-3, -10],
-    [-3, -9], [14, -17]];
-  for (const [dx, dy] of steps) {
+  for (const [dx, dy] of loopRoundFirstBox) {
     mx += dx * scale;
     my += dy * scale;
     await page.mouse.move(mx, my);
@@ -243,6 +379,16 @@ async function play(page, base) {
   const message = await page.locator('#message').textContent();
   check(/has ended/.test(message), `the page says '${message}' after the game ended`);
   await waitFor(page, () => !document.getElementById('download').hidden, 'the last game to download', 5);
+  // The message wrapping under the picture refits it: nothing of it is cut off.
+  const box2 = await page.locator('#screen').boundingBox(), stage = await page.locator('#stage').boundingBox();
+  check(box2.y >= stage.y - 0.5 && box2.y + box2.height <= stage.y + stage.height + 0.5,
+        `after the game the picture spans ${box2.y}..${box2.y + box2.height} in a stage of ${stage.y}..${stage.y + stage.height}`);
+  // A first-time visitor is told what the game is, and the download says what it holds.
+  const said = await page.evaluate(() => [document.querySelector('meta[name=description]').content,
+                                          document.getElementById('about').textContent,
+                                          document.getElementById('download').title]);
+  check(/loops/.test(said[0]) && /loops/.test(said[1]), `the page describes itself as ${said}`);
+  check(/game over/.test(said[2]) && /initials are not/.test(said[2]), `the download says '${said[2]}'`);
   const table = await page.evaluate(() => Array.from(FS.readFile('/scores/hiscores.dat')));
   check(table.length > 0, 'no score table was saved');
   check(errors.length === 0, `page errors: ${errors.join('; ')}`);
@@ -262,6 +408,8 @@ async function watch(page, base) {
   // A golden recording plays to its end, frame for frame as koravel-sim played it (the
   // clock aside: the browser's is real).
   await page.goto(base + '/?trace&replay=/fixtures/level1-cleared.kvr');
+  await waitFor(page, () => /^Watching level1-cleared\.kvr/.test(document.getElementById('how').textContent),
+                'the page to say what is watched', 20);
   await waitFor(page, () => Module.ended === true, 'the end of the watched game', 120);
   const lines = await page.evaluate(() => Module.traceLines());
   const clockless = (line) => line.replace(/"ms":[0-9]+,/, '');
@@ -388,6 +536,7 @@ run(root, fixtures, async ({ browser, base }) => {
     await unfitBrowsers(browser, base);
     console.log('browsers without WebAssembly or Pointer Lock are told so');
     await legibleAtEverySize(browser, base);
+    if (boardProgram) await touchPlay(browser, base, path.join(path.dirname(boardProgram), 'koravel-sim'));
     await playsOffline(browser, base);
     if (boardProgram) await boardServesThePage(page);
     console.log('browser tests passed');

@@ -38,6 +38,7 @@ Module.preRun.push(() => {
 
   const query = new URLSearchParams(location.search);
   if (query.has('trace')) ENV.KORAVEL_TRACE = '/trace.jsonl';
+  if (query.get('trace') === 'entities') ENV.KORAVEL_TRACE_ENTITIES = '1';
   // ?seed=N plays the game of that seed, as KORAVEL_SEED does on the desktop.
   if (query.has('seed')) ENV.KORAVEL_SEED = query.get('seed');
   // Served by koravel-board at /play: finished games go to that board.

@@ -46,7 +46,7 @@ mergeInto(LibraryManager.library, {
       k.lastEscape = -1e9;
       k.escapeTimer = null;
       k.blurred = false;
-      if (!('requestPointerLock' in canvas)) {
+      if (!('requestPointerLock' in canvas) && !Module.touchScreen) {
         k.say('This browser has no Pointer Lock, which the game needs to follow the mouse.');
       }
       // The click that takes the mouse is not the game's: the player sees the screen first.
@@ -62,18 +62,60 @@ mergeInto(LibraryManager.library, {
         if (k.locked && e.button === 0) k.push(k.RELEASE, 1, 0);
       });
       // Motion in the picture's own pixels, whole ones only, the rest kept for the next move.
-      document.addEventListener('mousemove', (e) => {
-        if (!k.locked) return;
+      k.moveBy = (cssX, cssY) => {
         const scale = width / Math.max(1, canvas.clientWidth);
-        k.restX += e.movementX * scale;
-        k.restY += e.movementY * scale;
+        k.restX += cssX * scale;
+        k.restY += cssY * scale;
         const dx = Math.trunc(k.restX), dy = Math.trunc(k.restY);
         k.restX -= dx;
         k.restY -= dy;
         const limit = 100000; // far beyond the screen: the input layer clamps the pointer
         if (dx || dy) k.push(k.MOVE_BY, Math.max(-limit, Math.min(limit, dx)),
                              Math.max(-limit, Math.min(limit, dy)));
+      };
+      document.addEventListener('mousemove', (e) => {
+        if (k.locked) k.moveBy(e.movementX, e.movementY);
       });
+      // A finger steers as on a trackpad: its motion moves the point, in the picture's own
+      // pixels as the mouse's does; a short touch that hardly moves is a click. No Pointer Lock
+      // on touch: the page's Escape control gives the key.
+      const finger = { id: null, x: 0, y: 0, start: 0, travel: 0 };
+      const touchOf = (e) => Array.from(e.changedTouches).find((t) => t.identifier === finger.id);
+      canvas.addEventListener('touchstart', (e) => {
+        e.preventDefault(); // no scrolling, zooming or mouse events made up from the touch
+        k.touched = true;
+        k.startAudio();
+        if (finger.id !== null) return;
+        const t = e.changedTouches[0];
+        Object.assign(finger, { id: t.identifier, x: t.clientX, y: t.clientY, start: performance.now(), travel: 0 });
+        k.restX = k.restY = 0;
+      }, { passive: false });
+      canvas.addEventListener('touchmove', (e) => {
+        e.preventDefault();
+        const t = touchOf(e);
+        if (!t) return;
+        const dx = t.clientX - finger.x, dy = t.clientY - finger.y;
+        finger.x = t.clientX;
+        finger.y = t.clientY;
+        finger.travel += Math.abs(dx) + Math.abs(dy);
+        k.moveBy(dx, dy);
+      }, { passive: false });
+      const lift = (e) => {
+        const t = touchOf(e);
+        if (!t) return;
+        e.preventDefault();
+        if (e.type === 'touchend' && finger.travel < 8 && performance.now() - finger.start < 400) {
+          k.push(k.PRESS, 1, 0);
+          k.push(k.RELEASE, 1, 0);
+        }
+        finger.id = null;
+      };
+      canvas.addEventListener('touchend', lift, { passive: false });
+      canvas.addEventListener('touchcancel', lift, { passive: false });
+      Module.pressEscape = () => {
+        k.push(k.KEY_PRESS, 27, 0);
+        k.push(k.KEY_RELEASE, 27, 0);
+      };
       document.addEventListener('keydown', (e) => {
         const code = k.keyCode(e.code);
         if (e.code === 'Escape') {
@@ -82,7 +124,7 @@ mergeInto(LibraryManager.library, {
         }
         // The keyboard is the page's (Tab, Enter, Space on its buttons) unless the game holds
         // the pointer.
-        if (!code || e.repeat || !k.locked) return;
+        if (!code || e.repeat || !(k.locked || k.touched)) return;
         // The browser keeps its own keys (F11 for full screen, Ctrl+R, ...).
         if (!/^F[0-9]+$/.test(e.code) && !e.ctrlKey && !e.altKey && !e.metaKey) e.preventDefault();
         k.push(k.KEY_PRESS, code, 0);
