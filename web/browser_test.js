@@ -276,7 +276,7 @@ async function playsOffline(browser, base) {
                 'the service worker to keep the page');
   await waitFor(page, async () => {
     const names = await caches.keys();
-    return names.length === 1 && (await (await caches.open(names[0])).keys()).length === 9;
+    return names.length === 1 && (await (await caches.open(names[0])).keys()).length === 7;
   }, 'the page\'s files kept');
   const manifest = await page.evaluate(async () => {
     const m = await (await fetch('manifest.webmanifest')).json();
