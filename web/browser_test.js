@@ -251,8 +251,9 @@ async function legibleAtEverySize(browser, base) {
     const context = await browser.newContext(options);
     const page = await context.newPage();
     await page.goto(base + '/?trace');
-    await waitScreen(page, ['title'], `the title at ${name}`);
-    await waitFor(page, () => Module.frames > 200, `the title grown at ${name}`);
+    // The score table, whose small letters and digits suffer first.
+    await waitScreen(page, ['scores'], `the score table at ${name}`);
+    await waitFor(page, () => Module.frames > 340, `the score table drawn at ${name}`);
     const seen = await lostPixels(page);
     await page.screenshot({ path: `${shots}/size-${name}.png` });
     const box = await page.locator('#screen').boundingBox();
