@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         int64_t n = 0;
-        if (arg == "--help") {
+        if (arg == "--help" || arg == "-h") {
             std::printf("%s%s", kUsage, kHelp);
             return 0;
         } else if (arg == "--version") {

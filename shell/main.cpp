@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
     std::string board = boardFromEnvironment ? boardFromEnvironment : "";
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--help") {
+        if (arg == "--help" || arg == "-h") {
             std::printf("%sPlays Koravel. With --replay, shows a recorded game (.kvr) instead.\n"
                         "Games are recorded to koravel/replays/ in your data folder.\n"
                         "With --board (or KORAVEL_BOARD=URL), every finished game is sent to that\n"

@@ -40,7 +40,8 @@ namespace {
 const char* const kUsage =
     "usage: koravel-sim [--dir DIR] [--seed N] [--frames N] [--input FILE] [--lockstep]\n"
     "                   [--trace FILE] [--entities] [--shot N:FILE]... [--audio FILE.wav]\n"
-    "                   [--bot NAME] [--replay FILE.kvr] [--record FILE.kvr] [--no-picture]\n";
+    "                   [--bot NAME] [--replay FILE.kvr] [--record FILE.kvr] [--no-picture]\n"
+    "                   [--games FILE] [--board URL] [--help | -h] [--version]\n";
 
 const char* const kHelp =
     "Runs Koravel without a window, on a virtual clock.\n"
@@ -166,7 +167,8 @@ Options ParseOptions(int argc, char** argv) {
         NoPicture,
         Games,
         Board,
-        Help
+        Help = 'h',
+        Version
     };
     static const option longOptions[] = {{"dir", required_argument, nullptr, Dir},
                                          {"seed", required_argument, nullptr, Seed},
@@ -184,6 +186,7 @@ Options ParseOptions(int argc, char** argv) {
                                          {"games", required_argument, nullptr, Games},
                                          {"board", required_argument, nullptr, Board},
                                          {"help", no_argument, nullptr, Help},
+                                         {"version", no_argument, nullptr, Version},
                                          {nullptr, 0, nullptr, 0}};
     // What each option's value is, for the line that says it is missing.
     auto needs = [](int val) -> std::string {
@@ -203,7 +206,7 @@ Options ParseOptions(int argc, char** argv) {
     };
     Options o;
     opterr = 0;
-    for (int c; (c = getopt_long(argc, argv, ":", longOptions, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, ":h", longOptions, nullptr)) != -1;) {
         uint64_t n = 0;
         if (c == ':') Fail(needs(optopt) + "; koravel-sim --help for more");
         if (c != '?' && optarg && !*optarg) Fail(needs(c) + ", not ''");
@@ -271,6 +274,8 @@ Options ParseOptions(int argc, char** argv) {
             break;
         case Help:
             std::fputs(kUsage, stdout), std::fputs(kHelp, stdout), std::exit(0);
+        case Version:
+            std::printf("koravel-sim %s\n", KORAVEL_VERSION), std::exit(0);
         default:
             Fail(std::string("unknown option '") + argv[optind - 1] +
                  "'; koravel-sim --help for more");

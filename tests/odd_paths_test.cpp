@@ -246,6 +246,21 @@ TEST(OddPaths, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
         EXPECT_NE(said.err.find(c.says), std::string::npos) << c.args << ": " << said.err;
     }
     EXPECT_FALSE(fs::exists(dir / "F.png"));
+    // -h is --help, and each program says its version.
+    for (const std::string& program :
+         {kSim, std::string(KORAVEL_BUILD_DIR) + "/koravel-board", kGame}) {
+        if (!fs::exists(program)) continue;
+        auto printed = [&](const char* option) { // what it prints, moved to stderr to be kept
+            return RunSaying(dir, "sh -c '" + program + " " + option + " 1>&2'");
+        };
+        const Said help = printed("--help"), h = printed("-h"), version = printed("--version");
+        EXPECT_EQ(h.status, 0) << program;
+        EXPECT_EQ(h.err, help.err) << program;
+        EXPECT_NE(help.err.find("usage: "), std::string::npos) << help.err;
+        EXPECT_EQ(version.status, 0) << program;
+        EXPECT_EQ(version.err.rfind(fs::path(program).filename().string() + " ", 0), 0u)
+            << version.err;
+    }
     if (!fs::exists(kGame)) GTEST_SKIP() << "koravel is not built";
     const Case game[] = {{"--replay ''", "--replay needs a recording"},
                          {"--board ''", "--board needs a board"},
