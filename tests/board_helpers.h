@@ -184,12 +184,13 @@ inline std::string RawRequest(int port, const std::string& request) {
     return answer;
 }
 
-// Room for a few thousand sockets in this process.
-inline void MoreFiles() {
+// Room for a few thousand sockets in this process; how many it may open.
+inline int MoreFiles() {
     rlimit files{};
     ::getrlimit(RLIMIT_NOFILE, &files);
     files.rlim_cur = std::min<rlim_t>(files.rlim_max, 8192);
     ::setrlimit(RLIMIT_NOFILE, &files);
+    return int(files.rlim_cur);
 }
 
 inline std::string GzipOf(const std::string& text, int level = 9) {
