@@ -268,6 +268,19 @@ async function legibleAtEverySize(browser, base) {
   }
 }
 
+// Two clicks in the middle of the picture: the first takes the mouse, the second opens the
+// level choice.
+async function clickToTheLevelChoice(page, where) {
+  const box = await page.locator('#screen').boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  await page.mouse.down();
+  await page.mouse.up();
+  await waitFor(page, () => document.pointerLockElement !== null, `the pointer lock ${where}`);
+  await page.mouse.down();
+  await page.mouse.up();
+  await waitScreen(page, ['picklevel'], `the level choice ${where}`);
+}
+
 // Once loaded, the page plays offline; its manifest is valid and its icons load.
 async function playsOffline(browser, base) {
   const context = await browser.newContext({ viewport: { width: 960, height: 760 } });
@@ -296,14 +309,7 @@ async function playsOffline(browser, base) {
   await page.reload();
   await waitFor(page, () => window.Module && Module.frames > 30, 'the game offline');
   await waitScreen(page, ['title'], 'the title offline');
-  const box = await page.locator('#screen').boundingBox();
-  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
-  await page.mouse.down();
-  await page.mouse.up();
-  await waitFor(page, () => document.pointerLockElement !== null, 'the pointer lock offline');
-  await page.mouse.down();
-  await page.mouse.up();
-  await waitScreen(page, ['picklevel'], 'the level choice offline');
+  await clickToTheLevelChoice(page, 'offline');
   console.log(`offline after one visit the game reaches the level choice; the manifest names ${manifest.icons.length} icons`);
   await context.close();
 }
@@ -468,14 +474,7 @@ async function unfitBrowsers(browser, base) {
 async function playToTheBoard(page, url) {
   await page.goto(url + '/play/?trace&seed=1');
   await waitFor(page, () => window.Module && Module.frames > 30, 'the game at /play');
-  const box = await page.locator('#screen').boundingBox();
-  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
-  await page.mouse.down();
-  await page.mouse.up();
-  await waitFor(page, () => document.pointerLockElement !== null, 'the pointer lock at /play');
-  await page.mouse.down();
-  await page.mouse.up();
-  await waitScreen(page, ['picklevel'], 'the level choice at /play');
+  await clickToTheLevelChoice(page, 'at /play');
   // No choice made: level 1 comes when the time is up, and the idle point loses its lives.
   await waitScreen(page, ['play', 'zoom'], 'play at /play');
   const level = await page.evaluate(() => Number(/"level":([0-9]+)/.exec(Module.traceLines().pop())[1]));
