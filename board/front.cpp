@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <thread>
 #include <unordered_set>
 
@@ -176,10 +177,7 @@ MHD_Result Send(MHD_Connection* c, Reply& reply) {
 Reply Refusal(int status, const std::string& why) {
     Reply r;
     r.status = status;
-    std::string escaped;
-    for (char ch : why)
-        escaped += ch == '"' || ch == '\\' ? std::string("\\") + ch : std::string(1, ch);
-    r.body = "{\"error\":\"" + escaped + "\"}";
+    r.body = nlohmann::json{{"error", why}}.dump();
     r.close = true;
     return r;
 }
