@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,29 @@ using nlohmann::json;
 inline std::string ReadAllOf(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A free port the kernel never hands out by itself: below the ephemeral range, so no other
+// test's outgoing connection or port-0 listener can take it while a killed board restarts.
+inline int QuietPort() {
+    int low = 32768, high = 60999;
+    std::ifstream("/proc/sys/net/ipv4/ip_local_port_range") >> low >> high;
+    const int floor = 10000, span = std::max(1, low - floor);
+    unsigned pick = unsigned(::getpid()) * 2654435761u;
+    for (int tries = 0; tries < 200; ++tries, pick = pick * 1103515245u + 12345u) {
+        const int port = floor + int(pick % unsigned(span));
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool free = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        ::close(fd);
+        if (free) return port;
+    }
+    return 0;
 }
 
 // koravel-board on a free port of 127.0.0.1 (or the one asked for), with a temporary folder of

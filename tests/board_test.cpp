@@ -556,16 +556,21 @@ TEST(Board, KilledTwentyTimesUnderLoadEveryUploadEndsOnce) {
             uploads.push_back(game.substr(0, game.find('\n') + 1) + "# copy " +
                               std::to_string(copy) + "\n" + game.substr(game.find('\n') + 1));
     }
-    auto board = std::make_unique<Board>(dir, dir / "board.sqlite3");
-    const int port = board->port;
+    const int port = QuietPort();
+    ASSERT_GT(port, 0);
+    auto board =
+        std::make_unique<Board>(dir, dir / "board.sqlite3", std::vector<std::string>{}, port);
+    ASSERT_EQ(board->port, port) << board->said;
     std::atomic<int> next{0};
     std::mutex m;
     std::map<int64_t, size_t> answered; // submission -> upload
-    std::vector<std::thread> clients;
+    // jthreads: a failed assertion below stops and joins them instead of aborting the run,
+    // so its message is seen.
+    std::vector<std::jthread> clients;
     for (int c = 0; c < 4; ++c)
-        clients.emplace_back([&] {
-            for (int i; (i = next++) < int(uploads.size());) {
-                for (int attempt = 0; attempt < 2000; ++attempt) {
+        clients.emplace_back([&](std::stop_token stop) {
+            for (int i; !stop.stop_requested() && (i = next++) < int(uploads.size());) {
+                for (int attempt = 0; attempt < 2000 && !stop.stop_requested(); ++attempt) {
                     httplib::Client client("127.0.0.1", port);
                     client.set_connection_timeout(2);
                     const auto r =
@@ -595,7 +600,7 @@ TEST(Board, KilledTwentyTimesUnderLoadEveryUploadEndsOnce) {
         EXPECT_EQ(ourProcesses(), 0) << "a verifier outlived its board";
         board =
             std::make_unique<Board>(dir, dir / "board.sqlite3", std::vector<std::string>{}, port);
-        ASSERT_GT(board->port, 0) << board->said;
+        ASSERT_GT(board->port, 0) << "restart " << kill << ": " << board->said;
         // One folder: the killed board's was removed at this start.
         int folders = 0;
         for (const auto& e : fs::directory_iterator(dir / "tmp")) folders += e.is_directory();
