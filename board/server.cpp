@@ -21,8 +21,9 @@ int64_t Now() {
 }
 
 json ToJson(const BoardGame& g) {
-    return {{"id", g.id},         {"score", g.score}, {"level", g.level},
-            {"frames", g.frames}, {"name", g.name},   {"submitted", g.submitted}};
+    return {{"id", g.id},         {"score", g.score},        {"level", g.level},
+            {"frames", g.frames}, {"name", g.name},          {"submitted", g.submitted},
+            {"rules", g.rules},   {"verifiedBy", g.verifier}};
 }
 
 Reply Json(int status, const json& body) {

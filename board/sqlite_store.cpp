@@ -64,7 +64,17 @@ BoardGame GameFrom(const Statement& s) {
     g.frames = uint64_t(s.Int(3));
     g.name = s.Text(4);
     g.submitted = s.Int(5);
+    g.rules = int(s.Int(6));
+    g.verifier = s.Text(7);
     return g;
+}
+
+bool HasColumn(sqlite3* db, const char* table, const std::string& column) {
+    Statement info(
+        db, (std::string("SELECT count(*) FROM pragma_table_info('") + table + "') WHERE name = ?")
+                .c_str());
+    info.Bind(1, column).Row();
+    return info.Int(0) > 0;
 }
 
 Submission SubmissionFrom(const Statement& s) {
@@ -145,6 +155,12 @@ class SqliteStore final : public Store {
                  " score INTEGER NOT NULL, level INTEGER NOT NULL, frames INTEGER NOT NULL,"
                  " name TEXT NOT NULL, submitted INTEGER NOT NULL,"
                  " recording BLOB NOT NULL, digest TEXT NOT NULL UNIQUE)");
+            // Boards from before the rules were numbered played rules 1.
+            for (const char* column :
+                 {"rules INTEGER NOT NULL DEFAULT 1", "verifier TEXT NOT NULL DEFAULT ''"})
+                if (!HasColumn(writer_, "games",
+                               std::string(column).substr(0, std::string(column).find(' '))))
+                    Exec(writer_, (std::string("ALTER TABLE games ADD COLUMN ") + column).c_str());
             Exec(writer_, "CREATE INDEX IF NOT EXISTS games_by_score ON games (score DESC, id)");
             Exec(writer_,
                  "CREATE INDEX IF NOT EXISTS games_by_name ON games (name, score DESC, id)");
@@ -235,10 +251,12 @@ class SqliteStore final : public Store {
             sub.game = find.Int(0);
         } else {
             Statement add(writer_, "INSERT INTO games (score, level, frames, name, submitted,"
-                                   " recording, digest) SELECT ?, ?, ?, ?, ?, recording, ?"
+                                   " rules, verifier, recording, digest)"
+                                   " SELECT ?, ?, ?, ?, ?, ?, ?, recording, ?"
                                    " FROM submissions WHERE id = ?");
             add.Bind(1, g.score).Bind(2, g.level).Bind(3, int64_t(g.frames)).Bind(4, g.name);
-            add.Bind(5, g.submitted).Bind(6, identity).Bind(7, job).Run();
+            add.Bind(5, g.submitted).Bind(6, g.rules).Bind(7, g.verifier).Bind(8, identity);
+            add.Bind(9, job).Run();
             sub.game = sqlite3_last_insert_rowid(writer_);
             sub.newGame = true;
         }
@@ -297,7 +315,8 @@ class SqliteStore final : public Store {
     }
 
   private:
-    static constexpr const char* kColumns = "id, score, level, frames, name, submitted";
+    static constexpr const char* kColumns =
+        "id, score, level, frames, name, submitted, rules, verifier";
 
     // A file deleted or replaced under a running board would take every later write with it,
     // unseen until a restart: each write first finds the file it opened still at its name.

@@ -19,6 +19,8 @@ struct BoardGame {
     uint64_t frames = 0;   // the frame its game over came on
     std::string name;      // the initials entered in the game, or empty
     int64_t submitted = 0; // Unix seconds
+    int rules = 1;         // the rules it was played and replayed by
+    std::string verifier;  // the build whose replay proved it ("koravel-sim 1.2.0")
 };
 
 // An upload, from its arrival to its verdict.

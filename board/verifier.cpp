@@ -181,6 +181,8 @@ Verdict VerifyRecording(const std::string& simPath, const std::string& workFolde
         g.frame = j.value("frame", uint64_t(0));
         g.name = j.value("name", std::string());
         g.identity = j.value("identity", std::string());
+        g.rules = j.value("rules", 1);
+        g.verifier = j.value("build", std::string());
         if (g.identity.size() != 64) return {false, "the verifier named no game", {}, false, true};
         v.games.push_back(g);
     }

@@ -12,6 +12,8 @@ struct VerifiedGame {
     uint64_t frame = 0;
     std::string name;
     std::string identity; // the same game in other words has the same one
+    int rules = 1;
+    std::string verifier; // the replaying build's name and version
 };
 
 struct VerifierLimits {

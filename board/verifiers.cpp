@@ -75,6 +75,7 @@ void Verifiers::Judge(const Job& job) {
         if (wantFrame >= 0 && g.frame == uint64_t(wantFrame)) chosen = &g;
     }
     if (!chosen) return store_.RefuseJob(job.id, "no game of the recording ended on that frame");
-    const BoardGame game{0, chosen->score, chosen->level, chosen->frame, chosen->name, Now()};
+    const BoardGame game{0,     chosen->score, chosen->level,   chosen->frame, chosen->name,
+                         Now(), chosen->rules, chosen->verifier};
     store_.StoreGame(job.id, game, chosen->identity);
 }

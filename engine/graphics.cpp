@@ -28,7 +28,7 @@ struct Surface {
 Surface surface;
 uint32_t backBuffer[kScreenW * kScreenH];
 std::vector<DrawCall>* recorder = nullptr;
-std::function<void()> presentObserver;
+std::vector<std::function<void()>> presentObservers;
 
 // For measuring the real window's pacing: KORAVEL_PRESENT_LOG=FILE gets one line per picture:
 // when it was handed to the display (µs), the kind of Flip, and how long the display took to
@@ -263,7 +263,7 @@ void Flip(int sync) {
     if (surface.open) PlatformPresent(backBuffer);
     LogPresent(sync, handedOver);
     surface.presented++;
-    if (presentObserver) presentObserver();
+    for (const auto& observe : presentObservers) observe();
     PollInput(); // keeps the window responsive, and closable, in screens that read no input
 }
 
@@ -271,7 +271,9 @@ void HideMouse() { PlatformShowCursor(false); }
 void ShowMouse() { PlatformShowCursor(true); }
 
 void RecordDrawCalls(std::vector<DrawCall>* into) { recorder = into; }
-void OnPresented(std::function<void()> observer) { presentObserver = std::move(observer); }
+void OnPresented(std::function<void()> observer) {
+    presentObservers.push_back(std::move(observer));
+}
 
 uint32_t* BackBuffer() { return backBuffer; }
 uint64_t PresentedFrames() { return surface.presented; }

@@ -51,7 +51,8 @@ struct DrawCall {
     uint8_t r, g, bl;
 };
 void RecordDrawCalls(std::vector<DrawCall>* into);
-// Called after every picture presented (traces, recordings, the end of a replay).
+// Called after every picture presented (traces, recordings' checkpoints, the end of a replay),
+// each observer in the order it was added.
 void OnPresented(std::function<void()> observer);
 
 // For the headless twin, tests and benchmarks: the back buffer and a count of presented pictures.

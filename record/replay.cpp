@@ -3,11 +3,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "engine/files.h"
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/text.h"
+#include "record/checksum.h"
 #include "record/script.h"
 #include "screens/hiscore.h"
 
@@ -16,6 +18,28 @@ namespace {
 bool recording = false;
 std::string header;
 std::string events; // grows by one short line per event: a few megabytes for hours of play
+
+std::vector<Checkpoint> expected; // of a recording being played, by rising frame
+size_t nextExpected = 0;
+std::function<void(int64_t)> onDeparture;
+
+// After each picture: a checkpoint written, or one compared.
+void AtCheckpoints() {
+    const auto frame = int64_t(PresentedFrames());
+    if (recording && frame % kCheckpointFrames == 0)
+        events += CheckpointLine(frame, StateChecksum());
+    while (nextExpected < expected.size() && expected[nextExpected].frame < frame) ++nextExpected;
+    if (nextExpected < expected.size() && expected[nextExpected].frame == frame &&
+        expected[nextExpected++].sum != StateChecksum()) {
+        nextExpected = expected.size();
+        if (onDeparture) onDeparture(frame);
+    }
+}
+
+void ObservePresents() {
+    static bool observing = false;
+    if (!std::exchange(observing, true)) OnPresented(AtCheckpoints);
+}
 
 // The score noted in a recording's "# score" line, or -1.
 int64_t RecordedScore(const std::string& path) {
@@ -44,6 +68,7 @@ void StartRecording(int64_t seed) {
         table.push_back({hiscores.scores[i], hiscores.levels[i], hiscores.names[i]});
     header = RecordingHeader(seed, table);
     events.clear();
+    ObservePresents();
     RecordInput([](const InputEvent& e, uint64_t poll, uint64_t frame) {
         events += std::to_string(frame) + " " + FormatEvent(e) + " @" + std::to_string(poll) + "\n";
     });
@@ -77,4 +102,11 @@ void SaveGameRecordings(int finalScore) {
     Write(last, text);
     const std::string best = UserDataPath("replays/best.kvr");
     if (finalScore > RecordedScore(best)) Write(best, text);
+}
+
+void CheckAgainst(std::vector<Checkpoint> checks, std::function<void(int64_t frame)> departed) {
+    expected = std::move(checks);
+    nextExpected = 0;
+    onDeparture = std::move(departed);
+    ObservePresents();
 }

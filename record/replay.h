@@ -1,9 +1,14 @@
 // Every run records its input, so that any game can be watched again or replayed exactly.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
-// From now on, every input event delivered is kept, stamped with its frame and poll.
+#include "record/script.h"
+
+// From now on, every input event delivered is kept, stamped with its frame and poll, and the
+// game's state is summed every kCheckpointFrames frames.
 void StartRecording(int64_t seed);
 bool IsRecording();
 // The run so far as a recording that ends after the given number of presented frames.
@@ -19,3 +24,6 @@ bool PrepareRecordingsFolder();
 // At the end of a game: the run up to here goes to koravel/replays/last.kvr in the user's data
 // folder, and to best.kvr too when no recorded game scored more.
 void SaveGameRecordings(int finalScore);
+// While a recording plays: its checkpoints compared as the frames come. The first that differs
+// goes to departed with its frame, and nothing more is compared.
+void CheckAgainst(std::vector<Checkpoint> checks, std::function<void(int64_t frame)> departed);

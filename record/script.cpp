@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string_view>
@@ -229,7 +230,7 @@ bool ParseScript(std::string_view text, std::vector<ScriptEvent>& out, std::stri
 
 std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table) {
     std::string text = "# koravel replay " + std::to_string(kRecordingVersion) + " seed " +
-                       std::to_string(seed) + "\n";
+                       std::to_string(seed) + " rules " + std::to_string(kRulesVersion) + "\n";
     static const char hex[] = "0123456789abcdef";
     for (const ScoreEntry& e : table) {
         std::string name = "-";
@@ -240,12 +241,20 @@ std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table) 
     return text;
 }
 
+std::string CheckpointLine(int64_t frame, uint64_t sum) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld check %016llx\n", static_cast<long long>(frame),
+                  static_cast<unsigned long long>(sum));
+    return text;
+}
+
 namespace {
 
+// "# koravel replay 1 seed S" or "# koravel replay 2 seed S rules R".
 bool ParseHeader(const Line* line, Recording& out, std::string& error) {
     const auto head = line ? Words(line->text) : std::vector<std::string>{};
     int64_t version = 0;
-    if (head.size() != 6 || head[0] != "#" || head[1] != "koravel" || head[2] != "replay" ||
+    if (head.size() < 6 || head[0] != "#" || head[1] != "koravel" || head[2] != "replay" ||
         head[4] != "seed" || !ParseWholeNumber(head[3], 0, 1000, version)) {
         error = "not a Koravel recording (no '# koravel replay' header)";
         return false;
@@ -254,9 +263,17 @@ bool ParseHeader(const Line* line, Recording& out, std::string& error) {
         error = "line 1: the seed is not a 64-bit whole number";
         return false;
     }
-    if (version != kRecordingVersion) {
-        error = "a recording of version " + std::to_string(version) + "; this game reads version " +
-                std::to_string(kRecordingVersion);
+    if (version < 1 || version > kRecordingVersion) {
+        error = "a recording of version " + std::to_string(version) +
+                "; this game reads versions 1 to " + std::to_string(kRecordingVersion);
+        return false;
+    }
+    const size_t words = version == 1 ? 6 : 8;
+    if (head.size() != words ||
+        (version > 1 &&
+         (head[6] != "rules" || !ParseWholeNumber(head[7], 1, 1000000, out.rules)))) {
+        error = version == 1 ? "line 1: a version 1 header ends with its seed"
+                             : "line 1: a version 2 header ends with 'rules' and their number";
         return false;
     }
     return true;
@@ -297,11 +314,13 @@ bool ParseTableLine(const Line& line, Recording& out, std::string& error) {
 bool ParseRecording(std::string_view text, Recording& out, std::string& error) {
     enum { Header, Table, Events } part = Header;
     bool ended = false;
+    bool versionTwo = false;
     uint64_t lastPoll = 0;
-    int64_t lastFrame = 0;
+    int64_t lastFrame = 0, lastCheck = -1;
     const bool parsed = ForEachLine(text, true, error, [&](const Line& line) {
         if (part == Header) {
             part = Table;
+            versionTwo = Words(line.text).size() == 8;
             return ParseHeader(&line, out, error);
         }
         if (part == Table && line.text.rfind("# koravel table ", 0) == 0)
@@ -313,16 +332,33 @@ bool ParseRecording(std::string_view text, Recording& out, std::string& error) {
         }
         const auto w = Words(line.text);
         if (w.size() == 2 && w[1] == "end") {
-            if (!ParseWholeNumber(w[0], lastFrame, kFrameLimit, out.endFrame)) {
+            if (!ParseWholeNumber(w[0], std::max(lastFrame, lastCheck), kFrameLimit,
+                                  out.endFrame)) {
                 error = At(line.number) + "the end needs a frame number not before the last event";
                 return false;
             }
             ended = true;
             return true;
         }
+        if (w.size() == 3 && w[1] == "check") {
+            Checkpoint c;
+            const bool hex = w[2].size() == 16 &&
+                             w[2].find_first_not_of("0123456789abcdef") == std::string::npos;
+            if (!versionTwo || !hex ||
+                !ParseWholeNumber(w[0], std::max(lastFrame, lastCheck + 1), kFrameLimit, c.frame)) {
+                error =
+                    At(line.number) + (versionTwo ? "a check names a later frame and 16 hex digits"
+                                                  : "a version 1 recording holds no checks");
+                return false;
+            }
+            c.sum = std::strtoull(w[2].c_str(), nullptr, 16);
+            lastCheck = c.frame;
+            out.checks.push_back(c);
+            return true;
+        }
         ScriptEvent e;
         if (!ParseStamped(line, e, error)) return false;
-        if (!e.poll || *e.poll < lastPoll || e.frame < lastFrame) {
+        if (!e.poll || *e.poll < lastPoll || e.frame < std::max(lastFrame, lastCheck)) {
             error = At(line.number) + "events of a recording come with rising '@' polls and frames";
             return false;
         }

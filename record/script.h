@@ -1,6 +1,7 @@
 // Input scripts and recorded games, in one text format: "F EVENT ..." lines, where F is the
 // presented frame the event comes before. A recording adds "@P", the poll that delivered it,
-// starts with a header line giving its version and seed, and ends with "F end".
+// starts with a header line giving its version, seed and rules, holds "F check SUM" lines (the
+// game's state after F frames), and ends with "F end".
 #pragma once
 #include <cstdint>
 #include <optional>
@@ -17,14 +18,30 @@ struct ScriptEvent {
     std::optional<uint64_t> poll; // recorded games: the exact poll
 };
 
+// The game's state after this many presented frames, as StateChecksum() sums it.
+struct Checkpoint {
+    int64_t frame = 0;
+    uint64_t sum = 0;
+};
+
 struct Recording {
     int64_t seed = 0;
+    int64_t rules = 1; // the rules the game was played by; version 1 files predate the number
     std::vector<ScoreEntry> table; // the score table the run started with, when recorded
     int64_t endFrame = 0;          // the run ends after this many presented frames
     std::vector<ScriptEvent> events;
+    std::vector<Checkpoint> checks; // by rising frame; none in version 1 files
 };
 
-constexpr int kRecordingVersion = 1;
+// Version 2 added the rules and the checkpoints; version 1 files still play.
+constexpr int kRecordingVersion = 2;
+// The rules this build plays by. Any change to what the game reads (one more input query moves
+// every later recorded event) or decides bumps it: a recording of other rules is refused rather
+// than replayed into another game. The golden replays hold it to that (tests/replays/).
+constexpr int kRulesVersion = 1;
+// A checkpoint every this many frames: about 28 bytes each 7.5 s, under a tenth of a game's
+// recording even when the mouse rests.
+constexpr int64_t kCheckpointFrames = 250;
 // Scripts and recordings larger than this are refused: parsing takes up to about four times a
 // file's size in memory (a file of the shortest lines), and hours of play come to a few megabytes.
 constexpr size_t kMaxInputBytes = 32u * 1024 * 1024;
@@ -44,5 +61,7 @@ std::string FormatEvent(const InputEvent& event);
 bool ParseScript(std::string_view text, std::vector<ScriptEvent>& out, std::string& error);
 // Parses a recorded game: the header, events with their polls in order, and the end line.
 bool ParseRecording(std::string_view text, Recording& out, std::string& error);
-// The header: version and seed, then the score table (names in hex), one entry a line.
+// The header: version, seed and rules, then the score table (names in hex), one entry a line.
 std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table);
+// A checkpoint's line.
+std::string CheckpointLine(int64_t frame, uint64_t sum);

@@ -21,6 +21,7 @@
 #include "shell/datadir.h"
 #include "shell/mainloop.h"
 #include "shell/startup.h"
+#include "shell/watch.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ void OnSignal(int) { RequestQuitFromSignal(); }
 Stream trace;                    // KORAVEL_TRACE=FILE, for tests
 bool traceEntities = false;      // KORAVEL_TRACE_ENTITIES=1: with every entity's place
 uint64_t replayEnd = UINT64_MAX; // the frame a watched recording ends on
+bool departed = false;           // the watched game left its recording's checkpoints
 
 // After every picture: the trace line, and the end of a watched recording.
 void AfterPresent() {
@@ -79,9 +81,14 @@ bool StartReplay(const std::string& file) {
         std::fprintf(stderr, "koravel: %s: %s\n", file.c_str(), error.c_str());
         return false;
     }
-    run.seed_override = recording.seed;
-    if (!recording.table.empty()) run.table_override = recording.table;
-    for (const ScriptEvent& e : recording.events) ScheduleInput(*e.poll, e.event);
+    if (!PlayRecording(recording, false, error, [](int64_t frame) {
+            std::fprintf(stderr, "koravel: %s\n", DepartureMessage(frame).c_str());
+            departed = true;
+            RequestQuitFromSignal();
+        })) {
+        std::fprintf(stderr, "koravel: %s: %s\n", file.c_str(), error.c_str());
+        return false;
+    }
     ReplayOnly(true);
     hiscores.scores_frozen = true;
     replayEnd = uint64_t(recording.endFrame);
@@ -108,7 +115,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (arg == "--version") {
-            std::printf("koravel %s\n", KORAVEL_VERSION);
+            std::printf("koravel %s (rules %d)\n", KORAVEL_VERSION, kRulesVersion);
             return 0;
         }
         if (arg == "--replay" || arg == "--board") {
@@ -142,7 +149,10 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     if (!TraceIfAsked()) return 2;
     OnPresented(AfterPresent);
-    if (!replay.empty()) return RunGame();
+    if (!replay.empty()) {
+        const int status = RunGame();
+        return departed ? 3 : status;
+    }
     keep_game_recordings = PrepareRecordingsFolder();
     std::string error;
     if (!board.empty() && !SubmitGamesTo(board, error)) {

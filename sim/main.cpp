@@ -28,6 +28,7 @@
 #include "shell/datadir.h"
 #include "shell/mainloop.h"
 #include "shell/startup.h"
+#include "shell/watch.h"
 #include "sim/audio_out.h"
 #include "sim/bot.h"
 #include "sim/identity.h"
@@ -41,7 +42,7 @@ const char* const kUsage =
     "usage: koravel-sim [--dir DIR] [--seed N] [--frames N] [--input FILE] [--lockstep]\n"
     "                   [--trace FILE] [--entities] [--shot N:FILE]... [--audio FILE.wav]\n"
     "                   [--bot NAME] [--replay FILE.kvr] [--record FILE.kvr] [--no-picture]\n"
-    "                   [--games FILE] [--board URL] [--help | -h] [--version]\n";
+    "                   [--games FILE] [--board URL] [--any-rules] [--help | -h] [--version]\n";
 
 const char* const kHelp =
     "Runs Koravel without a window, on a virtual clock.\n"
@@ -63,7 +64,10 @@ const char* const kHelp =
     "                  crossing the first live bond from the next level on) or hunter:N\n"
     "                  (an autopilot for high levels, looping one nucleus at a time)\n"
     "  --replay FILE   play a recorded game (.kvr, or gzip of one) back exactly, with its\n"
-    "                  seed, to its end\n"
+    "                  seed, to its end; a game that departs from the recording's checkpoints\n"
+    "                  ends the run with status 3, one of other rules is refused\n"
+    "  --any-rules     replay a recording of other rules all the same, checking nothing\n"
+    "                  (with --record, to re-record a golden replay after a rules change)\n"
     "  --record FILE   record this run's input as a .kvr that --replay plays back\n"
     "  --board URL     send every game over to that koravel-board (http://HOST:PORT), as\n"
     "                  the game does with --board\n"
@@ -90,6 +94,7 @@ struct Options {
     std::string replay;
     std::string record;
     bool noPicture = false;
+    bool anyRules = false;
     std::string games;
     std::string board;
 };
@@ -165,6 +170,7 @@ Options ParseOptions(int argc, char** argv) {
         Replay,
         Record,
         NoPicture,
+        AnyRules,
         Games,
         Board,
         Help = 'h',
@@ -183,6 +189,7 @@ Options ParseOptions(int argc, char** argv) {
                                          {"replay", required_argument, nullptr, Replay},
                                          {"record", required_argument, nullptr, Record},
                                          {"no-picture", no_argument, nullptr, NoPicture},
+                                         {"any-rules", no_argument, nullptr, AnyRules},
                                          {"games", required_argument, nullptr, Games},
                                          {"board", required_argument, nullptr, Board},
                                          {"help", no_argument, nullptr, Help},
@@ -262,6 +269,9 @@ Options ParseOptions(int argc, char** argv) {
         case NoPicture:
             o.noPicture = true;
             break;
+        case AnyRules:
+            o.anyRules = true;
+            break;
         case Audio:
             o.audio = std::filesystem::absolute(optarg).string();
             break;
@@ -275,7 +285,7 @@ Options ParseOptions(int argc, char** argv) {
         case Help:
             std::fputs(kUsage, stdout), std::fputs(kHelp, stdout), std::exit(0);
         case Version:
-            std::printf("koravel-sim %s\n", KORAVEL_VERSION), std::exit(0);
+            std::printf("koravel-sim %s (rules %d)\n", KORAVEL_VERSION, kRulesVersion), std::exit(0);
         default:
             Fail(std::string("unknown option '") + argv[optind - 1] +
                  "'; koravel-sim --help for more");
@@ -324,9 +334,11 @@ class Driver {
                  std::to_string(kMaxInputBytes >> 20) + " MiB");
         Recording& recording = replayed.emplace();
         std::string error;
-        if (!ParseRecording(AsText(*bytes), recording, error)) Fail(opt_.replay + ": " + error);
-        for (const ScriptEvent& e : recording.events) ScheduleInput(*e.poll, e.event);
-        if (!recording.table.empty()) run.table_override = recording.table;
+        if (!ParseRecording(AsText(*bytes), recording, error) ||
+            !PlayRecording(recording, opt_.anyRules, error, [this](int64_t frame) {
+                Fail(opt_.replay + ": " + DepartureMessage(frame), 3);
+            }))
+            Fail(opt_.replay + ": " + error);
         if (!opt_.frames || *opt_.frames > uint64_t(recording.endFrame))
             opt_.frames = uint64_t(recording.endFrame);
         return recording.seed;
@@ -491,8 +503,10 @@ int main(int argc, char** argv) {
             std::vector<char> line(name.size() + identity.size() + 180);
             std::snprintf(line.data(), line.size(),
                           "{\"score\":%d,\"level\":%d,\"frame\":%" PRIu64
-                          ",\"name\":\"%s\",\"identity\":\"%s\"}",
-                          g.score, g.level, g.frame, name.c_str(), identity.c_str());
+                          ",\"name\":\"%s\",\"identity\":\"%s\",\"rules\":%d,"
+                          "\"build\":\"koravel-sim " KORAVEL_VERSION "\"}",
+                          g.score, g.level, g.frame, name.c_str(), identity.c_str(),
+                          int(replayed ? replayed->rules : kRulesVersion));
             Log(gamesOut, line.data());
         });
     Driver driver(opt);

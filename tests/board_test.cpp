@@ -13,6 +13,7 @@
 #include <mutex>
 #include <set>
 
+#include "record/script.h"
 #include "tests/board_helpers.h"
 #include "tests/sim_helpers.h"
 
@@ -102,15 +103,25 @@ TEST(Board, AGameIsWhatItsReplayShowsAndIsKeptOnce) {
     ASSERT_EQ(first["state"], "stored") << first;
     EXPECT_TRUE(first["new"].get<bool>());
     EXPECT_EQ(first["stored"]["score"], 88360);
+    // Which rules it was played by, and which build proved it.
+    EXPECT_EQ(first["stored"]["rules"], kRulesVersion);
+    EXPECT_EQ(first["stored"]["verifiedBy"].get<std::string>().rfind("koravel-sim ", 0), 0u);
     const int64_t id = first["game"];
+    // A recording of other rules would be another game here: refused, saying so.
+    const auto rules = real.find(" rules ");
+    const json otherRules =
+        Send(board, real.substr(0, rules) + " rules 9" + real.substr(real.find('\n')));
+    EXPECT_EQ(otherRules["state"], "refused");
+    EXPECT_NE(otherRules.value("error", "").find("made by a build with rules 9"), std::string::npos)
+        << otherRules;
 
     // The same game in other words.
     const auto header = real.find('\n') + 1;
     const std::string seed =
-        real.substr(real.find(" seed ") + 6, real.find('\n') - real.find(" seed ") - 6);
-    const std::string reseeded = "# koravel replay 1 seed " +
-                                 std::to_string(std::stoll(seed) + (int64_t(1) << 31)) + "\n" +
-                                 real.substr(header);
+        real.substr(real.find(" seed ") + 6, real.find(" rules ") - real.find(" seed ") - 6);
+    const std::string reseeded = "# koravel replay 2 seed " +
+                                 std::to_string(std::stoll(seed) + (int64_t(1) << 31)) +
+                                 " rules 1\n" + real.substr(header);
     const std::string renamed = EachLine(real, [&](const std::string& l) {
         // The initials' moves go elsewhere (other letters, the same game), and the end later, to
         // leave time to finish them.
@@ -126,7 +137,7 @@ TEST(Board, AGameIsWhatItsReplayShowsAndIsKeptOnce) {
     ASSERT_NE(renamedGames[0]["name"], truth[0]["name"]) << "the initials did not change";
     const std::vector<std::pair<const char*, std::string>> same = {
         {"a comment", real.substr(0, header) + "# mine now\n" + real.substr(header)},
-        {"'01' for the version", "# koravel replay 01" + real.substr(18)},
+        {"'02' for the version", "# koravel replay 02" + real.substr(18)},
         {"the seed plus 2^31", reseeded},
         {"CRLF", EachLine(real, [](const std::string& l) { return l + "\r"; })},
         {"trailing blanks", EachLine(real, [](const std::string& l) { return l + "  "; })},

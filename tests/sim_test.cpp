@@ -1,4 +1,5 @@
 // The whole program through koravel-sim: screens, timing, the point, and the way it ends.
+#include "record/script.h"
 #include "state/loop.h"
 #include "tests/sim_helpers.h"
 
@@ -255,21 +256,34 @@ namespace {
 
 // Every recorded game in tests/replays plays back to exactly its expected frames, and the
 // same without pictures (--no-picture, which checks recordings): drawing decides nothing.
+// The recordings of version 1 (before rules and checkpoints) in replays/version1 still play as
+// they did, to the traces of their newer copies.
 TEST(GoldenReplays, PlayBackFrameForFrameWithAndWithoutPictures) {
     const std::filesystem::path dir =
         std::filesystem::path(KORAVEL_SOURCE_DIR) / "tests" / "replays";
+    std::vector<std::filesystem::path> kvrs;
+    for (const auto& folder : {dir, dir / "version1"})
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().extension() == ".kvr") kvrs.push_back(entry.path());
     int replays = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        if (entry.path().extension() != ".kvr") continue;
+    for (const auto& path : kvrs) {
         ++replays;
-        const std::string name = entry.path().stem().string();
-        std::istringstream expected(
-            ReadText(std::filesystem::path(entry.path()).replace_extension(".trace")));
+        const std::string name = path.stem().string();
+        const bool old = path.parent_path() != dir;
+        // Each golden replay carries this build's rules and checkpoints: a change of rules
+        // re-records them all (rerecord.sh).
+        const std::string head = ReadText(path).substr(0, ReadText(path).find('\n'));
+        const auto rules = head.find(" rules ");
+        EXPECT_EQ(rules == std::string::npos ? "" : head.substr(rules + 1),
+                  old ? "" : "rules " + std::to_string(kRulesVersion))
+            << name << (old ? "" : ": run tests/replays/rerecord.sh after bumping the rules");
+        EXPECT_EQ(ReadText(path).find(" check ") == std::string::npos, old) << name;
+        std::istringstream expected(ReadText(dir / (name + ".trace")));
         std::vector<std::string> want;
         for (std::string l; std::getline(expected, l);) want.push_back(l);
         std::string closing;
         for (const std::string mode : {"", " --no-picture"}) {
-            auto r = RunSim(GameDir("golden_" + name), "--replay " + entry.path().string() + mode);
+            auto r = RunSim(GameDir("golden_" + name), "--replay " + path.string() + mode);
             ASSERT_EQ(r.status, 0) << name << mode << ": " << r.err;
             for (size_t f = 0; f < std::max(want.size(), r.trace.size()); ++f) {
                 const std::string a = f < want.size() ? want[f] : "(none)";
@@ -284,7 +298,87 @@ TEST(GoldenReplays, PlayBackFrameForFrameWithAndWithoutPictures) {
             closing = summary;
         }
     }
-    EXPECT_GE(replays, 3);
+    EXPECT_GE(replays, 7);
+}
+
+// A recording proves what it means: played by other rules, or altered, it stops at the first
+// checkpoint that differs, in one line naming the frame; one of other rules is not played.
+TEST(Recordings, AGameThatDepartsIsStoppedWhereItDeparts) {
+    const auto dir = GameDir("departing");
+    const std::string golden =
+        ReadText(std::filesystem::path(KORAVEL_SOURCE_DIR) / "tests/replays/level1-cleared.kvr");
+    auto play = [&](const std::string& text, const std::string& options = "") {
+        std::ofstream(dir / "game.kvr", std::ios::binary) << text;
+        return RunSim(dir, "--no-picture --replay " + (dir / "game.kvr").string() + options);
+    };
+    auto oneLine = [](const SimRun& r) { return std::count(r.err.begin(), r.err.end(), '\n'); };
+    // Another seed: another game from the first frame, which the first checkpoint catches.
+    const std::string reseeded = Spliced(golden, golden.find(" seed 3 "), 8, " seed 4 ");
+    auto r = play(reseeded);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(oneLine(r), 1);
+    EXPECT_NE(r.err.find("departs from its recording by frame 250 "), std::string::npos) << r.err;
+    EXPECT_EQ(r.trace.size(), 250u) << "it stops there";
+    // A later checkpoint altered alone: the game plays to it.
+    const auto sum = golden.find("\n500 check ") + 11;
+    r = play(Spliced(golden, sum, 1, golden[sum] == '0' ? "1" : "0"));
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("by frame 500 "), std::string::npos) << r.err;
+    EXPECT_EQ(r.trace.size(), 500u);
+    // Other rules: refused before a frame is played, unless re-recording asks for it.
+    const std::string other = Spliced(golden, golden.find(" rules 1\n"), 9, " rules 7\n");
+    r = play(other);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(oneLine(r), 1);
+    EXPECT_NE(r.err.find("made by a build with rules 7; this one plays rules 1"), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(r.trace.empty());
+    EXPECT_EQ(play(other, " --any-rules").status, 0);
+    // The untouched recording plays to its end.
+    EXPECT_EQ(play(golden).status, 0);
+}
+
+// rerecord.sh writes nothing when a golden replay changes under the same rules, nor when one
+// ends with another score, level or lives and nobody said why; told why, it keeps the reason.
+TEST(Recordings, ReRecordingRefusesUnexplainedChanges) {
+    namespace fs = std::filesystem;
+    const auto dir = GameDir("rerecord", false);
+    const fs::path src = fs::path(KORAVEL_SOURCE_DIR) / "tests/replays";
+    fs::copy_file(src / "rerecord.sh", dir / "rerecord.sh");
+    const std::string kvr = ReadText(src / "photon-death.kvr");
+    const std::string trace = ReadText(src / "photon-death.trace");
+    auto rerecord = [&](const std::string& recording, const std::string& expected,
+                        const std::string& why) {
+        std::ofstream(dir / "photon-death.kvr", std::ios::binary) << recording;
+        std::ofstream(dir / "photon-death.trace", std::ios::binary) << expected;
+        const std::string cmd = (dir / "rerecord.sh").string() + " " + KORAVEL_BUILD_DIR + why +
+                                " >" + (dir / "out.txt").string() + " 2>&1";
+        const int raw = std::system(cmd.c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    // The trace's last frame as another game would end: 100 more points.
+    const auto score = trace.rfind("\"score\":") + 8;
+    const std::string otherEnd = Spliced(trace, score, trace.find(',', score) - score, "100");
+    EXPECT_EQ(rerecord(kvr, otherEnd, ""), 1);
+    EXPECT_NE(ReadText(dir / "out.txt").find("under the same rules 1: bump kRulesVersion"),
+              std::string::npos)
+        << ReadText(dir / "out.txt");
+    EXPECT_EQ(ReadText(dir / "photon-death.trace"), otherEnd) << "nothing written";
+    const std::string older = Spliced(kvr, kvr.find(" rules 1\n"), 9, " rules 7\n");
+    EXPECT_EQ(rerecord(older, otherEnd, ""), 1);
+    EXPECT_NE(ReadText(dir / "out.txt")
+                  .find("now ends with score 0, level 3, lives 2 (was score "
+                        "100, level 3, lives 2); say why with --why"),
+              std::string::npos)
+        << ReadText(dir / "out.txt");
+    EXPECT_EQ(rerecord(older, otherEnd, " --why 'a test says so'"), 0) << ReadText(dir / "out.txt");
+    EXPECT_EQ(ReadText(dir / "photon-death.kvr"), kvr) << "re-stamped with this build's rules";
+    EXPECT_EQ(ReadText(dir / "photon-death.trace"), trace);
+    EXPECT_NE(ReadText(dir / "CHANGES.md").find("rules 7 to 1: photon-death ends with score 0"),
+              std::string::npos);
+    // Nothing changed: everything is written again as it was, and no reason is asked for.
+    EXPECT_EQ(rerecord(kvr, trace, ""), 0);
+    EXPECT_EQ(ReadText(dir / "photon-death.kvr"), kvr);
 }
 
 TEST(Recordings, RoundTripAndHostileFilesAreRefusedInOneLine) {
