@@ -15,7 +15,7 @@
 #include "board/store.h"
 #include "board/verifier.h"
 #include "engine/files.h"
-#include "record/script.h"
+#include "format/recording.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "board/play_files.h"
-#include "record/script.h"
+#include "format/recording.h"
 
 namespace {
 

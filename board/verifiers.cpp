@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "board/front.h"
-#include "record/script.h"
+#include "format/recording.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "engine/headless/headless.h"
 #include "engine/input.h"
-#include "record/script.h"
+#include "format/recording.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<ScriptEvent> events;

@@ -10,7 +10,7 @@
 #include "engine/input.h"
 #include "engine/text.h"
 #include "record/checksum.h"
-#include "record/script.h"
+#include "format/recording.h"
 #include "screens/hiscore.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "record/script.h"
+#include "format/recording.h"
 
 // From now on, every input event delivered is kept, stamped with its frame and poll, and the
 // game's state is summed every kCheckpointFrames frames.

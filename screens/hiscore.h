@@ -5,12 +5,7 @@
 #include <string>
 #include <vector>
 
-// One line of the table: a score, the level it reached, the initials.
-struct ScoreEntry {
-    int score = 0, level = 0;
-    std::string name;
-    bool operator==(const ScoreEntry&) const = default;
-};
+#include "format/score_entry.h"
 
 // Slot 10 takes the entry pushed off the bottom.
 struct ScoreTable {
@@ -46,12 +41,5 @@ void ReplaceScores(const std::vector<ScoreEntry>& table);
 // not be written anywhere (the old file is then left as it was).
 bool SaveScores();
 void HighScore();
-// What the initials entry lets a player make: up to three of A to Z, '.' and ' '.
-// Inline: the board checks recordings' tables with it and links nothing of the screens.
-inline bool EnterableName(const std::string& name) {
-    return name.size() <= 3 && std::all_of(name.begin(), name.end(), [](char c) {
-               return (c >= 'A' && c <= 'Z') || c == '.' || c == ' ';
-           });
-}
 // Where a score enters the table (0..9), or 10 when it does not rank.
 int ScorePosition(int newScore);

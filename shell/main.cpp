@@ -14,7 +14,7 @@
 #include "engine/input.h"
 #include "engine/sound.h"
 #include "record/replay.h"
-#include "record/script.h"
+#include "format/recording.h"
 #include "record/trace.h"
 #include "screens/hiscore.h"
 #include "shell/board_client.h"

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "record/script.h"
+#include "format/recording.h"
 
 struct RunSettings {
     // koravel-sim, replays and KORAVEL_SEED fix the seed; the game itself seeds from the clock.

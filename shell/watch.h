@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "record/script.h"
+#include "format/recording.h"
 
 // Sets the run up to play the recording: its seed, the score table it started with, its events
 // at their polls, and its checkpoints compared as it plays (the first that differs goes to

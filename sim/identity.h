@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "record/script.h"
+#include "format/recording.h"
 
 // SHA-256 in hex of the game's canonical form; empty where no digest is built in.
 std::string GameIdentity(const Recording& recording, uint64_t endPoll);

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <set>
 
-#include "record/script.h"
+#include "format/recording.h"
 #include "tests/board_helpers.h"
 #include "tests/sim_helpers.h"
 

@@ -15,7 +15,7 @@
 #include "engine/sound.h"
 #include "engine/wave.h"
 #include "record/replay.h"
-#include "record/script.h"
+#include "format/recording.h"
 #include "screens/hiscore.h"
 #include "state/sounds.h"
 #include "tests/file_helpers.h"

@@ -13,7 +13,7 @@
 #include "engine/mixer.h"
 #include "engine/wave.h"
 #include "record/replay.h"
-#include "record/script.h"
+#include "format/recording.h"
 #include "screens/hiscore.h"
 #include "tests/file_helpers.h"
 #include "tests/sim_helpers.h"

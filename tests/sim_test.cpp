@@ -1,5 +1,5 @@
 // The whole program through koravel-sim: screens, timing, the point, and the way it ends.
-#include "record/script.h"
+#include "format/recording.h"
 #include "state/loop.h"
 #include "tests/sim_helpers.h"
 

@@ -1,8 +1,6 @@
 // The browser build's way to a board: the same interface as the desktop's client, with the
 // browser's fetch doing the sending, so no frame ever waits on it. The page names the board
 // (KORAVEL_BOARD) when it is served by one, at /play.
-#include <emscripten.h>
-
 #include <string>
 
 #include "record/replay.h"

@@ -3,7 +3,7 @@
 # polls) and written back stamped with the build's rules and fresh checkpoints, its .trace beside.
 #   tests/replays/rerecord.sh build [--why "what changed and why the games differ"]
 # A replay whose frames change under the same rules number is refused: whatever changed what the
-# game reads or decides must bump kRulesVersion (record/script.h). A replay whose final score,
+# game reads or decides must bump kRulesVersion (format/recording.h). A replay whose final score,
 # level or lives change is refused unless --why says why; the reason goes to CHANGES.md here.
 # Nothing is written unless every replay may be.
 set -euo pipefail
@@ -29,7 +29,7 @@ for kvr in "$here"/*.kvr; do
     --trace "$work/$name.trace" >/dev/null
   if ! cmp -s "$trace" "$work/$name.trace"; then
     if [ "$was" = "$rules" ]; then
-      echo "rerecord.sh: $name plays differently, but under the same rules $rules: bump kRulesVersion in record/script.h" >&2
+      echo "rerecord.sh: $name plays differently, but under the same rules $rules: bump kRulesVersion in format/recording.h" >&2
       refused=1; continue
     fi
     before=$(ending "$trace") after=$(ending "$work/$name.trace")

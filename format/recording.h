@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/input.h"
-#include "screens/hiscore.h"
+#include "format/score_entry.h"
 
 struct ScriptEvent {
     int64_t frame = 0;

@@ -1,4 +1,4 @@
-#include "record/script.h"
+#include "format/recording.h"
 
 #include <algorithm>
 #include <cerrno>
