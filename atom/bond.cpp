@@ -64,10 +64,10 @@ void UpdateBonds() {
 void RenderBonds() {
     if (field.bondsalive == 0) return;
     if (field.bondact == 0) {
-        Hum(sfx::snd_bond1, field.bcount == float(difficulty.bcountdead));
+        Hum(sfx.snd_bond1, field.bcount == float(difficulty.bcountdead));
         SetColor(255, 0, 0);
     } else if (field.bondact == 1) {
-        Hum(sfx::snd_bond2, std::fmod(field.bcount, 10.0f) == 0);
+        Hum(sfx.snd_bond2, std::fmod(field.bcount, 10.0f) == 0);
         static const int colours[3][3] = {{0, 255, 0}, {255, 255, 0}, {255, 255, 255}};
         const int k = int(field.bcount / 10) % 3;
         SetColor(colours[k][0], colours[k][1], colours[k][2]);

@@ -8,9 +8,10 @@
 #include "entity/list.h"
 
 struct bond;
-inline KindList<bond> bond_list;
+template <> KindList<bond>& ListOf<bond>(); // the World holds it
+extern KindList<bond>& bond_list;
 
-struct bond : Kind<bond, bond_list> {
+struct bond : Kind<bond> {
     std::shared_ptr<nuc> nuc1; // the lower slot
     std::shared_ptr<nuc> nuc2;
 };

@@ -102,7 +102,7 @@ void RenderElectrons() {
     field.elecsalive = 0;
     for (auto& e : elec_list) {
         field.elecsalive++;
-        const col& c = *art::cols[size_t(e.cnum)];
+        const col& c = *art.cols[size_t(e.cnum)];
         SetColor(c.r, c.g, c.b);
         if (e.loose == 0 && e.caught == 0)
             DrawRect(ElecX(e), ElecY(e), 2, 2);

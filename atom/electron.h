@@ -6,9 +6,10 @@
 #include "entity/list.h"
 
 struct elec;
-inline KindList<elec> elec_list;
+template <> KindList<elec>& ListOf<elec>(); // the World holds it
+extern KindList<elec>& elec_list;
 
-struct elec : Kind<elec, elec_list> {
+struct elec : Kind<elec> {
     std::shared_ptr<nuc> parent;
     int rad = 0;
     int axis = 0; // 0 travels along x, 1 along y

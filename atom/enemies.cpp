@@ -22,7 +22,7 @@ void UpdateEnemies() {
         field.phtimer = difficulty.phcreatewait + 10;
         difficulty.phcreatewait = std::max(difficulty.phcreatewait - 1, 0);
         // No launch (the point on the centre gives no direction), no launch sound.
-        if (field.nucsalive > 0 && game.level > 1 && CreatePhoton()) PlaySound(sfx::snd_photon);
+        if (field.nucsalive > 0 && game.level > 1 && CreatePhoton()) PlaySound(sfx.snd_photon);
     }
     UpdateNucleus();
     UpdateBonds();

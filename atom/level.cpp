@@ -19,29 +19,15 @@
 #include "state/point.h"
 #include "state/points.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 void ResetAll() {
     for (int i = 0; i < 8; ++i) field.nucs[size_t(i)]->active = 0;
     ClearSegs();
-    bond_list.Clear();
-    elec_list.Clear();
-    phot_list.Clear();
-    pnts_list.Clear();
-    tank_list.Clear();
-    mine_list.Clear();
-    star_list.Clear();
-    pulsar_list.Clear();
-    for (int i = 0; i < 8; ++i)
-        for (int j = 0; j < 8; ++j) field.bnds[size_t(i)][size_t(j)] = 0;
-    trail.counter = 0;
-    field.bcount = 0;
-    field.bondact = 2;
+    ClearLevelLists(); // not the fragments: they are left to run out
+    field.NewLevel(difficulty.starsplitwait, difficulty.phcreatewait);
+    trail.NewLevel();
     loop.numstarskilled = 0;
-    field.starsalive = 0;
-    field.startimer = difficulty.starsplitwait;
-    field.phtimer = difficulty.phcreatewait + 10;
-    trail.xold = 400;
-    trail.yold = 300;
     point.Reset(); // in the middle, the smallest reticle, alive
     MoveMouse(point.x, point.y);
     game.gameover = 0;

@@ -23,7 +23,7 @@ void CreateNucleus(int slot) {
     n->active = difficulty.nucact;
     ScatterNucleus(*n);
     n->cnum = int(Rnd(0, 6));
-    const col& c = *art::cols[size_t(n->cnum)];
+    const col& c = *art.cols[size_t(n->cnum)];
     n->r = c.r;
     n->g = c.g;
     n->b = c.b;
@@ -38,16 +38,16 @@ void UpdateNucleus() {
         if (n.caught == 0) {
             n.x = n.x + n.dx;
             n.y = n.y + n.dy;
-            if (BounceX(n.x, n.dx)) PlaySound(sfx::snd_bounce);
-            if (BounceY(n.y, n.dy)) PlaySound(sfx::snd_bounce);
+            if (BounceX(n.x, n.dx)) PlaySound(sfx.snd_bounce);
+            if (BounceY(n.y, n.dy)) PlaySound(sfx.snd_bounce);
         }
         if (n.caught == 1 && trail.looping == 0) {
             int points = 300 + 20 * n.elecs;
             if (loop.g_numkilled >= 2) {
                 points *= 2;
-                PlaySound(sfx::snd_killnuc2);
+                PlaySound(sfx.snd_killnuc2);
             } else {
-                PlaySound(sfx::snd_killnuc);
+                PlaySound(sfx.snd_killnuc);
             }
             CreatePoints(int(n.x), int(n.y), points);
             n.active = 0;
@@ -59,10 +59,10 @@ void RenderNucleus() {
     for (int i = 0; i < 8; ++i) {
         const nuc& n = *field.nucs[size_t(i)];
         if (n.active <= 0) continue;
-        const col& c = *art::cols[size_t(n.cnum)];
+        const col& c = *art.cols[size_t(n.cnum)];
         SetColor(c.r, c.g, c.b);
         if (n.caught == 0) {
-            DrawImage(art::spheres, n.x - 6, n.y - 6, n.cnum);
+            DrawImage(art.spheres, n.x - 6, n.y - 6, n.cnum);
         } else {
             DrawRect(n.x - 7, n.y, 15, 1);
             DrawRect(n.x, n.y - 7, 1, 15);

@@ -7,9 +7,10 @@
 #include "entity/list.h"
 
 struct nuc;
-inline KindList<nuc> nuc_list;
+template <> KindList<nuc>& ListOf<nuc>(); // the World holds it
+extern KindList<nuc>& nuc_list;
 
-struct nuc : Kind<nuc, nuc_list> {
+struct nuc : Kind<nuc> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int r = 0, g = 0, b = 0;
     int cnum = 0;

@@ -165,6 +165,14 @@ void DeliverInput(const InputEvent& e) {
 }
 
 void RecordInput(InputRecorder r) { recorder = std::move(r); }
+
+void ResetInput() {
+    in = InputState{};
+    polls = 0;
+    recorder = nullptr;
+    scheduled.clear();
+    replayOnly = false;
+}
 uint64_t PollCount() { return polls; }
 
 void ScheduleInput(uint64_t poll, const InputEvent& event) { scheduled.emplace_back(poll, event); }

@@ -16,6 +16,9 @@ void DeliverInput(const InputEvent& event);
 // pictures presented before it: enough to replay a game exactly.
 using InputRecorder = std::function<void(const InputEvent&, uint64_t poll, uint64_t frame)>;
 void RecordInput(InputRecorder recorder);
+// Back as the program starts: no key or button down, the pointer in the middle, no polls,
+// nothing scheduled or recorded (a test's fresh game).
+void ResetInput();
 // Polls so far: each query and each Flip pumps the platform's events once.
 uint64_t PollCount();
 // Delivers the event at the given poll (or the first one after it), after the platform's own

@@ -98,11 +98,15 @@ template <class T> class KindList : public TList {
     std::shared_ptr<T> Last() const { return std::static_pointer_cast<T>(TList::Last()); }
 };
 
-// Every kind derives from Kind<itself, its list>, which gives it New (joining its list unless
-// told otherwise) and the typed neighbours After and Before.
-template <class T, KindList<T>& ListOfKind, bool JoinsList = true> struct Kind : TKinType {
+// Each kind's list, which the game's World holds (state/world.cpp); every kind's header
+// declares its own.
+template <class T> KindList<T>& ListOf();
+
+// Every kind derives from Kind<itself>, which gives it New (joining its list unless told
+// otherwise) and the typed neighbours After and Before.
+template <class T, bool JoinsList = true> struct Kind : TKinType {
     static constexpr bool kJoinsList = JoinsList;
-    static KindList<T>& List() { return ListOfKind; }
+    static KindList<T>& List() { return ListOf<T>(); }
     std::shared_ptr<T> After() const { return std::static_pointer_cast<T>(NeighbourAfter()); }
     std::shared_ptr<T> Before() const { return std::static_pointer_cast<T>(NeighbourBefore()); }
 };

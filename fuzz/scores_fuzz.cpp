@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::filesystem::create_directories(d / "scores");
         return d;
     }();
-    hiscores.scores_beside_game_only = true; // never the table in the user's folder
+    scorefiles.scores_beside_game_only = true; // never the table in the user's folder
     const auto back = std::filesystem::current_path();
     std::filesystem::current_path(dir);
     if (std::FILE* f = std::fopen(kScoreFile, "wb")) {

@@ -13,7 +13,7 @@ void CreateFrags() {
     constexpr double step = 16 + 2 * 3.14159265358979323846; // not 22.5: the last gap is wider
     for (int ring = 0; ring < 4; ++ring) {
         if (field.fragsalive >= 100) continue;
-        const col& c = *art::cols[size_t(Rnd(0, 6))];
+        const col& c = *art.cols[size_t(Rnd(0, 6))];
         double a = Rnd(0, step);
         for (int i = 0; i < 16; ++i) {
             auto f = New<Frag>();

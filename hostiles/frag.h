@@ -3,9 +3,10 @@
 #include "entity/list.h"
 
 struct Frag;
-inline KindList<Frag> Frag_list;
+template <> KindList<Frag>& ListOf<Frag>(); // the World holds it
+extern KindList<Frag>& Frag_list;
 
-struct Frag : Kind<Frag, Frag_list> {
+struct Frag : Kind<Frag> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int r = 0, g = 0, b = 0;
     int life = 0;

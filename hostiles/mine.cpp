@@ -22,7 +22,7 @@ void UpdateMines() {
             if (--m.life < 10) m.Remove();
         } else if (trail.looping == 0) {
             CreatePoints(m.x, m.y, Award(300));
-            PlaySound(sfx::snd_killmine);
+            PlaySound(sfx.snd_killmine);
             m.Remove();
         }
     }

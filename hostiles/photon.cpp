@@ -56,7 +56,7 @@ void UpdatePhotons() {
             p.y = p.y + p.dy;
             if (p.x < 0 || p.x > 800 || p.y > 600 || p.y < 0) p.Remove();
         } else if (trail.looping == 0) {
-            PlaySound(sfx::snd_killphoton);
+            PlaySound(sfx.snd_killphoton);
             CreatePoints(int(p.x), int(p.y), Award(200));
             p.Remove();
         }

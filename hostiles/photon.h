@@ -3,9 +3,10 @@
 #include "entity/list.h"
 
 struct phot;
-inline KindList<phot> phot_list;
+template <> KindList<phot>& ListOf<phot>(); // the World holds it
+extern KindList<phot>& phot_list;
 
-struct phot : Kind<phot, phot_list> {
+struct phot : Kind<phot> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int caught = 0;
     int frame = 0; // 0..3: the triangle turns a quarter a frame

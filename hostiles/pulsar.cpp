@@ -39,7 +39,7 @@ void UpdatePulsars() {
             }
         } else if (trail.looping == 0) {
             CreatePoints(int(p.x), int(p.y), Award(300));
-            PlaySound(sfx::snd_killpuls);
+            PlaySound(sfx.snd_killpuls);
             p.Remove();
         }
     }
@@ -67,7 +67,7 @@ void RenderPulsars() {
         }
         SetColor(255, 255, 255);
         DrawRect(p.x - 2, p.y, 5, 5);
-        if (p.pulse == 20 && p.dir == 1) PlaySound(sfx::snd_pulsar);
+        if (p.pulse == 20 && p.dir == 1) PlaySound(sfx.snd_pulsar);
         const int k = p.pulse / 4;
         SetColor(colours[k % 3][0], colours[k % 3][1], colours[k % 3][2]);
         for (const Stroke& s : shield)

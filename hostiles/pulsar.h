@@ -3,9 +3,10 @@
 #include "entity/list.h"
 
 struct pulsar;
-inline KindList<pulsar> pulsar_list;
+template <> KindList<pulsar>& ListOf<pulsar>(); // the World holds it
+extern KindList<pulsar>& pulsar_list;
 
-struct pulsar : Kind<pulsar, pulsar_list> {
+struct pulsar : Kind<pulsar> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int caught = 0;
     int pulse = 0; // 0..48 and back: the shield grows from 20 up

@@ -37,11 +37,11 @@ void UpdateStars() {
             if (field.startimer == 0 && field.nucsalive > 0 && field.starsalive < 18) {
                 CreateStars(int(s.x), int(s.y));
                 CreateStars(int(s.x), int(s.y));
-                PlaySound(sfx::snd_split4);
+                PlaySound(sfx.snd_split4);
             }
         } else if (trail.looping == 0) {
             CreatePoints(int(s.x), int(s.y), Award(loop.numstarskilled * 100));
-            PlaySound(sfx::snd_killstar);
+            PlaySound(sfx.snd_killstar);
             s.Remove();
             field.starsalive--;
         }
@@ -54,9 +54,9 @@ void RenderStars() {
     if (flashing) {
         SetColor(255, 255, 255);
         // Played while drawing, so every redraw at these moments sounds again.
-        if (field.startimer == 54) PlaySound(sfx::snd_split1);
-        if (field.startimer == 38) PlaySound(sfx::snd_split2);
-        if (field.startimer == 22) PlaySound(sfx::snd_split3);
+        if (field.startimer == 54) PlaySound(sfx.snd_split1);
+        if (field.startimer == 38) PlaySound(sfx.snd_split2);
+        if (field.startimer == 22) PlaySound(sfx.snd_split3);
     } else {
         SetColor(255, 255, 0);
     }

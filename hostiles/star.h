@@ -3,9 +3,10 @@
 #include "entity/list.h"
 
 struct star;
-inline KindList<star> star_list;
+template <> KindList<star>& ListOf<star>(); // the World holds it
+extern KindList<star>& star_list;
 
-struct star : Kind<star, star_list> {
+struct star : Kind<star> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int caught = 0;
     int frame = 0;

@@ -41,12 +41,12 @@ void UpdateTanks() {
                 t.timer = difficulty.tankminewait;
                 if (field.nucsalive > 0) {
                     CreateMine(int(t.x), int(t.y));
-                    PlaySound(sfx::snd_mine);
+                    PlaySound(sfx.snd_mine);
                 }
             }
         } else if (trail.looping == 0) {
             CreatePoints(int(t.x), int(t.y), Award(100));
-            PlaySound(sfx::snd_killtank);
+            PlaySound(sfx.snd_killtank);
             t.Remove();
         }
     }

@@ -3,9 +3,10 @@
 #include "entity/list.h"
 
 struct tank;
-inline KindList<tank> tank_list;
+template <> KindList<tank>& ListOf<tank>(); // the World holds it
+extern KindList<tank>& tank_list;
 
-struct tank : Kind<tank, tank_list> {
+struct tank : Kind<tank> {
     float x = 0, y = 0, dx = 0, dy = 0;
     int caught = 0;
     int frame = 0; // 0..31

@@ -197,5 +197,5 @@ void KillEm() {
         }
     }
     CatchFree(pulsar_list);
-    if (loop.g_numkilled == 0 && !electrons) PlaySound(sfx::snd_loop);
+    if (loop.g_numkilled == 0 && !electrons) PlaySound(sfx.snd_loop);
 }

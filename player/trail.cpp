@@ -68,7 +68,7 @@ void UpdateSegs() {
         }
         if (cut) s.life = 0;
     }
-    if (sound) PlaySound(sfx::snd_killtail);
+    if (sound) PlaySound(sfx.snd_killtail);
 }
 
 void RenderSegs() {

@@ -1,6 +1,6 @@
 #include "record/checksum.h"
 
-#include <bit>
+#include <cstring>
 #include <string>
 
 #include "engine/graphics.h"
@@ -24,7 +24,11 @@ struct Sum {
     void Add(int64_t n) {
         for (int i = 0; i < 8; ++i) value = (value ^ uint8_t(n >> (8 * i))) * 0x100000001b3u;
     }
-    void Add(float f) { Add(int64_t(std::bit_cast<uint32_t>(f))); }
+    void Add(float f) {
+        uint32_t bits; // the exact value: std::bit_cast is missing from the web build's library
+        std::memcpy(&bits, &f, sizeof bits);
+        Add(int64_t(bits));
+    }
 };
 
 } // namespace
@@ -36,12 +40,12 @@ uint64_t StateChecksum() {
     sum.Add(int64_t(PollCount()));
     // What the trace leaves out: the trail's every segment, the point's timers, the counters
     // that decide what comes next.
-    for (const int64_t n : {int64_t(point.xm), int64_t(point.ym), int64_t(point.pwtimer),
-                            int64_t(point.nucskilled), int64_t(point.dead), int64_t(trail.segdur),
-                            int64_t(trail.xold), int64_t(trail.yold), int64_t(trail.counter),
-                            int64_t(game.playgame), int64_t(game.gameover), int64_t(game.numfreemen),
-                            game.bonus, int64_t(game.dcount), int64_t(field.bondact),
-                            int64_t(field.startimer), int64_t(field.phtimer), int64_t(field.phcol)})
+    for (const int64_t n :
+         {int64_t(point.xm), int64_t(point.ym), int64_t(point.pwtimer), int64_t(point.nucskilled),
+          int64_t(point.dead), int64_t(trail.segdur), int64_t(trail.xold), int64_t(trail.yold),
+          int64_t(trail.counter), int64_t(game.playgame), int64_t(game.gameover),
+          int64_t(game.numfreemen), game.bonus, int64_t(game.dcount), int64_t(field.bondact),
+          int64_t(field.startimer), int64_t(field.phtimer), int64_t(field.phcol)})
         sum.Add(n);
     sum.Add(field.bcount);
     for (const seg& s : seg_list) {

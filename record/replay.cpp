@@ -9,8 +9,8 @@
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/text.h"
-#include "record/checksum.h"
 #include "format/recording.h"
+#include "record/checksum.h"
 #include "screens/hiscore.h"
 
 namespace {

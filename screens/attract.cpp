@@ -21,8 +21,8 @@ bool LeaveScreen(bool watchPlaygame) {
     return MouseDown(1) || VKeyDown(1) || (watchPlaygame && game.playgame != 0);
 }
 
-int Px(int i) { return art::demoposx[size_t(i)] + 40; }
-int Py(int i) { return art::demoposy[size_t(i)] + 40; }
+int Px(int i) { return art.demoposx[size_t(i)] + 40; }
+int Py(int i) { return art.demoposy[size_t(i)] + 40; }
 
 } // namespace
 
@@ -93,7 +93,7 @@ void ShowInstructions() {
         SetColor(255, 255, 0);
         for (const Line& l : lines)
             if (trail.counter > l.from) DrawString(l.text, l.x, l.y, -1, l.colour);
-        DrawImage(art::spheres, 290, 110, 0);
+        DrawImage(art.spheres, 290, 110, 0);
         SetColor(255, 0, 0);
         DrawRect(280, 120 - trail.counter / 5, 2, 2);
         DrawRect(230 + trail.counter / 6, 95, 2, 2);

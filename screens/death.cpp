@@ -26,10 +26,11 @@
 #include "state/points.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 void KillPlayer() {
     game.current_screen = "death";
-    PlaySound(sfx::snd_death);
+    PlaySound(sfx.snd_death);
     Cls();
     RenderPlayer();
     RenderSegs();
@@ -61,19 +62,13 @@ void KillPlayer() {
     pnts_list.Clear();
     for (auto& bd : bond_list)
         if (bd.nuc1->active == 0 || bd.nuc2->active == 0) bd.Remove();
-    field.bcount = 0;
-    field.bondact = 2;
+    field.ResetBonds();
     point.nucskilled = 0;
     difficulty.phcreatewait = std::max(200 - 6 * game.level, 50);
     loop.numstarskilled = 0;
-    field.starsalive = 0;
-    field.startimer = difficulty.starsplitwait;
+    field.ResetStars(difficulty.starsplitwait);
     if (game.gameover == 0) {
-        phot_list.Clear();
-        mine_list.Clear();
-        star_list.Clear();
-        tank_list.Clear();
-        pulsar_list.Clear();
+        ClearHostiles();
         for (int i = 0; i < difficulty.starsperlevel; ++i) CreateStars(-1, -1);
         for (int i = 0; i < difficulty.tanksperlevel; ++i) CreateTanks();
         for (int i = 0; i < difficulty.pulsarsperlevel; ++i) CreatePulsars();

@@ -6,19 +6,15 @@
 
 #include "engine/graphics.h"
 #include "entity/list.h"
+#include "state/art.h"
 
 struct digit;
-inline KindList<digit> digit_list;
+template <> KindList<digit>& ListOf<digit>(); // the World holds it
+extern KindList<digit>& digit_list;
 
-struct digit : Kind<digit, digit_list> {
+struct digit : Kind<digit> {
     float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
 };
-
-namespace font {
-inline std::array<int, 101> letterlen{};
-inline std::array<std::array<std::shared_ptr<digit>, 7>, 101> letters;
-inline Image vecfontr, vecfontg, vecfontb, vecfontw;
-} // namespace font
 
 // Builds the strokes of codes 32..95 from the font table.
 void LoadFont();

@@ -102,9 +102,9 @@ int MakeNamesEnterable(Table& t) {
 
 // The files a table may be found in, the one saved to first.
 std::vector<std::string> Sources() {
-    if (hiscores.scores_beside_game_only) return {kScoreFile};
+    if (scorefiles.scores_beside_game_only) return {kScoreFile};
     std::vector<std::string> paths{kScoreFile, UserScoreFile()};
-    if (hiscores.scores_in_user_folder) std::swap(paths[0], paths[1]);
+    if (scorefiles.scores_in_user_folder) std::swap(paths[0], paths[1]);
     if (paths[0] == paths[1]) paths.pop_back();
     return paths;
 }
@@ -191,8 +191,8 @@ std::vector<ScoreEntry> Added() { return Unmatched(baseline, Current()); }
 } // namespace
 
 std::string ScoreFilePath() {
-    if (hiscores.scores_beside_game_only) return kScoreFile;
-    return !hiscores.scores_in_user_folder && CanWriteIn("scores") ? kScoreFile : UserScoreFile();
+    if (scorefiles.scores_beside_game_only) return kScoreFile;
+    return !scorefiles.scores_in_user_folder && CanWriteIn("scores") ? kScoreFile : UserScoreFile();
 }
 
 void LoadScores() {
@@ -218,7 +218,7 @@ void LoadScores() {
     SetCurrent(found.table ? *found.table : Defaults());
     baseline = Current();
     // What killed saves left behind (the table's readers and writers only name these).
-    if (!hiscores.scores_frozen)
+    if (!scorefiles.scores_frozen)
         for (const std::string& path : Sources())
             RemoveStaleTemporaries(FolderOfTable(path), {"hiscores.dat", "probe"});
 }
@@ -266,7 +266,7 @@ std::string SaveTo(const std::string& path) {
 } // namespace
 
 bool SaveScores() {
-    if (hiscores.scores_frozen) return true;
+    if (scorefiles.scores_frozen) return true;
     const std::string path = ScoreFilePath();
     const std::string why = SaveTo(path);
     if (why.empty()) return true;
@@ -274,7 +274,7 @@ bool SaveScores() {
     // a table that cannot be read): the user's folder keeps the new entries, and the next start
     // merges both tables.
     const std::string fallback = UserScoreFile();
-    if (path == kScoreFile && !hiscores.scores_beside_game_only && fallback != path) {
+    if (path == kScoreFile && !scorefiles.scores_beside_game_only && fallback != path) {
         const std::string fallbackWhy = SaveTo(fallback);
         if (fallbackWhy.empty()) {
             std::fprintf(stderr,
@@ -333,7 +333,7 @@ void HighScore() {
         RenderPlayer();
         t--;
         if (loop.letterselected >= 0 && trail.looping == 0) {
-            PlaySound(sfx::snd_split1);
+            PlaySound(sfx.snd_split1);
             const int k = loop.letterselected;
             std::string add;
             if (k < 26)

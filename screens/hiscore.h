@@ -6,12 +6,10 @@
 #include <vector>
 
 #include "format/score_entry.h"
+#include "state/scores.h"
 
-// Slot 10 takes the entry pushed off the bottom.
-struct ScoreTable {
-    std::array<int, 11> scores{};
-    std::array<int, 11> levels{};
-    std::array<std::string, 11> names;
+// Where the program lets the table be read and saved: its choice, not the game's state.
+struct ScoreFiles {
     // An installed game keeps its table in the user's data folder.
     bool scores_in_user_folder = false;
     // Only the table beside the game is read and saved (koravel-sim on a folder of its own).
@@ -19,9 +17,9 @@ struct ScoreTable {
     // While a recorded game is watched nothing is saved.
     bool scores_frozen = false;
 
-    void Reset() { *this = ScoreTable{}; }
+    void Reset() { *this = ScoreFiles{}; }
 };
-inline ScoreTable hiscores;
+inline ScoreFiles scorefiles;
 
 inline const char* const kScoreFile = "scores/hiscores.dat";
 

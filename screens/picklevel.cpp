@@ -57,7 +57,7 @@ void PickLevel() {
         if (loop.levelselected >= 0 && trail.looping == 0) {
             done = true;
             game.level = 2 * loop.levelselected + o;
-            PlaySound(sfx::snd_bonus);
+            PlaySound(sfx.snd_bonus);
         }
     }
     EndChoosing();

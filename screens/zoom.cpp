@@ -25,7 +25,7 @@ void DrawGameOverText(float s) {
 
 void ZoomIn() {
     game.current_screen = "zoom";
-    PlaySound(sfx::snd_zoom);
+    PlaySound(sfx.snd_zoom);
     for (int d = 400; d >= 0; d -= 8) {
         const int h = d / 2;
         RenderScore();

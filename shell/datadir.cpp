@@ -11,7 +11,7 @@ bool EnterDataFolder() {
     const std::string installed = beside + "/../share/koravel";
     if (IsFolder(beside + "/gfx")) return EnterFolder(beside);
     if (IsFolder(installed + "/gfx")) {
-        hiscores.scores_in_user_folder = true; // nothing is written under the installation prefix
+        scorefiles.scores_in_user_folder = true; // nothing is written under the installation prefix
         return EnterFolder(installed);
     }
     return false;

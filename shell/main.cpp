@@ -13,8 +13,8 @@
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/sound.h"
-#include "record/replay.h"
 #include "format/recording.h"
+#include "record/replay.h"
 #include "record/trace.h"
 #include "screens/hiscore.h"
 #include "shell/board_client.h"
@@ -90,7 +90,7 @@ bool StartReplay(const std::string& file) {
         return false;
     }
     ReplayOnly(true);
-    hiscores.scores_frozen = true;
+    scorefiles.scores_frozen = true;
     replayEnd = uint64_t(recording.endFrame);
     return true;
 }

@@ -94,7 +94,7 @@ void LevelComplete() {
     if (game.dcount == 1 && game.bonus > 0) {
         AddScore(game.bonus);
         ExtraLife(LifeFrom::Bonus); // one life however many thresholds the bonus crossed
-        PlaySound(sfx::snd_bonus);
+        PlaySound(sfx.snd_bonus);
     }
     if (game.dcount > 60) {
         Delay(200);

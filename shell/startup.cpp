@@ -18,9 +18,9 @@
 #include "state/game.h"
 #include "state/loop.h"
 #include "state/point.h"
-#include "state/reset.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
@@ -36,40 +36,42 @@ void WarnMissingSounds(const std::vector<std::string>& missing) {
 
 } // namespace
 
-bool Startup() {
-    // Every owner of the game's state starts as new (the score table and the run settings are
-    // the caller's, set before).
-    ResetGameState();
+void NewGameWorld() {
+    NewWorld();
     trail.xold = point.x;
     trail.yold = point.y;
-    LoadScores();
-    if (run.table_override && run.table_override->size() == 10) ReplaceScores(*run.table_override);
     for (int i = 0; i < 8; ++i) field.nucs[size_t(i)] = New<nuc>();
-    for (auto& row : field.bnds) row.fill(0);
     for (int i = 0; i < 7; ++i) {
         auto c = New<col>();
         c->r = kColourTable[i][0];
         c->g = kColourTable[i][1];
         c->b = kColourTable[i][2];
-        art::cols[size_t(i)] = c;
+        art.cols[size_t(i)] = c;
     }
+    LoadFont();
+    FillGlyphCaches();
+    for (int i = 0; i < 30; ++i) {
+        art.demoposx[size_t(i)] = kDemoPath[i][0];
+        art.demoposy[size_t(i)] = kDemoPath[i][1];
+    }
+}
+
+bool Startup() {
+    // A new world (the run settings and the score files' rules are the caller's, set before).
+    NewGameWorld();
+    LoadScores();
+    if (run.table_override && run.table_override->size() == 10) ReplaceScores(*run.table_override);
     if (!Graphics(800, 600, 32, 60, 0)) {
         std::fprintf(stderr, "koravel: cannot open a display: %s\n", GraphicsError().c_str());
         return false;
     }
     HideMouse();
-    art::spheres = LoadAnimImage("gfx/spheres.bmp", 13, 13, 0, 7, -1);
-    if (!art::spheres)
+    art.spheres = LoadAnimImage("gfx/spheres.bmp", 13, 13, 0, 7, -1);
+    if (!art.spheres)
         std::fprintf(stderr,
                      "koravel: warning: gfx/spheres.bmp is missing or not a 91 x 13 bitmap; "
                      "the nuclei will not be drawn\n");
     WarnMissingSounds(LoadSounds());
-    LoadFont();
-    FillGlyphCaches();
-    for (int i = 0; i < 30; ++i) {
-        art::demoposx[size_t(i)] = kDemoPath[i][0];
-        art::demoposy[size_t(i)] = kDemoPath[i][1];
-    }
     run.run_seed = run.seed_override ? *run.seed_override : MilliSecs();
     SeedRnd(run.run_seed);
     return true;

@@ -18,5 +18,8 @@ struct RunSettings {
 };
 inline RunSettings run;
 
+// The world as start-up leaves it before the display and the files: every owner new, the
+// nuclei's slots, the colours, the font and the attract path made. Tests start from it.
+void NewGameWorld();
 // False when no display could be opened (the reason has been printed).
 bool Startup();

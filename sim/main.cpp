@@ -20,8 +20,8 @@
 #include "engine/headless/headless.h"
 #include "engine/input.h"
 #include "engine/sound.h"
-#include "record/replay.h"
 #include "format/recording.h"
+#include "record/replay.h"
 #include "record/trace.h"
 #include "screens/hiscore.h"
 #include "shell/board_client.h"
@@ -285,7 +285,8 @@ Options ParseOptions(int argc, char** argv) {
         case Help:
             std::fputs(kUsage, stdout), std::fputs(kHelp, stdout), std::exit(0);
         case Version:
-            std::printf("koravel-sim %s (rules %d)\n", KORAVEL_VERSION, kRulesVersion), std::exit(0);
+            std::printf("koravel-sim %s (rules %d)\n", KORAVEL_VERSION, kRulesVersion),
+                std::exit(0);
         default:
             Fail(std::string("unknown option '") + argv[optind - 1] +
                  "'; koravel-sim --help for more");
@@ -523,8 +524,8 @@ int main(int argc, char** argv) {
     run.seed_override = replaySeed ? *replaySeed : opt.seed.value_or(0);
     // The sim keeps only the table of the folder --dir names, and never while replaying: the
     // player's own table and recordings are never touched.
-    hiscores.scores_beside_game_only = true;
-    hiscores.scores_frozen = opt.dir.empty() || !opt.replay.empty();
+    scorefiles.scores_beside_game_only = true;
+    scorefiles.scores_frozen = opt.dir.empty() || !opt.replay.empty();
     driver.Install();
     std::string error;
     if (!opt.board.empty() && !SubmitGamesTo(opt.board, error)) Fail(error);

@@ -8,20 +8,34 @@
 #include "entity/list.h"
 
 struct col;
-inline KindList<col> col_list;
+template <> KindList<col>& ListOf<col>(); // the World holds it
+extern KindList<col>& col_list;
 
-struct col : Kind<col, col_list> {
+struct col : Kind<col> {
     int r = 0, g = 0, b = 0;
 };
 
-namespace art {
-// Seven colours in slots 0..6 (red, green, blue, yellow, magenta, cyan, white); slot 7 stays empty.
-inline std::array<std::shared_ptr<col>, 8> cols;
-inline std::array<int, 31> demoposx{};
-inline std::array<int, 31> demoposy{};
-// Seven 13 x 13 frames, one for each colour.
-inline Image spheres;
-} // namespace art
+struct digit;
+
+// What start-up loads and binds for drawing.
+struct Art {
+    // Seven colours in slots 0..6 (red, green, blue, yellow, magenta, cyan, white); slot 7
+    // stays empty.
+    std::array<std::shared_ptr<col>, 8> cols;
+    std::array<int, 31> demoposx{};
+    std::array<int, 31> demoposy{};
+    // Seven 13 x 13 frames, one for each colour.
+    Image spheres;
+};
+extern Art& art; // in the World
+
+// The vector font: each character's strokes, and each colour's glyphs drawn once.
+struct FontArt {
+    std::array<int, 101> letterlen{};
+    std::array<std::array<std::shared_ptr<digit>, 7>, 101> letters;
+    Image vecfontr, vecfontg, vecfontb, vecfontw;
+};
+extern FontArt& font; // in the World
 
 constexpr int kColourTable[7][3] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},    {255, 255, 0},
                                     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};

@@ -22,4 +22,4 @@ struct Difficulty {
 
     void Reset() { *this = Difficulty{}; }
 };
-inline Difficulty difficulty;
+extern Difficulty& difficulty; // in the World

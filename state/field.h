@@ -23,6 +23,24 @@ struct FieldState {
     int phtimer = 0;
     int phcol = 0; // red, green, blue in turn, shared by all photons
 
+    // Bonds harmless again, their count from zero: a new level, a life lost.
+    void ResetBonds() {
+        bcount = 0;
+        bondact = 2;
+    }
+    // No star alive, the next split a whole wait away.
+    void ResetStars(int splitWait) {
+        starsalive = 0;
+        startimer = splitWait;
+    }
+    // A new level's field: no bonds between the slots, and the timers wound.
+    void NewLevel(int splitWait, int photonWait) {
+        for (int i = 0; i < 8; ++i)
+            for (int j = 0; j < 8; ++j) bnds[size_t(i)][size_t(j)] = 0;
+        ResetBonds();
+        ResetStars(splitWait);
+        phtimer = photonWait + 10;
+    }
     // Everything but the nuclei's slots, which live as long as the program.
     void Reset() {
         const auto slots = nucs;
@@ -30,7 +48,7 @@ struct FieldState {
         nucs = slots;
     }
 };
-inline FieldState field;
+extern FieldState& field; // in the World
 
 // A place 50 to 275 pixels left or right of the centre column and 50 to 235 above or below the
 // centre row; the side of greater coordinates is taken 40 % of the time.

@@ -20,7 +20,7 @@ struct GameState {
 
     void Reset() { *this = GameState{}; }
 };
-inline GameState game;
+extern GameState& game; // in the World
 
 // Adds points, holding the score at the largest 32-bit value instead of wrapping negative.
 void AddScore(int64_t points);

@@ -16,7 +16,7 @@ struct LoopState {
 
     void Reset() { *this = LoopState{}; }
 };
-inline LoopState loop;
+extern LoopState& loop; // in the World
 
 // Strict on all four sides: boxes that only share an edge do not overlap.
 int RectsOverlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2);

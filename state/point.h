@@ -12,4 +12,4 @@ struct PointState {
 
     void Reset() { *this = PointState{}; }
 };
-inline PointState point;
+extern PointState& point; // in the World

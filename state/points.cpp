@@ -17,5 +17,5 @@ void CreatePoints(int px, int py, int v) {
         p->timer = 25;
     }
     AddScore(v);
-    if (ExtraLife(LifeFrom::Points)) PlaySound(sfx::snd_bonus);
+    if (ExtraLife(LifeFrom::Points)) PlaySound(sfx.snd_bonus);
 }

@@ -3,9 +3,10 @@
 #include "entity/list.h"
 
 struct pnts;
-inline KindList<pnts> pnts_list;
+template <> KindList<pnts>& ListOf<pnts>(); // the World holds it
+extern KindList<pnts>& pnts_list;
 
-struct pnts : Kind<pnts, pnts_list> {
+struct pnts : Kind<pnts> {
     int x = 0, y = 0, timer = 0, value = 0;
 };
 

@@ -3,10 +3,11 @@
 #include "entity/list.h"
 
 struct seg;
-inline KindList<seg> seg_list;
+template <> KindList<seg>& ListOf<seg>(); // the World holds it
+extern KindList<seg>& seg_list;
 
 // CreateSeg puts a segment at the head of the list itself.
-struct seg : Kind<seg, seg_list, false> {
+struct seg : Kind<seg, false> {
     float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     int life = 0;
     int shrink = 0;
@@ -20,7 +21,13 @@ struct TrailState {
     int looping = 0; // frames left of the closing loop's animation
 
     void Reset() { *this = TrailState{}; }
+    // A new level: the trail starts from the middle, its count of moves from zero.
+    void NewLevel() {
+        counter = 0;
+        xold = 400;
+        yold = 300;
+    }
 };
-inline TrailState trail;
+extern TrailState& trail; // in the World
 // Removes every segment, keeping segs in step.
 void ClearSegs();

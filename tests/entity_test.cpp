@@ -9,10 +9,13 @@
 #include "entity/list.h"
 
 namespace {
-
 struct thing;
 KindList<thing> thing_list;
-struct thing : Kind<thing, thing_list> {
+} // namespace
+template <> KindList<thing>& ListOf<thing>() { return thing_list; }
+namespace {
+
+struct thing : Kind<thing> {
     int id = 0;
 };
 

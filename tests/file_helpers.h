@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "screens/hiscore.h"
+#include "state/world.h"
 
 namespace fs = std::filesystem;
 
@@ -66,14 +67,16 @@ class InGameFolder : public ::testing::Test {
         old_ = fs::current_path();
         fs::current_path(dir_);
         setenv("XDG_DATA_HOME", (dir_ / "home").c_str(), 1);
-        hiscores.Reset();
+        NewWorld();
+        scorefiles.Reset();
     }
     void TearDown() override {
         for (const std::string& m : mounts_) umount2(m.c_str(), MNT_DETACH);
         fs::current_path(old_);
         setenv("XDG_DATA_HOME", (fs::path(KORAVEL_BUILD_DIR) / "test-home" / "data").c_str(), 1);
         setenv("HOME", (fs::path(KORAVEL_BUILD_DIR) / "test-home").c_str(), 1);
-        hiscores.Reset();
+        NewWorld();
+        scorefiles.Reset();
     }
     // A tiny tmpfs over the folder; false where this process may not mount (not root).
     bool Mount(const fs::path& at, unsigned long flags) {

@@ -24,6 +24,7 @@
 #include "player/player.h"
 #include "player/trail.h"
 #include "screens/font.h"
+#include "shell/startup.h"
 #include "state/art.h"
 #include "state/difficulty.h"
 #include "state/field.h"
@@ -31,52 +32,35 @@
 #include "state/loop.h"
 #include "state/point.h"
 #include "state/points.h"
-#include "state/reset.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 class GameTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (!field.nucs[0]) {
-            LoadFont();
-            FillGlyphCaches();
-            for (int i = 0; i < 8; ++i) field.nucs[size_t(i)] = New<nuc>();
-            for (int i = 0; i < 7; ++i) {
-                auto c = New<col>();
-                c->r = kColourTable[i][0], c->g = kColourTable[i][1], c->b = kColourTable[i][2];
-                art::cols[size_t(i)] = c;
-            }
-            // Named stand-ins, so the sounds a routine starts can be checked.
-            for (auto [handle, path] : std::vector<std::pair<Sound*, const char*>>{
-                     {&sfx::snd_bounce, "bounce"},     {&sfx::snd_photon, "photon"},
-                     {&sfx::snd_killphoton, "killph"}, {&sfx::snd_killnuc, "killnuc"},
-                     {&sfx::snd_killnuc2, "killnuc2"}, {&sfx::snd_killtank, "killtank"},
-                     {&sfx::snd_killpuls, "killpuls"}, {&sfx::snd_killstar, "killstar"},
-                     {&sfx::snd_killmine, "killmine"}, {&sfx::snd_killtail, "killtail"},
-                     {&sfx::snd_bonus, "bonus"},       {&sfx::snd_death, "death"},
-                     {&sfx::snd_zoom, "zoom"},         {&sfx::snd_bond1, "bond1"},
-                     {&sfx::snd_bond2, "bond2"},       {&sfx::snd_split1, "split1"},
-                     {&sfx::snd_split2, "split2"},     {&sfx::snd_split3, "split3"},
-                     {&sfx::snd_split4, "split4"},     {&sfx::snd_mine, "mine"},
-                     {&sfx::snd_pulsar, "pulsar"},     {&sfx::snd_loop, "loop"}}) {
-                *handle = std::make_shared<TSound>();
-                (*handle)->path = path;
-            }
+    void SetUp() override { NewTestGame(); }
+
+    // A new world as start-up makes it, with named stand-ins for the sounds (so the sounds a
+    // routine starts can be checked), on level 1 of a game.
+    static void NewTestGame() {
+        NewGameWorld();
+        ResetInput();
+        for (auto [handle, path] : std::vector<std::pair<Sound*, const char*>>{
+                 {&sfx.snd_bounce, "bounce"},     {&sfx.snd_photon, "photon"},
+                 {&sfx.snd_killphoton, "killph"}, {&sfx.snd_killnuc, "killnuc"},
+                 {&sfx.snd_killnuc2, "killnuc2"}, {&sfx.snd_killtank, "killtank"},
+                 {&sfx.snd_killpuls, "killpuls"}, {&sfx.snd_killstar, "killstar"},
+                 {&sfx.snd_killmine, "killmine"}, {&sfx.snd_killtail, "killtail"},
+                 {&sfx.snd_bonus, "bonus"},       {&sfx.snd_death, "death"},
+                 {&sfx.snd_zoom, "zoom"},         {&sfx.snd_bond1, "bond1"},
+                 {&sfx.snd_bond2, "bond2"},       {&sfx.snd_split1, "split1"},
+                 {&sfx.snd_split2, "split2"},     {&sfx.snd_split3, "split3"},
+                 {&sfx.snd_split4, "split4"},     {&sfx.snd_mine, "mine"},
+                 {&sfx.snd_pulsar, "pulsar"},     {&sfx.snd_loop, "loop"}}) {
+            *handle = std::make_shared<TSound>();
+            (*handle)->path = path;
         }
-        for (int i = 0; i < 8; ++i) {
-            nuc& n = *field.nucs[size_t(i)];
-            n.x = n.y = n.dx = n.dy = 0;
-            n.r = n.g = n.b = n.cnum = n.caught = n.active = n.elecs = 0;
-            n.slot = i;
-        }
-        ClearSegs();
-        for (TList* l : std::initializer_list<TList*>{&bond_list, &elec_list, &phot_list,
-                                                      &tank_list, &mine_list, &star_list,
-                                                      &pulsar_list, &Frag_list, &pnts_list})
-            l->Clear();
-        // Each owner's one reset, then what every test here starts from: a game on level 1.
-        ResetGameState();
+        for (int i = 0; i < 8; ++i) field.nucs[size_t(i)]->slot = i;
         game.men = 3, game.numfreemen = 1, game.level = 1;
         trail.segdur = 25;
         SeedRnd(1);

@@ -14,8 +14,8 @@
 #include "engine/files.h"
 #include "engine/sound.h"
 #include "engine/wave.h"
-#include "record/replay.h"
 #include "format/recording.h"
+#include "record/replay.h"
 #include "screens/hiscore.h"
 #include "state/sounds.h"
 #include "tests/file_helpers.h"
@@ -165,7 +165,7 @@ TEST_F(InGameFolder, AFullScoresFolderSavesInTheUserFolder) {
     EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
     EXPECT_NE(err.find("saved it in " + UserTable().string()), std::string::npos) << err;
     EXPECT_NE(ReadText(UserTable()).find("777777\r\n1\r\nFUL\r\n"), std::string::npos);
-    hiscores.Reset();
+    NewWorld();   // as the next start has it
     LoadScores(); // the next start finds it
     EXPECT_EQ(Shown().front(), (ScoreEntry{777777, 1, "FUL"}));
     EXPECT_FALSE(fs::exists("scores/hiscores.dat"));
@@ -345,12 +345,12 @@ TEST(OddPaths, LargeInputsTakeBoundedMemory) {
     fs::current_path(sounds);
     EXPECT_TRUE(LoadSounds().empty());
     fs::current_path(old);
-    for (const Sound* s : {&sfx::snd_bounce, &sfx::snd_bond1, &sfx::snd_bond2, &sfx::snd_loop}) {
+    for (const Sound* s : {&sfx.snd_bounce, &sfx.snd_bond1, &sfx.snd_bond2, &sfx.snd_loop}) {
         ASSERT_TRUE(*s);
-        EXPECT_EQ((*s)->wave, sfx::snd_photon->wave);
+        EXPECT_EQ((*s)->wave, sfx.snd_photon->wave);
     }
-    EXPECT_TRUE(sfx::snd_bond1->loop);
-    EXPECT_FALSE(sfx::snd_photon->loop);
+    EXPECT_TRUE(sfx.snd_bond1->loop);
+    EXPECT_FALSE(sfx.snd_photon->loop);
     const auto fits = WaveBytes(8, kMaxWaveSamplesBytes / 2);
     EXPECT_TRUE(DecodeWave(fits.data(), fits.size()));
     const auto doubles = WaveBytes(8, kMaxWaveSamplesBytes / 2 + 2);

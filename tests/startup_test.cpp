@@ -7,11 +7,13 @@
 
 #include "atom/nucleus.h"
 #include "engine/graphics.h"
+#include "hostiles/photon.h"
 #include "screens/font.h"
 #include "screens/hiscore.h"
 #include "shell/startup.h"
 #include "state/art.h"
 #include "state/field.h"
+#include "state/game.h"
 #include "state/sounds.h"
 
 namespace {
@@ -26,36 +28,42 @@ int LitIn(int x0, int y0, int w, int h) {
 TEST(Startup, BuildsListsTablesFontCachesAndResources) {
     run.seed_override = 1;
     ASSERT_TRUE(Startup()); // run from the build folder, where gfx/ and sound/ are
+    game.score = 500;
+    New<phot>();
+    // Start-up again builds the same world anew, not a second one on top of the first.
+    ASSERT_TRUE(Startup());
     EXPECT_EQ(nuc_list.Count(), 8);
     EXPECT_EQ(col_list.Count(), 7);
     EXPECT_EQ(digit_list.Count(), 207);
-    EXPECT_EQ(art::cols[6]->r + art::cols[6]->g + art::cols[6]->b, 765);
-    EXPECT_EQ(art::cols[7], nullptr);
+    EXPECT_EQ(phot_list.Count(), 0);
+    EXPECT_EQ(game.score, 0);
+    EXPECT_EQ(art.cols[6]->r + art.cols[6]->g + art.cols[6]->b, 765);
+    EXPECT_EQ(art.cols[7], nullptr);
     EXPECT_EQ(field.nucs[8], nullptr);
-    for (int c = 0; c < 100; ++c) EXPECT_EQ(font::letterlen[size_t(c)] < 0, c < 32 || c > 95) << c;
-    EXPECT_EQ(font::letterlen[32], 0);
-    EXPECT_EQ(art::demoposx[0] + 40, 490);
-    EXPECT_EQ(art::demoposy[1] + 40, 360);
-    ASSERT_TRUE(art::spheres);
+    for (int c = 0; c < 100; ++c) EXPECT_EQ(font.letterlen[size_t(c)] < 0, c < 32 || c > 95) << c;
+    EXPECT_EQ(font.letterlen[32], 0);
+    EXPECT_EQ(art.demoposx[0] + 40, 490);
+    EXPECT_EQ(art.demoposy[1] + 40, 360);
+    ASSERT_TRUE(art.spheres);
 
     // Frame 65 of the white cache is a white "A" on black; frame 32 of every cache is black.
-    const auto& a = font::vecfontw->frames[65];
+    const auto& a = font.vecfontw->frames[65];
     int white = 0, other = 0;
     for (uint32_t p : a) (p & 0xffffff) == 0xffffff ? ++white : (p & 0xffffff) ? ++other : 0;
     EXPECT_GT(white, 20);
     EXPECT_EQ(other, 0);
     EXPECT_EQ(a[4] & 0xffffff, 0xffffffu); // the apex of the A at (4, 0)
-    for (const Image* cache : {&font::vecfontr, &font::vecfontg, &font::vecfontb, &font::vecfontw})
+    for (const Image* cache : {&font.vecfontr, &font.vecfontg, &font.vecfontb, &font.vecfontw})
         for (uint32_t p : (*cache)->frames[32]) EXPECT_EQ(p & 0xffffff, 0u);
-    for (uint32_t p : font::vecfontr->frames[65])
+    for (uint32_t p : font.vecfontr->frames[65])
         EXPECT_TRUE((p & 0xffffff) == 0 || (p & 0xffffff) == 0xff0000);
 
     // The four capture sounds share one sample; the bond hum loops.
-    ASSERT_TRUE(sfx::snd_killtank && sfx::snd_killstar);
-    EXPECT_EQ(sfx::snd_killtank->wave, sfx::snd_killmine->wave); // one file, decoded once
-    EXPECT_NE(sfx::snd_killtank, sfx::snd_killpuls);
-    EXPECT_TRUE(sfx::snd_bond1->loop && sfx::snd_bond2->loop);
-    EXPECT_FALSE(sfx::snd_loop->loop);
+    ASSERT_TRUE(sfx.snd_killtank && sfx.snd_killstar);
+    EXPECT_EQ(sfx.snd_killtank->wave, sfx.snd_killmine->wave); // one file, decoded once
+    EXPECT_NE(sfx.snd_killtank, sfx.snd_killpuls);
+    EXPECT_TRUE(sfx.snd_bond1->loop && sfx.snd_bond2->loop);
+    EXPECT_FALSE(sfx.snd_loop->loop);
 
     // Drawing text: what is drawn and where.
     Cls();
