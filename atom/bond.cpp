@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "atom/level.h"
 #include "engine/graphics.h"
 #include "state/difficulty.h"
 #include "state/field.h"
@@ -33,10 +32,10 @@ void CreateBonds(const std::shared_ptr<nuc>& a, const std::shared_ptr<nuc>& b) {
 void UpdateBonds() {
     for (int i = 0; i <= 6; ++i) {
         const auto& a = field.nucs[size_t(i)];
-        if (a->active <= 1) continue;
+        if (a->active != kNucBonding) continue;
         for (int j = i + 1; j <= 7; ++j) {
             const auto& b = field.nucs[size_t(j)];
-            if (b->active > 1 && field.bnds[size_t(i)][size_t(j)] == 0 &&
+            if (b->active == kNucBonding && field.bnds[size_t(i)][size_t(j)] == 0 &&
                 std::fabs(a->x - b->x) < 10 && std::fabs(a->y - b->y) < 10) {
                 field.bnds[size_t(i)][size_t(j)] = 1;
                 CreateBonds(a, b);
@@ -45,7 +44,7 @@ void UpdateBonds() {
     }
     field.bondsalive = 0;
     for (auto& bd : bond_list) {
-        if (bd.nuc1->active == 0 || bd.nuc2->active == 0) {
+        if (bd.nuc1->active == kSlotFree || bd.nuc2->active == kSlotFree) {
             field.bnds[size_t(bd.nuc1->slot)][size_t(bd.nuc2->slot)] = 0;
             bd.Remove();
         }
@@ -54,19 +53,19 @@ void UpdateBonds() {
     field.bcount = field.bcount + 1.0f;
     if (field.bcount > difficulty.bcountmax) {
         field.bcount = 0;
-        field.bondact = 2;
+        field.bondact = kBondsHarmless;
     }
-    if (field.bcount > float(difficulty.bcountwarn)) field.bondact = 1;
-    if (field.bcount >= float(difficulty.bcountdead)) field.bondact = 0;
+    if (field.bcount > float(difficulty.bcountwarn)) field.bondact = kBondsWarning;
+    if (field.bcount >= float(difficulty.bcountdead)) field.bondact = kBondsDeadly;
     if (field.chn_bond && field.bondsalive == 0) StopHum();
 }
 
 void RenderBonds() {
     if (field.bondsalive == 0) return;
-    if (field.bondact == 0) {
+    if (field.bondact == kBondsDeadly) {
         Hum(sfx.snd_bond1, field.bcount == float(difficulty.bcountdead));
         SetColor(255, 0, 0);
-    } else if (field.bondact == 1) {
+    } else if (field.bondact == kBondsWarning) {
         Hum(sfx.snd_bond2, std::fmod(field.bcount, 10.0f) == 0);
         static const int colours[3][3] = {{0, 255, 0}, {255, 255, 0}, {255, 255, 255}};
         const int k = int(field.bcount / 10) % 3;

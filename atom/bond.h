@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "atom/nucleus.h"
-#include "engine/sound.h"
 #include "entity/list.h"
 
 struct bond;

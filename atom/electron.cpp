@@ -64,13 +64,13 @@ void UpdateElectrons() {
     for (auto it = elec_list.begin(); it != elec_list.end(); ++it) {
         elec& e = *it;
         const nuc& p = *e.parent;
-        if (p.active > 0 || e.withnuc == 1) {
+        if (p.active != kSlotFree || e.withnuc == 1) {
             if (e.caught == 0) Orbit(e);
             e.cx = int(p.x);
             e.cy = int(p.y);
             if (e.caught == 1 && trail.looping == 0) {
                 // One caught with its nucleus was paid in the nucleus's award.
-                if (p.active > 0) CreatePoints(int(p.x + e.ox), int(p.y + e.oy), -20);
+                if (p.active != kSlotFree) CreatePoints(int(p.x + e.ox), int(p.y + e.oy), -20);
                 e.Remove();
             }
             continue;

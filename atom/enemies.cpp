@@ -4,7 +4,6 @@
 
 #include "atom/bond.h"
 #include "atom/electron.h"
-#include "atom/level.h"
 #include "atom/nucleus.h"
 #include "hostiles/mine.h"
 #include "hostiles/photon.h"

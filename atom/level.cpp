@@ -3,12 +3,9 @@
 #include <algorithm>
 
 #include "atom/bond.h"
-#include "atom/electron.h"
 #include "atom/nucleus.h"
 #include "engine/input.h"
 #include "engine/rnd.h"
-#include "hostiles/mine.h"
-#include "hostiles/photon.h"
 #include "hostiles/pulsar.h"
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
@@ -17,12 +14,11 @@
 #include "state/game.h"
 #include "state/loop.h"
 #include "state/point.h"
-#include "state/points.h"
 #include "state/trail.h"
 #include "state/world.h"
 
 void ResetAll() {
-    for (int i = 0; i < 8; ++i) field.nucs[size_t(i)]->active = 0;
+    for (int i = 0; i < 8; ++i) field.nucs[size_t(i)]->active = kSlotFree;
     ClearSegs();
     ClearLevelLists(); // not the fragments: they are left to run out
     field.NewLevel(difficulty.starsplitwait, difficulty.phcreatewait);
@@ -30,7 +26,7 @@ void ResetAll() {
     loop.numstarskilled = 0;
     point.Reset(); // in the middle, the smallest reticle, alive
     MoveMouse(point.x, point.y);
-    game.gameover = 0;
+    game.gameover = kGameGoesOn;
 }
 
 void SetUpLevel() {
@@ -40,7 +36,7 @@ void SetUpLevel() {
     for (int n = 0; n < difficulty.nucsperlevel; ++n) {
         int slot = -1;
         for (int i = 0; i < 8; ++i)
-            if (field.nucs[size_t(i)]->active == 0) slot = i;
+            if (field.nucs[size_t(i)]->active == kSlotFree) slot = i;
         if (slot >= 0) CreateNucleus(slot);
     }
     for (int i = 0; i < difficulty.tanksperlevel; ++i) CreateTanks();
@@ -51,7 +47,8 @@ void SetUpLevel() {
         for (int k = 0; k < tries; ++k) {
             const int i = int(Rnd(0, difficulty.nucsperlevel - 2));
             const int j = i + 1;
-            if (field.nucs[size_t(i)]->active == 2 && field.nucs[size_t(j)]->active == 2 &&
+            if (field.nucs[size_t(i)]->active == kNucBonding &&
+                field.nucs[size_t(j)]->active == kNucBonding &&
                 field.bnds[size_t(i)][size_t(j)] == 0) {
                 field.bnds[size_t(i)][size_t(j)] = 1;
                 CreateBonds(field.nucs[size_t(i)], field.nucs[size_t(j)]);
@@ -67,7 +64,7 @@ void SetLevelDifficulty() {
     difficulty.phcreatewait = std::max(200 - 6 * L, 50);
     difficulty.nucsperlevel = std::min(L / 8 + 3 + (L / 5) % 2, 8);
     difficulty.nucspeed = float(std::min(L / 20 + 3, 8));
-    difficulty.nucact = L < 10 ? 1 : 2;
+    difficulty.nucact = L < 10 ? kNucAlive : kNucBonding;
     difficulty.bcountmax = float(std::max(1000 - 20 * L, 200));
     if (difficulty.bcountmax <= 200) {
         difficulty.bcountwarn = 40;

@@ -1,7 +1,6 @@
 #include "atom/nucleus.h"
 
 #include "atom/electron.h"
-#include "atom/level.h"
 #include "engine/rnd.h"
 #include "state/art.h"
 #include "state/difficulty.h"
@@ -34,7 +33,7 @@ void CreateNucleus(int slot) {
 void UpdateNucleus() {
     for (int i = 0; i < 8; ++i) {
         nuc& n = *field.nucs[size_t(i)];
-        if (n.active <= 0) continue;
+        if (n.active == kSlotFree) continue;
         if (n.caught == 0) {
             n.x = n.x + n.dx;
             n.y = n.y + n.dy;
@@ -50,7 +49,7 @@ void UpdateNucleus() {
                 PlaySound(sfx.snd_killnuc);
             }
             CreatePoints(int(n.x), int(n.y), points);
-            n.active = 0;
+            n.active = kSlotFree;
         }
     }
 }
@@ -58,7 +57,7 @@ void UpdateNucleus() {
 void RenderNucleus() {
     for (int i = 0; i < 8; ++i) {
         const nuc& n = *field.nucs[size_t(i)];
-        if (n.active <= 0) continue;
+        if (n.active == kSlotFree) continue;
         const col& c = *art.cols[size_t(n.cnum)];
         SetColor(c.r, c.g, c.b);
         if (n.caught == 0) {

@@ -5,6 +5,7 @@
 
 #include "engine/graphics.h"
 #include "entity/list.h"
+#include "state/field.h"
 
 struct nuc;
 template <> KindList<nuc>& ListOf<nuc>(); // the World holds it
@@ -15,7 +16,7 @@ struct nuc : Kind<nuc> {
     int r = 0, g = 0, b = 0;
     int cnum = 0;
     int caught = 0;
-    int active = 0; // 0 slot free, 1 alive, 2 alive and able to bond
+    NucActive active = kSlotFree;
     int slot = 0;
     int elecs = 0;
 };

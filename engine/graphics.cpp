@@ -9,7 +9,6 @@
 
 #include "engine/bitmap.h"
 #include "engine/input.h"
-#include "engine/input_events.h"
 #include "engine/platform.h"
 
 namespace {

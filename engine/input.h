@@ -28,6 +28,9 @@ void ScheduleInput(uint64_t poll, const InputEvent& event);
 // Escape, which end the program.
 void ReplayOnly(bool on);
 
+// The one key the game reads: Escape leaves a game, and the program from the attract screens.
+constexpr int kKeyEscape = 27;
+
 int MouseX();
 int MouseY();
 int MouseZ();

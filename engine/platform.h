@@ -1,5 +1,6 @@
 // What a backend provides to the engine facade. Exactly one backend is linked into a program:
-// engine/sdl for the real window, engine/headless for koravel-sim and the tests.
+// engine/sdl for the real window, engine/headless for koravel-sim (native or WebAssembly) and the
+// tests, engine/web for the game in a browser page.
 // Game code never includes this header.
 #pragma once
 #include <cstdint>

@@ -1,7 +1,5 @@
 #include "entity/list.h"
 
-#include <unordered_map>
-
 TList::TList() : head_(std::make_shared<TLink>()) {
     head_->sentinel = true;
     head_->next = head_;
@@ -80,12 +78,6 @@ void TKinType::InsertBefore(const TKinType& other) {
     link = list->InsertBeforeLink(shared_from_this(), other.link);
 }
 
-void TKinType::InsertAfter(const TKinType& other) {
-    if (&other == this || !list || !other.link) return;
-    TList::Unlink(link);
-    link = list->InsertAfterLink(shared_from_this(), other.link);
-}
-
 void TKinType::Remove() {
     if (list) list->Remove(this);
 }
@@ -93,43 +85,4 @@ void TKinType::Remove() {
 std::shared_ptr<TKinType> TKinType::NeighbourAfter() const {
     if (!link || !link->next || link->next->sentinel) return nullptr;
     return link->next->value;
-}
-
-std::shared_ptr<TKinType> TKinType::NeighbourBefore() const {
-    auto prev = link ? link->prev.lock() : nullptr;
-    if (!prev || prev->sentinel) return nullptr;
-    return prev->value;
-}
-
-void DeleteFirst(TList* list) {
-    if (list && !list->Empty()) list->Remove(list->First().get());
-}
-
-void DeleteLast(TList* list) {
-    if (list && !list->Empty()) list->Remove(list->Last().get());
-}
-
-void DeleteEach(TList* list) {
-    if (list) list->Clear();
-}
-
-namespace {
-std::unordered_map<int64_t, std::weak_ptr<TKinType>> handles;
-std::unordered_map<const TKinType*, int64_t> handleOf;
-int64_t nextHandle = 1;
-} // namespace
-
-int64_t HandleFromObject(const std::shared_ptr<TKinType>& object) {
-    if (!object) return 0;
-    auto it = handleOf.find(object.get());
-    if (it != handleOf.end() && !handles[it->second].expired()) return it->second;
-    const int64_t h = nextHandle++;
-    handles[h] = object;
-    handleOf[object.get()] = h;
-    return h;
-}
-
-std::shared_ptr<TKinType> HandleToObject(int64_t handle) {
-    auto it = handles.find(handle);
-    return it == handles.end() ? nullptr : it->second.lock();
 }

@@ -53,12 +53,10 @@ struct TKinType : std::enable_shared_from_this<TKinType> {
     virtual ~TKinType() = default;
     void Add(TList& to);
     void InsertBefore(const TKinType& other);
-    void InsertAfter(const TKinType& other);
     void Remove();
 
   protected:
     std::shared_ptr<TKinType> NeighbourAfter() const;
-    std::shared_ptr<TKinType> NeighbourBefore() const;
 };
 
 // The typed face of a kind list and of its walk.
@@ -103,12 +101,11 @@ template <class T> class KindList : public TList {
 template <class T> KindList<T>& ListOf();
 
 // Every kind derives from Kind<itself>, which gives it New (joining its list unless told
-// otherwise) and the typed neighbours After and Before.
+// otherwise) and the typed neighbour After.
 template <class T, bool JoinsList = true> struct Kind : TKinType {
     static constexpr bool kJoinsList = JoinsList;
     static KindList<T>& List() { return ListOf<T>(); }
     std::shared_ptr<T> After() const { return std::static_pointer_cast<T>(NeighbourAfter()); }
-    std::shared_ptr<T> Before() const { return std::static_pointer_cast<T>(NeighbourBefore()); }
 };
 
 template <class T> std::shared_ptr<T> New() {
@@ -116,10 +113,3 @@ template <class T> std::shared_ptr<T> New() {
     if constexpr (T::kJoinsList) entity->Add(T::List());
     return entity;
 }
-
-void DeleteFirst(TList* list);
-void DeleteLast(TList* list);
-void DeleteEach(TList* list);
-// The framework's object handles: stable integers for live objects, kept by the registry.
-int64_t HandleFromObject(const std::shared_ptr<TKinType>& object);
-std::shared_ptr<TKinType> HandleToObject(int64_t handle);

@@ -4,22 +4,13 @@
 #include <algorithm>
 
 #include "atom/bond.h"
-#include "atom/electron.h"
 #include "atom/level.h"
 #include "atom/nucleus.h"
 #include "engine/input.h"
 #include "hostiles/frag.h"
-#include "hostiles/mine.h"
-#include "hostiles/photon.h"
-#include "hostiles/pulsar.h"
-#include "hostiles/star.h"
-#include "hostiles/tank.h"
-#include "player/player.h"
-#include "player/trail.h"
 #include "state/field.h"
 #include "state/loop.h"
 #include "state/point.h"
-#include "state/sounds.h"
 #include "state/trail.h"
 
 namespace {
@@ -43,7 +34,7 @@ bool Overlap(const Extent& a, const Extent& b) {
 
 } // namespace
 
-void BeginChoosing(int trailLife, int mode) {
+void BeginChoosing(int trailLife, LoopMode mode) {
     trail.segdur = trailLife;
     point.pw = 4;
     loop.loopmode = mode;
@@ -53,12 +44,12 @@ void BeginChoosing(int trailLife, int mode) {
 }
 
 void EndChoosing() {
-    loop.loopmode = 0;
+    loop.loopmode = kCaptureLoop;
     ClearSegs();
 }
 
 void CheckBonds(seg& newest) {
-    if (field.bondact != 0) return;
+    if (field.bondact != kBondsDeadly) return;
     const Extent s = ExtentOf(point.x, point.y, trail.xold, trail.yold);
     double m, b;
     if (point.x == trail.xold) {

@@ -5,7 +5,7 @@
 
 // The choosing screens circle their choices with the trail: segments of the given life, a small
 // reticle in the centre, and loops sent to the given mode (1 a level, 2 a letter).
-void BeginChoosing(int trailLife, int mode);
+void BeginChoosing(int trailLife, LoopMode mode);
 // Back to capturing, with the trail cleared.
 void EndChoosing();
 

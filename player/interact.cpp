@@ -125,11 +125,11 @@ template <class List> void CatchFree(const List& list) {
 
 void TestContacts() {
     const HitBox p = PlayerBox();
-    if (field.bondact == 0) TestBonds(p);
+    if (field.bondact == kBondsDeadly) TestBonds(p);
     field.nucsalive = 0;
     for (int i = 0; i < 8; ++i) {
         const nuc& n = *field.nucs[size_t(i)];
-        if (n.active <= 0 || n.caught != 0) continue;
+        if (n.active == kSlotFree || n.caught != 0) continue;
         field.nucsalive++;
         if (Touches(p, int(n.x - 5), int(n.y - 5), 11, 11)) Hit();
     }
@@ -154,7 +154,7 @@ void KillEm() {
     bool electrons = false;
     for (int i = 0; i < 8; ++i) {
         nuc& n = *field.nucs[size_t(i)];
-        if (n.active > 0 && n.caught == 0 && InLoop(int(n.x), int(n.y))) {
+        if (n.active != kSlotFree && n.caught == 0 && InLoop(int(n.x), int(n.y))) {
             n.caught = 1;
             loop.g_numkilled++;
             point.nucskilled = 1;
@@ -163,7 +163,7 @@ void KillEm() {
     for (auto& e : elec_list) {
         if (e.caught != 0) continue;
         nuc& p = *e.parent;
-        if (p.active > 0) {
+        if (p.active != kSlotFree) {
             if (!InLoop(int(p.x + e.ox), int(p.y + e.oy))) continue;
             if (p.caught == 1) {
                 p.elecs++;

@@ -3,20 +3,9 @@
 
 #include <algorithm>
 
-#include "atom/bond.h"
-#include "atom/nucleus.h"
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/mathx.h"
-#include "hostiles/frag.h"
-#include "hostiles/mine.h"
-#include "hostiles/photon.h"
-#include "hostiles/pulsar.h"
-#include "hostiles/star.h"
-#include "hostiles/tank.h"
-#include "player/trail.h"
-#include "state/field.h"
-#include "state/loop.h"
 #include "state/point.h"
 #include "state/trail.h"
 

@@ -1,6 +1,5 @@
 // The player's point each frame: its reticle grows, and whatever touches it kills it.
 #pragma once
-#include "state/point.h"
 
 void UpdatePlayer();
 void RenderPlayer();

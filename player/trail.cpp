@@ -6,7 +6,6 @@
 #include "atom/nucleus.h"
 #include "engine/graphics.h"
 #include "player/capture.h"
-#include "player/player.h"
 #include "state/field.h"
 #include "state/loop.h"
 #include "state/point.h"
@@ -61,7 +60,7 @@ void UpdateSegs() {
         const int miny = int(std::min(s.y1, s.y2)), maxy = int(std::max(s.y1, s.y2));
         for (int i = 0; i < 8; ++i) {
             const auto& n = field.nucs[size_t(i)];
-            if (!n || n->active <= 0) continue;
+            if (!n || n->active == kSlotFree) continue;
             if (RectsOverlap(int(n->x - 1), int(n->y - 1), 3, 3, minx, miny, maxx - minx,
                              maxy - miny))
                 cut = sound = true;

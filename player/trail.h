@@ -1,6 +1,5 @@
 // Laying, ageing and drawing the trail.
 #pragma once
-#include "state/trail.h"
 
 void CreateSeg();
 // Lays a segment once the point is more than one pixel away from the newest one on either axis.

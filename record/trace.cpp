@@ -10,8 +10,6 @@
 #include "hostiles/pulsar.h"
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
-#include "player/player.h"
-#include "player/trail.h"
 #include "state/game.h"
 #include "state/point.h"
 #include "state/points.h"
@@ -41,7 +39,7 @@ template <class List> void Positions(std::string& out, const char* name, const L
             ex = float(e.x), ey = float(e.y);
         }
         if constexpr (requires { e.active; }) {
-            if (e.active <= 0) continue;
+            if (e.active == kSlotFree) continue;
             extra = ',';
             extra += std::to_string(e.caught);
         }
@@ -54,7 +52,7 @@ template <class List> void Positions(std::string& out, const char* name, const L
 
 int ActiveNuclei() {
     int n = 0;
-    for (const auto& e : nuc_list) n += e.active > 0;
+    for (const auto& e : nuc_list) n += e.active != kSlotFree;
     return n;
 }
 

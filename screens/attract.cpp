@@ -2,12 +2,9 @@
 
 #include <algorithm>
 
-#include "atom/nucleus.h"
 #include "engine/graphics.h"
 #include "engine/input.h"
-#include "entity/keys.h"
 #include "player/player.h"
-#include "player/trail.h"
 #include "screens/font.h"
 #include "screens/hud.h"
 #include "state/art.h"
@@ -18,7 +15,7 @@
 namespace {
 
 bool LeaveScreen(bool watchPlaygame) {
-    return MouseDown(1) || VKeyDown(1) || (watchPlaygame && game.playgame != 0);
+    return MouseDown(1) || KeyDown(kKeyEscape) || (watchPlaygame && game.playgame != kNoGame);
 }
 
 int Px(int i) { return art.demoposx[size_t(i)] + 40; }

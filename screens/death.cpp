@@ -4,17 +4,13 @@
 
 #include "atom/bond.h"
 #include "atom/enemies.h"
-#include "atom/level.h"
 #include "atom/nucleus.h"
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "hostiles/frag.h"
-#include "hostiles/mine.h"
-#include "hostiles/photon.h"
 #include "hostiles/pulsar.h"
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
-#include "player/capture.h"
 #include "player/player.h"
 #include "player/trail.h"
 #include "screens/hud.h"
@@ -56,24 +52,24 @@ void KillPlayer() {
         field.chn_bond = nullptr;
     }
     Delay(1000);
-    if (--game.men <= 0) game.gameover = 1;
+    if (--game.men <= 0) game.gameover = kGameIsOver;
     point.dead = 0;
     ClearSegs();
     pnts_list.Clear();
     for (auto& bd : bond_list)
-        if (bd.nuc1->active == 0 || bd.nuc2->active == 0) bd.Remove();
+        if (bd.nuc1->active == kSlotFree || bd.nuc2->active == kSlotFree) bd.Remove();
     field.ResetBonds();
     point.nucskilled = 0;
     difficulty.phcreatewait = std::max(200 - 6 * game.level, 50);
     loop.numstarskilled = 0;
     field.ResetStars(difficulty.starsplitwait);
-    if (game.gameover == 0) {
+    if (game.gameover == kGameGoesOn) {
         ClearHostiles();
         for (int i = 0; i < difficulty.starsperlevel; ++i) CreateStars(-1, -1);
         for (int i = 0; i < difficulty.tanksperlevel; ++i) CreateTanks();
         for (int i = 0; i < difficulty.pulsarsperlevel; ++i) CreatePulsars();
         for (auto& n : nuc_list)
-            if (n.active > 0) ScatterNucleus(n);
+            if (n.active != kSlotFree) ScatterNucleus(n);
     }
     point.pw = 4;
     point.pwtimer = 0;

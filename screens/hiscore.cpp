@@ -13,7 +13,6 @@
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/text.h"
-#include "entity/keys.h"
 #include "player/capture.h"
 #include "player/player.h"
 #include "player/trail.h"
@@ -314,9 +313,9 @@ void HighScore() {
 
     int t = 750;
     loop.letterselected = -9999;
-    BeginChoosing(30, 2);
+    BeginChoosing(30, kLetterLoop);
     bool done = false;
-    while (t > 0 && !VKeyDown(1) && !done) {
+    while (t > 0 && !KeyDown(kKeyEscape) && !done) {
         Cls();
         SetColor(255, 255, 255);
         DrawString("PLEASE CIRCLE YOUR INITIALS", 250, 330, -1, 1);

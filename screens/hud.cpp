@@ -5,9 +5,9 @@
 #include "engine/rnd.h"
 #include "engine/text.h"
 #include "screens/font.h"
-#include "screens/hiscore.h"
 #include "state/game.h"
 #include "state/points.h"
+#include "state/scores.h"
 
 void RenderScore() {
     int hi = hiscores.scores[0];

@@ -6,7 +6,6 @@
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/text.h"
-#include "entity/keys.h"
 #include "player/capture.h"
 #include "player/player.h"
 #include "player/trail.h"
@@ -23,9 +22,9 @@ void PickLevel() {
     int t = 360;
     game.level = 0;
     loop.levelselected = -9999;
-    BeginChoosing(24, 1);
+    BeginChoosing(24, kLevelLoop);
     bool done = false;
-    while (t > 0 && !VKeyDown(1) && !done) {
+    while (t > 0 && !KeyDown(kKeyEscape) && !done) {
         Cls();
         SetColor(0, 0, 255);
         DrawString("KORAVEL", 160, 50, 15, 1);

@@ -3,8 +3,6 @@
 #include "atom/enemies.h"
 #include "engine/graphics.h"
 #include "engine/input.h"
-#include "player/player.h"
-#include "player/trail.h"
 #include "screens/font.h"
 #include "screens/hud.h"
 #include "state/game.h"

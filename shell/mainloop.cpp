@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "atom/bond.h"
-#include "atom/electron.h"
 #include "atom/enemies.h"
 #include "atom/level.h"
 #include "atom/nucleus.h"
@@ -18,7 +16,6 @@
 #include "engine/input.h"
 #include "engine/mathx.h"
 #include "engine/text.h"
-#include "entity/keys.h"
 #include "player/player.h"
 #include "player/trail.h"
 #include "record/replay.h"
@@ -33,7 +30,6 @@
 #include "state/field.h"
 #include "state/game.h"
 #include "state/point.h"
-#include "state/points.h"
 #include "state/sounds.h"
 #include "state/trail.h"
 
@@ -43,10 +39,10 @@ std::vector<std::function<void(const FinishedGame&)>> gameOverListeners;
 
 // After each attract screen: a click starts the level choice, otherwise pause between screens.
 void AfterAttractScreen() {
-    if (MouseHit(1) && game.playgame == 0) {
-        game.playgame = 1;
+    if (MouseHit(1) && game.playgame == kNoGame) {
+        game.playgame = kInGame;
         PickLevel();
-    } else if (!VKeyDown(1) && game.playgame == 0) {
+    } else if (!KeyDown(kKeyEscape) && game.playgame == kNoGame) {
         Delay(1500);
     }
 }
@@ -119,10 +115,10 @@ void DrawPlayFrame() {
 // Returns true when this frame's death ended the game.
 bool DeathBranch() {
     KillPlayer();
-    if (game.gameover == 1) {
+    if (game.gameover == kGameIsOver) {
         RenderGameOver();
         game.bonus = 0;
-        for (auto& n : nuc_list) n.active = 0;
+        for (auto& n : nuc_list) n.active = kSlotFree;
         return true;
     }
     Cls();
@@ -171,26 +167,26 @@ void EndGame() {
         StopChannel(field.chn_bond);
         field.chn_bond = nullptr;
     }
-    game.playgame = 0;
-    if (game.gameover == 1) {
+    game.playgame = kNoGame;
+    if (game.gameover == kGameIsOver) {
         if (game.level - 1 > game.highestlevel) game.highestlevel = game.level - 1;
         const size_t place = size_t(ScorePosition(game.score));
         FinishedGame finished{game.score, game.level, PresentedFrames(), "", PollCount()};
         HighScore();
         if (place < hiscores.names.size()) finished.name = hiscores.names[place];
         for (const auto& listener : gameOverListeners) listener(finished);
-        game.gameover = 0;
+        game.gameover = kGameGoesOn;
     } else {
         // Left with Escape: leave nothing of the game alive for the screens that follow.
-        for (auto& n : nuc_list) n.active = 0;
-        field.bondact = 2;
+        for (auto& n : nuc_list) n.active = kSlotFree;
+        field.bondact = kBondsHarmless;
     }
 }
 
 namespace {
 
 void PlayFrames() {
-    while (!VKeyHit(1) && game.gameover == 0) PlayFrame();
+    while (!KeyHit(kKeyEscape) && game.gameover == kGameGoesOn) PlayFrame();
 }
 
 void Shutdown() {
@@ -202,20 +198,20 @@ void Shutdown() {
 } // namespace
 
 void MainCycle() {
-    while (!VKeyHit(1)) {
+    while (!KeyHit(kKeyEscape)) {
         const uint64_t presentedBefore = PresentedFrames();
-        if (game.playgame == 1) {
+        if (game.playgame == kInGame) {
             StartGame();
             PlayFrames();
             EndGame();
         }
         ShowTitle();
         AfterAttractScreen();
-        if (game.playgame == 0) {
+        if (game.playgame == kNoGame) {
             ShowScores();
             AfterAttractScreen();
         }
-        if (game.playgame == 0) {
+        if (game.playgame == kNoGame) {
             ShowInstructions();
             AfterAttractScreen();
         }
@@ -232,7 +228,7 @@ int RunGame(void (*afterStartup)()) {
     } catch (const QuitRequest&) {
         // The window was closed or the process was asked to stop: end as Escape does, and keep
         // a game cut short as its recording up to this frame.
-        if (game.playgame == 1) SaveGameRecordings(game.score);
+        if (game.playgame == kInGame) SaveGameRecordings(game.score);
     }
     Shutdown();
     return 0;

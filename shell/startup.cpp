@@ -3,20 +3,14 @@
 #include <cstdio>
 #include <string>
 
-#include "atom/bond.h"
 #include "atom/nucleus.h"
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/rnd.h"
-#include "player/player.h"
-#include "player/trail.h"
 #include "screens/font.h"
 #include "screens/hiscore.h"
 #include "state/art.h"
-#include "state/difficulty.h"
 #include "state/field.h"
-#include "state/game.h"
-#include "state/loop.h"
 #include "state/point.h"
 #include "state/sounds.h"
 #include "state/trail.h"

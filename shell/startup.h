@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "format/recording.h"
+#include "format/score_entry.h"
 
 struct RunSettings {
     // koravel-sim, replays and KORAVEL_SEED fix the seed; the game itself seeds from the clock.

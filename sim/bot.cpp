@@ -10,15 +10,12 @@
 #include <vector>
 
 #include "atom/bond.h"
-#include "atom/nucleus.h"
 #include "engine/headless/headless.h"
-#include "engine/mathx.h"
 #include "hostiles/mine.h"
 #include "hostiles/photon.h"
 #include "hostiles/pulsar.h"
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
-#include "player/player.h"
 #include "sim/danger.h"
 #include "sim/hunt.h"
 #include "sim/steer.h"
@@ -151,7 +148,7 @@ class PlayerBot : public Bot {
             std::tie(tx, ty) = kLoop[leg_];
         }
         const bool running = bondRunner_ && game.level > start_;
-        const bool seekBond = running && field.bondact == 0 && bond_list.Count() > 0;
+        const bool seekBond = running && field.bondact == kBondsDeadly && bond_list.Count() > 0;
         if (!seekBond || (point.x == run_.first && point.y == run_.second)) run_ = {-1, -1};
         if (seekBond) { // through the middle of the first bond, out as far again beyond it
             if (run_.first < 0) {

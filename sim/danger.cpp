@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "atom/bond.h"
-#include "atom/level.h"
 #include "atom/nucleus.h"
 #include "engine/mathx.h"
 #include "hostiles/mine.h"
@@ -12,7 +11,6 @@
 #include "hostiles/pulsar.h"
 #include "hostiles/star.h"
 #include "hostiles/tank.h"
-#include "player/player.h"
 #include "state/difficulty.h"
 #include "state/field.h"
 #include "state/point.h"
@@ -23,7 +21,7 @@ namespace {
 // frames on: they are fast), half being the half width of what kills there.
 template <class F> void ForEachThreat(F f) {
     for (const auto& n : nuc_list)
-        if (n.active > 0 && n.caught == 0) f(n.x + n.dx, n.y + n.dy, 6.0f);
+        if (n.active != kSlotFree && n.caught == 0) f(n.x + n.dx, n.y + n.dy, 6.0f);
     for (const auto& p : phot_list)
         if (p.caught == 0) f(p.x + p.dx, p.y + p.dy, 8.0f), f(p.x + 2 * p.dx, p.y + 2 * p.dy, 8.0f);
     for (const auto& t : tank_list)
@@ -37,7 +35,8 @@ template <class F> void ForEachThreat(F f) {
 }
 
 bool BondsLiveWithin(int frames) {
-    return field.bondact == 0 || field.bcount + float(frames) >= float(difficulty.bcountdead) - 1;
+    return field.bondact == kBondsDeadly ||
+           field.bcount + float(frames) >= float(difficulty.bcountdead) - 1;
 }
 
 float Cross(float ax, float ay, float bx, float by) { return ax * by - ay * bx; }
@@ -70,7 +69,8 @@ bool Safe(int px, int py, bool avoidBonds) {
         if (std::fabs(hx - float(px)) < half + r && std::fabs(hy - float(py)) < half + r)
             safe = false;
     });
-    if (safe && avoidBonds && field.bondact != 2) // live or about to be: keep off the bonds' lines
+    if (safe && avoidBonds &&
+        field.bondact != kBondsHarmless) // live or about to be: keep off the bonds' lines
         safe = !CrossesLiveBond(px, py, px, py, 1000000, r + 4);
     return safe;
 }

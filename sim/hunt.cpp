@@ -5,10 +5,8 @@
 #include <vector>
 
 #include "atom/bond.h"
-#include "atom/level.h"
 #include "atom/nucleus.h"
 #include "hostiles/star.h"
-#include "player/player.h"
 #include "sim/danger.h"
 #include "sim/steer.h"
 #include "state/difficulty.h"
@@ -108,7 +106,7 @@ bool Hunter::PlanLoop() {
     };
     std::vector<Target> nuclei, targets;
     for (const auto& n : nuc_list)
-        if (n.active > 0 && !n.caught) nuclei.push_back({n.x, n.y, n.dx, n.dy, Bonded(n)});
+        if (n.active != kSlotFree && !n.caught) nuclei.push_back({n.x, n.y, n.dx, n.dy, Bonded(n)});
     targets = nuclei;
     // A lone star is left alone; once stars have split they crowd the field, so they are caught.
     if (field.starsalive > 1)
@@ -132,7 +130,7 @@ bool Hunter::PlanLoop() {
                 const int sx = path[1].first - path[0].first, sy = path[1].second - path[0].second;
                 if (ax == 0 || (Sign(ax) == -Sign(sx) && Sign(ay) == -Sign(sy))) continue;
                 // A bonded target only while bonds stay harmless until the loop is done.
-                if (n.bonded && (field.bondact == 0 ||
+                if (n.bonded && (field.bondact == kBondsDeadly ||
                                  field.bcount + float(frames) + 2 >= float(difficulty.bcountdead)))
                     continue;
                 steps.insert(steps.begin(), Point{point.x, point.y});

@@ -1,10 +1,12 @@
 // How hard the level is: every value a pure function of the level number.
 #pragma once
 
+#include "state/field.h"
+
 struct Difficulty {
     int nucsperlevel = 0;
     float nucspeed = 0;
-    int nucact = 0;
+    NucActive nucact = kSlotFree;
     float phspeed = 0;
     int phcreatewait = 0;
     int tanksperlevel = 0;

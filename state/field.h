@@ -8,11 +8,16 @@
 
 struct nuc;
 
+// A nucleus slot: free, or a nucleus alive (from level 10 one able to bond).
+enum NucActive { kSlotFree = 0, kNucAlive = 1, kNucBonding = 2 };
+// What the bonds do to a trail that crosses them, in the order their countdown runs.
+enum BondAct { kBondsDeadly = 0, kBondsWarning = 1, kBondsHarmless = 2 };
+
 struct FieldState {
     std::array<std::shared_ptr<nuc>, 9> nucs; // slots 0..7; made once at start-up
     std::array<std::array<int, 9>, 9> bnds{};
     float bcount = 0;
-    int bondact = 2; // 2 harmless, 1 warning, 0 deadly
+    BondAct bondact = kBondsHarmless;
     int bondsalive = 0;
     Channel chn_bond;
     int nucsalive = 0;
@@ -26,7 +31,7 @@ struct FieldState {
     // Bonds harmless again, their count from zero: a new level, a life lost.
     void ResetBonds() {
         bcount = 0;
-        bondact = 2;
+        bondact = kBondsHarmless;
     }
     // No star alive, the next split a whole wait away.
     void ResetStars(int splitWait) {

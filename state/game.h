@@ -2,9 +2,14 @@
 #pragma once
 #include <cstdint>
 
+// Whether a game is on (the attract screens run between games).
+enum PlayGame { kNoGame = 0, kInGame = 1 };
+// Whether the game on has ended (its last life lost, or left with Escape).
+enum GameOver { kGameGoesOn = 0, kGameIsOver = 1 };
+
 struct GameState {
-    int playgame = 0;
-    int gameover = 0;
+    PlayGame playgame = kNoGame;
+    GameOver gameover = kGameGoesOn;
     int nummen = 3;
     int men = 0;
     int numfreemen = 0; // the next extra life comes at numfreemen x 20000 points

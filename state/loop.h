@@ -2,13 +2,16 @@
 #pragma once
 #include <array>
 
+// What a closed loop does: capture (play), choose a level, choose a letter.
+enum LoopMode { kCaptureLoop = 0, kLevelLoop = 1, kLetterLoop = 2 };
+
 struct LoopState {
     std::array<float, 101> xpseg{};
     std::array<float, 101> ypseg{};
     int numsegsinloop = 0;
     int minx = 0, maxx = 0, miny = 0, maxy = 0;
     float cpx = 0, cpy = 0;
-    int loopmode = 0; // 0 capture (play), 1 choose a level, 2 choose a letter
+    LoopMode loopmode = kCaptureLoop;
     int g_numkilled = 0;
     int numstarskilled = 0;
     int levelselected = -9999;

@@ -208,7 +208,7 @@ TEST_F(Atom, ElectronsOrbitInTheirPeriodsAndFlyOffWhenLoose) {
     e->parent = field.nucs[0], e->rad = 35, e->dx = 0.2f, e->dy = 1;
     UpdateElectrons();
     const float ox = e->ox, oy = e->oy;
-    field.nucs[0]->active = 0;
+    field.nucs[0]->active = kSlotFree;
     UpdateElectrons();
     EXPECT_EQ(e->loose, 1);
     EXPECT_FLOAT_EQ(e->ox, 400 + ox);
@@ -261,7 +261,7 @@ TEST_F(Atom, TheBondCycleAndItsHum) {
     for (int lv : {1, 40}) {
         game.level = lv;
         SetLevelDifficulty();
-        field.bcount = 0, field.bondact = 2;
+        field.bcount = 0, field.bondact = kBondsHarmless;
         std::vector<int> runs = {0};
         int last = field.bondact;
         for (int f = 0; f < 2 * int(difficulty.bcountmax) + 2; ++f) {
@@ -278,9 +278,9 @@ TEST_F(Atom, TheBondCycleAndItsHum) {
     }
     game.level = 40;
     SetLevelDifficulty();
-    field.bcount = 0, field.bondact = 2;
-    Nucleus(0, 300, 300, 2);
-    Nucleus(1, 305, 305, 2); // within 10 on both axes: they bond
+    field.bcount = 0, field.bondact = kBondsHarmless;
+    Nucleus(0, 300, 300, kNucBonding);
+    Nucleus(1, 305, 305, kNucBonding); // within 10 on both axes: they bond
     UpdateBonds();
     EXPECT_EQ(bond_list.Count(), 1);
     EXPECT_EQ(field.bnds[0][1], 1);
@@ -293,7 +293,7 @@ TEST_F(Atom, TheBondCycleAndItsHum) {
     EXPECT_EQ(warnStarts, 6); // restarted on bcount 50, 60, ... 90, and at its first frame
     EXPECT_EQ(deadStarts, 1); // a steady hum
     ASSERT_TRUE(field.chn_bond);
-    field.nucs[1]->active = 0;
+    field.nucs[1]->active = kSlotFree;
     UpdateBonds(); // removed, still counted this frame
     EXPECT_TRUE(field.chn_bond);
     UpdateBonds();
@@ -302,10 +302,10 @@ TEST_F(Atom, TheBondCycleAndItsHum) {
 }
 
 TEST_F(Atom, OnlyBondCapableNucleiCloserThanTenBond) {
-    Nucleus(0, 300, 300, 2);
-    Nucleus(1, 309.9f, 290.1f, 2);
-    Nucleus(2, 300, 310, 2); // exactly 10 from slot 0 on y
-    Nucleus(3, 301, 301, 1); // too early a level to bond
+    Nucleus(0, 300, 300, kNucBonding);
+    Nucleus(1, 309.9f, 290.1f, kNucBonding);
+    Nucleus(2, 300, 310, kNucBonding); // exactly 10 from slot 0 on y
+    Nucleus(3, 301, 301, kNucAlive);   // too early a level to bond
     UpdateBonds();
     ASSERT_EQ(bond_list.Count(), 1);
     EXPECT_EQ(bond_list.First()->nuc1->slot, 0);

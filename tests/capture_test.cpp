@@ -258,13 +258,13 @@ TEST_F(Loop, KillEmMarksWhatIsInsideAndCountsIt) {
 }
 
 TEST_F(Loop, LiveBondsKillTheTrailAndSnapThePoint) {
-    Nucleus(0, 300, 200, 2);
-    Nucleus(1, 500, 240, 2);
+    Nucleus(0, 300, 200, kNucBonding);
+    Nucleus(1, 500, 240, kNucBonding);
     CreateBonds(field.nucs[0], field.nucs[1]);
     LayTo(400, 260);
     LayTo(402, 190); // crosses the bond, which is harmless
     EXPECT_EQ(point.dead, 0);
-    field.bondact = 0;
+    field.bondact = kBondsDeadly;
     LayTo(404, 260);
     EXPECT_EQ(point.dead, 1);
     EXPECT_EQ(field.fragsalive, 64);
@@ -272,9 +272,9 @@ TEST_F(Loop, LiveBondsKillTheTrailAndSnapThePoint) {
     EXPECT_NEAR(seg_list.First()->y1, 220.6, 0.5);
     // A bond whose nuclei share an x is never crossed (and divides by nothing).
     SetUp();
-    field.bondact = 0;
-    Nucleus(0, 300, 200, 2);
-    Nucleus(1, 300, 400, 2);
+    field.bondact = kBondsDeadly;
+    Nucleus(0, 300, 200, kNucBonding);
+    Nucleus(1, 300, 400, kNucBonding);
     CreateBonds(field.nucs[0], field.nucs[1]);
     LayTo(250, 300);
     LayTo(350, 310);
@@ -284,9 +284,9 @@ TEST_F(Loop, LiveBondsKillTheTrailAndSnapThePoint) {
 }
 
 TEST_F(Loop, ThePointTouchingALiveBondIsSnappedOntoItBeforeTheBurst) {
-    field.bondact = 0;
-    Nucleus(0, 300, 290, 2);
-    Nucleus(1, 500, 310, 2);
+    field.bondact = kBondsDeadly;
+    Nucleus(0, 300, 290, kNucBonding);
+    Nucleus(1, 500, 310, kNucBonding);
     CreateBonds(field.nucs[0], field.nucs[1]);
     point.x = 402, point.y = 301;
     UpdatePlayer();
@@ -330,7 +330,7 @@ TEST_F(Death, ANormalDeathResetsTheFieldAndKeepsTheLevel) {
     game.men = 3;
     Nucleus(0, 400, 300);
     Nucleus(1, 420, 300);
-    field.nucs[1]->active = 0;
+    field.nucs[1]->active = kSlotFree;
     CreateBonds(field.nucs[0], field.nucs[1]);
     auto p = New<phot>();
     LayTo(450, 300);

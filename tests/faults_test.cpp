@@ -31,17 +31,17 @@ TEST_F(Mended, ADeathInTheLastCountedFrameOfALevelStillEndsTheGame) {
 }
 
 TEST_F(Mended, AGameLeftWithEscapeLeavesNoLiveNucleusOrBondBehind) {
-    Nucleus(5, 300, 300, 2);
-    Nucleus(6, 320, 300, 2);
+    Nucleus(5, 300, 300, kNucBonding);
+    Nucleus(6, 320, 300, kNucBonding);
     CreateBonds(field.nucs[5], field.nucs[6]);
-    field.bondact = 0;
-    game.gameover = 0;
+    field.bondact = kBondsDeadly;
+    game.gameover = kGameGoesOn;
     EndGame();
     for (auto& n : nuc_list) EXPECT_EQ(n.active, 0);
     EXPECT_EQ(field.bondact, 2);
     // The level choice's trail then crosses where they stood: no cut, no death.
     UpdateBonds();
-    loop.loopmode = 1;
+    loop.loopmode = kLevelLoop;
     trail.segdur = 24;
     LayTo(250, 300);
     LayTo(350, 302);

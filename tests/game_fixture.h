@@ -74,7 +74,7 @@ class GameTest : public ::testing::Test {
         LaySegmentIfMoved();
     }
 
-    static nuc& Nucleus(int slot, float nx, float ny, int active = 1) {
+    static nuc& Nucleus(int slot, float nx, float ny, NucActive active = kNucAlive) {
         nuc& n = *field.nucs[size_t(slot)];
         n.x = nx, n.y = ny, n.active = active, n.caught = 0, n.elecs = 0, n.slot = slot;
         return n;

@@ -9,7 +9,6 @@
 
 #include "engine/graphics.h"
 #include "player/player.h"
-#include "player/trail.h"
 #include "sim/png.h"
 #include "state/point.h"
 #include "state/trail.h"
