@@ -5,11 +5,8 @@
 #include "atom/bond.h"
 #include "atom/electron.h"
 #include "atom/nucleus.h"
-#include "hostiles/mine.h"
+#include "hostiles/kinds.h"
 #include "hostiles/photon.h"
-#include "hostiles/pulsar.h"
-#include "hostiles/star.h"
-#include "hostiles/tank.h"
 #include "state/difficulty.h"
 #include "state/field.h"
 #include "state/game.h"
@@ -26,20 +23,14 @@ void UpdateEnemies() {
     UpdateNucleus();
     UpdateBonds();
     UpdateElectrons();
-    UpdatePhotons();
-    UpdateTanks();
-    UpdateMines();
-    UpdateStars();
-    UpdatePulsars();
+    for (const HostileKind& kind : HostileKinds())
+        if (kind.update) kind.update();
 }
 
 void RenderEnemies() {
     RenderBonds();
     RenderNucleus();
     RenderElectrons();
-    RenderPhotons();
-    RenderTanks();
-    RenderMines();
-    RenderStars();
-    RenderPulsars();
+    for (const HostileKind& kind : HostileKinds())
+        if (kind.draw) kind.draw();
 }

@@ -3,19 +3,26 @@
 #include <algorithm>
 
 #include "atom/bond.h"
+#include "atom/electron.h"
 #include "atom/nucleus.h"
 #include "engine/input.h"
 #include "engine/rnd.h"
-#include "hostiles/pulsar.h"
-#include "hostiles/star.h"
-#include "hostiles/tank.h"
+#include "hostiles/kinds.h"
 #include "state/difficulty.h"
 #include "state/field.h"
 #include "state/game.h"
 #include "state/loop.h"
 #include "state/point.h"
+#include "state/points.h"
 #include "state/trail.h"
 #include "state/world.h"
+
+void ClearLevelLists() {
+    bond_list.Clear();
+    elec_list.Clear();
+    pnts_list.Clear();
+    ClearHostiles();
+}
 
 void ResetAll() {
     for (int i = 0; i < 8; ++i) field.nucs[size_t(i)]->active = kSlotFree;
@@ -39,9 +46,9 @@ void SetUpLevel() {
             if (field.nucs[size_t(i)]->active == kSlotFree) slot = i;
         if (slot >= 0) CreateNucleus(slot);
     }
-    for (int i = 0; i < difficulty.tanksperlevel; ++i) CreateTanks();
-    for (int i = 0; i < difficulty.starsperlevel; ++i) CreateStars(-1, -1);
-    for (int i = 0; i < difficulty.pulsarsperlevel; ++i) CreatePulsars();
+    for (const HostileKind& kind : HostileKinds())
+        if (kind.spawn)
+            for (int i = 0; i < difficulty.*kind.perLevel; ++i) kind.spawn();
     if (game.level > 9 && difficulty.nucsperlevel > 1) {
         const int tries = game.level / 8 + 1 + game.level % 4;
         for (int k = 0; k < tries; ++k) {

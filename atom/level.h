@@ -4,6 +4,8 @@
 
 // Every difficulty global is a pure function of the level number.
 
+// A level's particles gone: the hostiles, the bonds, the electrons, the score popups.
+void ClearLevelLists();
 void ResetAll();
 void SetUpLevel();
 void SetLevelDifficulty();

@@ -1,6 +1,7 @@
 #include "hostiles/mine.h"
 
 #include "engine/graphics.h"
+#include "hostiles/kinds.h"
 #include "state/difficulty.h"
 #include "state/field.h"
 #include "state/points.h"
@@ -43,3 +44,25 @@ void RenderMines() {
         DrawLine(m.x - r, m.y, m.x, m.y - r);
     }
 }
+
+// Deadly, and catchable, only above a life of 15; the box shrinks as the mine fades.
+int MineContacts(const HitBox& p) {
+    int hits = 0;
+    for (const auto& m : mine_list) {
+        if (m.caught != 0 || m.life <= 15) continue;
+        const int q = m.life / 10;
+        hits += Touches(p, m.x - q / 2, m.y - q / 2, q, q);
+    }
+    return hits;
+}
+
+void CaptureMines() {
+    for (auto& m : mine_list) {
+        if (m.caught == 0 && m.life > 15 && InLoop(m.x, m.y)) {
+            m.caught = 1;
+            loop.g_numkilled++;
+        }
+    }
+}
+
+void MinePlaces(std::string& out) { PlacesOf(mine_list, out); }

@@ -1,6 +1,9 @@
 // Mines: laid by tanks, shrinking until they vanish.
 #pragma once
+#include <string>
+
 #include "entity/list.h"
+#include "state/point.h"
 
 struct mine;
 template <> KindList<mine>& ListOf<mine>(); // the World holds it
@@ -16,3 +19,8 @@ void CreateMine(int mx, int my);
 
 void UpdateMines();
 void RenderMines();
+// Their part in the table of kinds (hostiles/kinds.h): how many touch the point, the capture
+// by the last loop, their places for the trace.
+int MineContacts(const HitBox& p);
+void CaptureMines();
+void MinePlaces(std::string& out);

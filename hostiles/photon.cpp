@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/graphics.h"
+#include "hostiles/kinds.h"
 #include "state/difficulty.h"
 #include "state/field.h"
 #include "state/point.h"
@@ -81,3 +82,7 @@ void RenderPhotons() {
         }
     }
 }
+
+int PhotonContacts(const HitBox& p) { return ContactsOf(phot_list, p, 7, 15); }
+void CapturePhotons() { CaptureIn(phot_list); }
+void PhotonPlaces(std::string& out) { PlacesOf(phot_list, out); }

@@ -1,6 +1,9 @@
 // Photons: fired across the field through its centre.
 #pragma once
+#include <string>
+
 #include "entity/list.h"
+#include "state/point.h"
 
 struct phot;
 template <> KindList<phot>& ListOf<phot>(); // the World holds it
@@ -19,3 +22,8 @@ bool PhotonLaunchPoint(double px, double py, double& ex, double& ey);
 bool CreatePhoton();
 void UpdatePhotons();
 void RenderPhotons();
+// Their part in the table of kinds (hostiles/kinds.h): how many touch the point, the capture
+// by the last loop, their places for the trace.
+int PhotonContacts(const HitBox& p);
+void CapturePhotons();
+void PhotonPlaces(std::string& out);

@@ -5,6 +5,7 @@
 #include "engine/graphics.h"
 #include "engine/mathx.h"
 #include "engine/rnd.h"
+#include "hostiles/kinds.h"
 #include "state/difficulty.h"
 #include "state/field.h"
 #include "state/point.h"
@@ -74,3 +75,37 @@ void RenderPulsars() {
             if (k > s.from) DrawLine(p.x + s.x1, p.y + s.y1, p.x + s.x2, p.y + s.y2);
     }
 }
+
+namespace {
+
+// The pulsar's shield grows with its pulse: more boxes count as it swells.
+bool TouchesPulsar(const HitBox& p, const pulsar& s) {
+    struct Part {
+        int from;
+        float dx, dy;
+        int w, h;
+    };
+    static const Part parts[] = {
+        {-1, 0, 0, 2, 2},     {4, 0, -8, 1, 8},    {5, 0, -20, 10, 10},   {5, -10, -20, 10, 10},
+        {6, -25, -20, 15, 1}, {6, 10, -20, 15, 1}, {7, -35, -20, 10, 10}, {7, 25, -20, 10, 10},
+        {8, -35, -10, 1, 22}, {8, 35, -10, 1, 22}, {9, -32, 12, 14, 10},  {9, 18, 12, 14, 10},
+        {10, -15, 25, 31, 1},
+    };
+    const int k = s.pulse / 4;
+    for (const Part& part : parts)
+        if (k > part.from && Touches(p, int(s.x + part.dx), int(s.y + part.dy), part.w, part.h))
+            return true;
+    return false;
+}
+
+} // namespace
+
+// One pulsar's touch is enough: the rest are not looked at.
+int PulsarContacts(const HitBox& p) {
+    for (const auto& s : pulsar_list)
+        if (s.caught == 0 && TouchesPulsar(p, s)) return 1;
+    return 0;
+}
+
+void CapturePulsars() { CaptureIn(pulsar_list); }
+void PulsarPlaces(std::string& out) { PlacesOf(pulsar_list, out); }

@@ -1,6 +1,9 @@
 // Pulsars: grow a shield and home in on the player.
 #pragma once
+#include <string>
+
 #include "entity/list.h"
+#include "state/point.h"
 
 struct pulsar;
 template <> KindList<pulsar>& ListOf<pulsar>(); // the World holds it
@@ -16,3 +19,8 @@ struct pulsar : Kind<pulsar> {
 void CreatePulsars();
 void UpdatePulsars();
 void RenderPulsars();
+// Their part in the table of kinds (hostiles/kinds.h): how many touch the point, the capture
+// by the last loop, their places for the trace.
+int PulsarContacts(const HitBox& p);
+void CapturePulsars();
+void PulsarPlaces(std::string& out);

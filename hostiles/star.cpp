@@ -1,7 +1,10 @@
 #include "hostiles/star.h"
 
+#include <algorithm>
+
 #include "engine/graphics.h"
 #include "engine/rnd.h"
+#include "hostiles/kinds.h"
 #include "state/difficulty.h"
 #include "state/field.h"
 #include "state/loop.h"
@@ -78,3 +81,23 @@ void RenderStars() {
             DrawLine(s.x + k[0], s.y + k[1], s.x + k[2], s.y + k[3]);
     }
 }
+
+int StarContacts(const HitBox& p) { return ContactsOf(star_list, p, 9, 18); }
+
+// A star within the loop's bounding box counts towards the bonus even when the polygon misses it.
+void CaptureStars() {
+    for (auto& st : star_list) {
+        if (st.caught != 0) continue;
+        const int px = int(st.x), py = int(st.y);
+        if (!RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx,
+                          loop.maxy - loop.miny))
+            continue;
+        loop.numstarskilled = std::min(loop.numstarskilled + 1, 4);
+        if (PointInPoly(px, py)) {
+            st.caught = 1;
+            loop.g_numkilled++;
+        }
+    }
+}
+
+void StarPlaces(std::string& out) { PlacesOf(star_list, out); }

@@ -1,6 +1,9 @@
 // Stars: drift, flash a warning, and split into more stars.
 #pragma once
+#include <string>
+
 #include "entity/list.h"
+#include "state/point.h"
 
 struct star;
 template <> KindList<star>& ListOf<star>(); // the World holds it
@@ -16,3 +19,8 @@ struct star : Kind<star> {
 void CreateStars(int sx, int sy);
 void UpdateStars();
 void RenderStars();
+// Their part in the table of kinds (hostiles/kinds.h): how many touch the point, the capture
+// by the last loop, their places for the trace.
+int StarContacts(const HitBox& p);
+void CaptureStars();
+void StarPlaces(std::string& out);

@@ -2,6 +2,7 @@
 
 #include "engine/graphics.h"
 #include "engine/rnd.h"
+#include "hostiles/kinds.h"
 #include "hostiles/mine.h"
 #include "state/difficulty.h"
 #include "state/field.h"
@@ -88,3 +89,7 @@ void RenderTanks() {
         }
     }
 }
+
+int TankContacts(const HitBox& p) { return ContactsOf(tank_list, p, 9, 18); }
+void CaptureTanks() { CaptureIn(tank_list); }
+void TankPlaces(std::string& out) { PlacesOf(tank_list, out); }

@@ -1,6 +1,9 @@
 // Tanks: wander the field and lay mines.
 #pragma once
+#include <string>
+
 #include "entity/list.h"
+#include "state/point.h"
 
 struct tank;
 template <> KindList<tank>& ListOf<tank>(); // the World holds it
@@ -16,3 +19,8 @@ struct tank : Kind<tank> {
 void CreateTanks();
 void UpdateTanks();
 void RenderTanks();
+// Their part in the table of kinds (hostiles/kinds.h): how many touch the point, the capture
+// by the last loop, their places for the trace.
+int TankContacts(const HitBox& p);
+void CaptureTanks();
+void TankPlaces(std::string& out);

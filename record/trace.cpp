@@ -4,12 +4,7 @@
 
 #include "atom/electron.h"
 #include "atom/nucleus.h"
-#include "hostiles/frag.h"
-#include "hostiles/mine.h"
-#include "hostiles/photon.h"
-#include "hostiles/pulsar.h"
-#include "hostiles/star.h"
-#include "hostiles/tank.h"
+#include "hostiles/kinds.h"
 #include "state/game.h"
 #include "state/point.h"
 #include "state/points.h"
@@ -75,12 +70,7 @@ std::string TraceLine(uint64_t frame, int64_t ms, bool entities,
     Field(out, "looping", trail.looping);
     Field(out, "nuc", ActiveNuclei());
     Field(out, "elec", elec_list.Count());
-    Field(out, "phot", phot_list.Count());
-    Field(out, "tank", tank_list.Count());
-    Field(out, "mine", mine_list.Count());
-    Field(out, "star", star_list.Count());
-    Field(out, "pulsar", pulsar_list.Count());
-    Field(out, "frag", Frag_list.Count());
+    for (const HostileKind& kind : HostileKinds()) Field(out, kind.traceKey, kind.list().Count());
     Field(out, "pnts", pnts_list.Count());
     out += ",\"sounds\":[";
     for (size_t i = 0; i < sounds.size(); ++i) out += (i ? ",\"" : "\"") + sounds[i] + "\"";
@@ -88,11 +78,16 @@ std::string TraceLine(uint64_t frame, int64_t ms, bool entities,
     if (entities) {
         Positions(out, "nucs", nuc_list);
         Positions(out, "elecs", elec_list);
-        Positions(out, "phots", phot_list);
-        Positions(out, "tanks", tank_list);
-        Positions(out, "mines", mine_list);
-        Positions(out, "stars", star_list);
-        Positions(out, "pulsars", pulsar_list);
+        for (const HostileKind& kind : HostileKinds()) {
+            if (!kind.places) continue;
+            std::string places;
+            kind.places(places);
+            out += ",\"";
+            out += kind.traceKey;
+            out += "s\":[";
+            if (!places.empty()) out.append(places, 1);
+            out += "]";
+        }
     }
     out += "}";
     return out;

@@ -8,9 +8,7 @@
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "hostiles/frag.h"
-#include "hostiles/pulsar.h"
-#include "hostiles/star.h"
-#include "hostiles/tank.h"
+#include "hostiles/kinds.h"
 #include "player/player.h"
 #include "player/trail.h"
 #include "screens/hud.h"
@@ -65,9 +63,10 @@ void KillPlayer() {
     field.ResetStars(difficulty.starsplitwait);
     if (game.gameover == kGameGoesOn) {
         ClearHostiles();
-        for (int i = 0; i < difficulty.starsperlevel; ++i) CreateStars(-1, -1);
-        for (int i = 0; i < difficulty.tanksperlevel; ++i) CreateTanks();
-        for (int i = 0; i < difficulty.pulsarsperlevel; ++i) CreatePulsars();
+        for (int rank = 1; rank <= int(HostileKinds().size()); ++rank)
+            for (const HostileKind& kind : HostileKinds())
+                if (kind.spawn && kind.respawnRank == rank)
+                    for (int i = 0; i < difficulty.*kind.perLevel; ++i) kind.spawn();
         for (auto& n : nuc_list)
             if (n.active != kSlotFree) ScatterNucleus(n);
     }

@@ -17,3 +17,9 @@ int PointInPoly(int px, int py) {
     }
     return inside ? 1 : 0;
 }
+
+bool InLoop(int px, int py) {
+    return RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx,
+                        loop.maxy - loop.miny) &&
+           PointInPoly(px, py);
+}

@@ -25,3 +25,5 @@ extern LoopState& loop; // in the World
 int RectsOverlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2);
 // Even-odd test against the last closed loop; a point on an edge is not counted by that edge.
 int PointInPoly(int px, int py);
+// Inside the last closed loop: the strict bounding-box test, then the polygon test.
+bool InLoop(int px, int py);

@@ -13,3 +13,11 @@ struct PointState {
     void Reset() { *this = PointState{}; }
 };
 extern PointState& point; // in the World
+
+// The square around the point that contact is tested against, this frame.
+struct HitBox {
+    int x, y, size;
+};
+HitBox PlayerBox();
+// Whether the box (bx, by, bw, bh) overlaps the point's.
+bool Touches(const HitBox& p, int bx, int by, int bw, int bh);

@@ -14,21 +14,6 @@ void NewWorld() {
     std::construct_at(&world);
 }
 
-void ClearHostiles() {
-    for (TList* list :
-         {static_cast<TList*>(&world.phot_list), static_cast<TList*>(&world.mine_list),
-          static_cast<TList*>(&world.star_list), static_cast<TList*>(&world.tank_list),
-          static_cast<TList*>(&world.pulsar_list)})
-        list->Clear();
-}
-
-void ClearLevelLists() {
-    world.bond_list.Clear();
-    world.elec_list.Clear();
-    world.pnts_list.Clear();
-    ClearHostiles();
-}
-
 Art& art = world.art;
 FontArt& font = world.font;
 SoundHandles& sfx = world.sfx;

@@ -56,7 +56,3 @@ struct World {
 
 // The world as a program starts with it: everything gone, every owner at its first values.
 void NewWorld();
-// Every hostile gone (photons, mines, stars, tanks, pulsars), as after a life is lost.
-void ClearHostiles();
-// A level's particles gone: the hostiles, the bonds, the electrons, the score popups.
-void ClearLevelLists();

@@ -4,6 +4,9 @@
 #include <cmath>
 
 #include "atom/enemies.h"
+#include "hostiles/frag.h"
+#include "hostiles/kinds.h"
+#include "record/trace.h"
 #include "state/difficulty.h"
 #include "state/field.h"
 #include "state/game.h"
@@ -255,6 +258,48 @@ TEST_F(Hostiles, PulsarsReAimUnlessClose) {
     loop.g_numkilled = 0;
     UpdatePulsars();
     EXPECT_EQ(game.score, 300);
+}
+
+// The table of kinds is the game's order: what a frame updates and draws, what a level starts
+// with, and what comes back after a lost life, each once; and the trace counts and places every
+// kind by its key.
+TEST_F(Hostiles, OneTableOfKindsInTheGamesOrder) {
+    std::vector<std::string> keys, spawning;
+    std::vector<int> ranks;
+    for (const HostileKind& k : HostileKinds()) {
+        keys.push_back(k.traceKey);
+        if (k.spawn) spawning.push_back(k.traceKey), ranks.push_back(k.respawnRank);
+        EXPECT_EQ(bool(k.update), bool(k.draw)) << k.traceKey;
+        EXPECT_EQ(bool(k.contact), bool(k.capture)) << k.traceKey;
+        EXPECT_EQ(bool(k.spawn), k.perLevel != nullptr) << k.traceKey;
+    }
+    EXPECT_EQ(keys, (std::vector<std::string>{"phot", "tank", "mine", "star", "pulsar", "frag"}));
+    EXPECT_EQ(spawning, (std::vector<std::string>{"tank", "star", "pulsar"})); // a level's order
+    EXPECT_EQ(ranks, (std::vector<int>{2, 1, 3})); // after a death the stars come first
+
+    // A level, and one of each kind it may lack: each kind's count and places in the trace come
+    // from the table.
+    game.level = 61;
+    SetUpLevel();
+    New<phot>();
+    CreateMine(100, 100);
+    CreateStars(-1, -1);
+    const std::string line = TraceLine(0, 0, true, {});
+    for (const HostileKind& k : HostileKinds()) {
+        EXPECT_NE(
+            line.find(std::string("\"") + k.traceKey + "\":" + std::to_string(k.list().Count())),
+            std::string::npos)
+            << k.traceKey << " in " << line;
+        EXPECT_GT(k.list().Count() + !k.places, 0) << k.traceKey;
+        if (k.places) {
+            EXPECT_NE(line.find(std::string("\"") + k.traceKey + "s\":[["), std::string::npos)
+                << k.traceKey;
+        }
+    }
+    CreateFrags();
+    ClearHostiles(); // the fragments of a death run out on their own
+    for (const HostileKind& k : HostileKinds())
+        EXPECT_EQ(k.list().Empty(), k.clearedWithLevel) << k.traceKey;
 }
 
 } // namespace
