@@ -319,6 +319,20 @@ TEST(Recordings, AGameThatDepartsIsStoppedWhereItDeparts) {
     EXPECT_EQ(oneLine(r), 1);
     EXPECT_NE(r.err.find("departs from its recording by frame 250 "), std::string::npos) << r.err;
     EXPECT_EQ(r.trace.size(), 250u) << "it stops there";
+    // As a build with one more input query each frame would play it (a pause key read in the
+    // loop): every recorded event arrives a poll a frame sooner. Not a silently new score.
+    std::string shifted;
+    std::istringstream lines(golden);
+    for (std::string l; std::getline(lines, l);) {
+        const auto at = l.find(" @");
+        if (at != std::string::npos)
+            l = l.substr(0, at + 2) +
+                std::to_string(std::stoll(l.substr(at + 2)) - std::stoll(l.substr(0, l.find(' '))));
+        shifted += l + "\n";
+    }
+    r = play(shifted);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("departs from its recording by frame 250 "), std::string::npos) << r.err;
     // A later checkpoint altered alone: the game plays to it.
     const auto sum = golden.find("\n500 check ") + 11;
     r = play(Spliced(golden, sum, 1, golden[sum] == '0' ? "1" : "0"));
