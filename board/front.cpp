@@ -23,6 +23,12 @@
 
 namespace {
 
+int64_t NowUs() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -40,6 +46,9 @@ struct Conn {
 // A request in progress.
 struct Request {
     bool started = false, answered = false;
+    int64_t startUs = 0;            // its headers in
+    int status = 0;                 // its answer's
+    uint64_t bytes = 0;             // its answer's body
     std::optional<Reply> afterBody; // a refusal kept until the body it refuses has been read
     std::optional<RequestHead> head;
     std::string body;
@@ -55,6 +64,8 @@ struct Front {
     std::mutex stopMutex;
     std::condition_variable stopped;
     bool stopping = false;
+    std::mutex logMutex;
+    FILE* accessLog = nullptr;
 };
 
 Front front;
@@ -96,8 +107,28 @@ void* OnFirstLine(void*, const char*, MHD_Connection* c) {
     return nullptr;
 }
 
+// "CLIENT METHOD PATH STATUS BYTES MS": one line a request answered.
+void LogAccess(MHD_Connection* c, const Request& req) {
+    char client[INET6_ADDRSTRLEN] = "-";
+    if (const auto* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS)) {
+        const sockaddr* a = info->client_addr;
+        const socklen_t size =
+            a->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        ::getnameinfo(a, size, client, sizeof client, nullptr, 0, NI_NUMERICHOST);
+    }
+    std::string path = req.head->Path();
+    for (char& ch : path)
+        if (static_cast<unsigned char>(ch) <= 0x20 || ch == 0x7f) ch = '?'; // one line, one field
+    std::lock_guard lock(front.logMutex);
+    std::fprintf(front.accessLog, "%s %s %s %d %llu %.1f\n", client, req.head->Method().c_str(),
+                 path.substr(0, 512).c_str(), req.status,
+                 static_cast<unsigned long long>(req.bytes), double(NowUs() - req.startUs) / 1000);
+    std::fflush(front.accessLog);
+}
+
 void OnCompleted(void*, MHD_Connection* c, void** context, MHD_RequestTerminationCode) {
     auto* req = static_cast<Request*>(*context);
+    if (req && req->status && req->head && front.accessLog) LogAccess(c, *req);
     if (req) front.bodies -= req->budgeted;
     delete req;
     *context = nullptr;
@@ -156,7 +187,9 @@ void OnLibraryLog(void*, const char* format, va_list args) {
     LogLine("libmicrohttpd: " + line);
 }
 
-MHD_Result Send(MHD_Connection* c, Reply& reply) {
+MHD_Result Send(MHD_Connection* c, Request& req, Reply& reply) {
+    req.status = reply.status;
+    req.bytes = reply.file >= 0 ? reply.fileSize : reply.body.size();
     MHD_Response* response =
         reply.file >= 0 ? MHD_create_response_from_fd(reply.fileSize, reply.file)
                         : MHD_create_response_from_buffer(reply.body.size(), reply.body.data(),
@@ -221,11 +254,12 @@ MHD_Result Access(void*, MHD_Connection* c, const char* url, const char* method,
     if (!req) *context = req = new Request;
     if (!req->started) {
         req->started = true;
+        req->startUs = NowUs();
         req->head.emplace(c, method, url);
         std::optional<Reply> reply = CheckFraming(*req->head, c);
         if (reply) { // the request's framing cannot be trusted: answer and close now
             req->answered = true;
-            return Send(c, *reply);
+            return Send(c, *req, *reply);
         }
         reply = front.routes->Head(*req->head);
         if (!reply && req->head->Method() != "POST") reply = Refusal(405, "not a thing to do here");
@@ -239,7 +273,7 @@ MHD_Result Access(void*, MHD_Connection* c, const char* url, const char* method,
         // an answer given after the request is whole, so every other answer waits for that too.
         if (reply->close && req->head->Header(MHD_HTTP_HEADER_EXPECT)) {
             req->answered = true;
-            return Send(c, *reply);
+            return Send(c, *req, *reply);
         }
         reply->close = false;
         req->afterBody = std::move(reply);
@@ -267,10 +301,10 @@ MHD_Result Access(void*, MHD_Connection* c, const char* url, const char* method,
     }
     if (req->answered) return MHD_YES;
     req->answered = true;
-    if (req->afterBody) return Send(c, *req->afterBody);
+    if (req->afterBody) return Send(c, *req, *req->afterBody);
     Reply reply = front.routes->Body(*req->head, std::move(req->body));
     req->body = std::string();
-    return Send(c, reply);
+    return Send(c, *req, reply);
 }
 
 } // namespace
@@ -291,6 +325,11 @@ std::optional<uint64_t> RequestHead::ContentLength() const {
         v->find_first_not_of("0123456789") != std::string::npos)
         return std::nullopt;
     return std::stoull(*v);
+}
+
+size_t OpenConnections() {
+    std::lock_guard lock(front.connMutex);
+    return front.conns.size();
 }
 
 void LogLine(const std::string& line) {
@@ -314,6 +353,13 @@ void LogLine(const std::string& line) {
 bool RunFront(const FrontSettings& s, const Routes& routes) {
     front.settings = &s;
     front.routes = &routes;
+    if (s.accessLog == "-") {
+        front.accessLog = stdout;
+    } else if (!s.accessLog.empty() && !(front.accessLog = std::fopen(s.accessLog.c_str(), "ae"))) {
+        std::fprintf(stderr, "koravel-board: cannot write the access log %s: %s\n",
+                     s.accessLog.c_str(), std::strerror(errno));
+        return false;
+    }
     // A socket per connection: room for as many as the board allows.
     rlimit files{};
     if (::getrlimit(RLIMIT_NOFILE, &files) == 0) {

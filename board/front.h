@@ -22,6 +22,8 @@ struct FrontSettings {
     int idleSeconds = 15;    // a kept-open connection between requests
     size_t maxBody = 4 << 20;
     size_t bodyBudget = 64 << 20; // bodies being received at once, in all
+    // One line per request answered ("-": standard output; empty: none).
+    std::string accessLog;
 };
 
 // One answer: a body in memory, or an open file sent as it is.
@@ -64,5 +66,7 @@ struct Routes {
 // when it cannot listen.
 bool RunFront(const FrontSettings& settings, const Routes& routes);
 void StopFront();
+// Connections open now.
+size_t OpenConnections();
 // One line on stderr, at most a few a second however many the board has to say.
 void LogLine(const std::string& line);

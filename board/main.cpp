@@ -3,6 +3,8 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <csignal>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,11 +40,18 @@ const char* const kHelp =
     "  --per-client N      open connections from one address (default 64)\n"
     "  --request-seconds N a request's time from its first line to its answer (default 30)\n"
     "  --idle-seconds N    a kept-open connection's time between requests (default 15)\n"
+    "  --backup FILE       copy the database (--db) to FILE while a board may be running on\n"
+    "                      it, and end; restore by putting the copy in the database's place\n"
+    "                      with the board stopped\n"
+    "  --access-log FILE   one line per request answered: client, method, path, status,\n"
+    "                      bytes, milliseconds ('-': standard output)\n"
     "POST /api/games takes a .kvr (gzip-compressed or not; ?game=best|last|FRAME) as\n"
     "application/octet-stream and answers 202 with the submission to follow:\n"
     "GET /api/submissions/ID says queued, verifying, stored (with the game) or refused.\n"
     "GET /api/top?limit=N&since=DAYS&all=1, /api/games/ID, /api/games/ID/recording and /\n"
-    "read.\n";
+    "read. GET /healthz says whether the store answers, with the queue's depth; GET /metrics\n"
+    "counts uploads by outcome, replay times, the queue, connections and verifiers for\n"
+    "Prometheus.\n";
 
 [[noreturn]] void Fail(const std::string& why) {
     std::fprintf(stderr, "koravel-board: %s\n%s", why.c_str(), kUsage);
@@ -74,6 +83,7 @@ int main(int argc, char** argv) {
         {"--idle-seconds", {1, 3600, &s.front.idleSeconds}},
     };
     std::string db;
+    std::string backup; // --backup: copy the database there and end
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         int64_t n = 0;
@@ -100,6 +110,10 @@ int main(int argc, char** argv) {
             s.web = Next(i, argc, argv);
         } else if (arg == "--sim") {
             s.verifiers.sim = Next(i, argc, argv);
+        } else if (arg == "--access-log") {
+            s.front.accessLog = Next(i, argc, argv);
+        } else if (arg == "--backup") {
+            backup = Next(i, argc, argv);
         } else if (const auto number = kNumbers.find(arg); number != kNumbers.end()) {
             const auto& [low, high, setting] = number->second;
             if (!ParseWholeNumber(Next(i, argc, argv), low, high, n))
@@ -109,6 +123,8 @@ int main(int argc, char** argv) {
             Fail("unknown option '" + arg + "'");
         }
     }
+    // A client gone mid-answer, or a closed log pipe, is an error of that write, not the end.
+    std::signal(SIGPIPE, SIG_IGN);
     std::string& sim = s.verifiers.sim;
     if (sim.empty()) sim = ProgramFolder() + "/koravel-sim";
     if (::access(sim.c_str(), X_OK) != 0) Fail("no koravel-sim at " + sim + " (see --sim)");
@@ -117,6 +133,16 @@ int main(int argc, char** argv) {
         if (db.empty()) Fail("no HOME to keep the board in: name a file with --db");
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(db).parent_path(), ec);
+    }
+    if (!backup.empty()) {
+        std::string why;
+        if (!BackupSqlite(db, backup, why)) {
+            std::fprintf(stderr, "koravel-board: cannot back %s up to %s: %s\n", db.c_str(),
+                         backup.c_str(), why.c_str());
+            return 1;
+        }
+        std::printf("koravel-board: %s backed up to %s\n", db.c_str(), backup.c_str());
+        return 0;
     }
     std::unique_ptr<Store> store;
     try {

@@ -1,5 +1,7 @@
 #include "board/server.h"
 
+#include "board/metrics.h"
+
 #include <sys/statvfs.h>
 
 #include <atomic>
@@ -139,6 +141,7 @@ class Board {
             // Asked again now that the body is in: many sent at once cannot overfill the queue,
             // and bodies still arriving (slowly, perhaps) hold no place in it.
             if (QueueFull()) {
+                CountOutcome(Outcome::Busy);
                 Reply r = Refuse(429, "the verifiers are busy: try again shortly");
                 r.headers.emplace_back("Retry-After", "2");
                 return r;
@@ -158,6 +161,7 @@ class Board {
     bool QueueFull() { return store_.Pending() >= s_.verifiers.count + s_.queue; }
 
     Reply Unavailable(const StoreFailure& e) {
+        CountOutcome(Outcome::Unavailable);
         LogLine(e.what());
         Reply r = Refuse(503, "the board cannot keep games just now: try again later");
         r.headers.emplace_back("Retry-After", "60");
@@ -181,7 +185,10 @@ class Board {
         if (which != "best" && which != "last" &&
             !ParseWholeNumber(which, 0, int64_t(s_.verifiers.maxFrames), frame))
             return RefuseUnread(400, "game must be best, last or the frame a game ended on");
-        if (QueueFull()) return RefuseUnread(429, "the verifiers are busy: try again shortly", "2");
+        if (QueueFull()) {
+            CountOutcome(Outcome::Busy);
+            return RefuseUnread(429, "the verifiers are busy: try again shortly", "2");
+        }
         // Room for the upload where it is kept and where it is replayed, with some to spare.
         const uint64_t need = *req.ContentLength() + (16u << 20);
         if (FreeBytes(s_.verifiers.workFolder) < need || FreeBytes(s_.dbFolder) < need) {
@@ -196,6 +203,14 @@ class Board {
         const std::string& path = req.Path();
         if (path == "/") return Page();
         if (path == "/api/top") return Top(req);
+        if (path == "/healthz") return Health();
+        if (path == "/metrics") {
+            Reply r;
+            r.type = "text/plain; version=0.0.4";
+            r.body = MetricsText(
+                {store_.Pending(), int64_t(OpenConnections()), int64_t(verifiers_.Count())});
+            return r;
+        }
         if (const int64_t id = IdIn(path, "/api/submissions/", "")) return SubmissionOf(id);
         if (const int64_t id = IdIn(path, "/api/games/", "")) {
             if (const auto g = store_.Game(id)) return Json(200, ToJson(*g));
@@ -209,6 +224,16 @@ class Board {
         }
         if (play_.Serving() && path.rfind("/play/", 0) == 0) return play_.Get(path.substr(6));
         return Refuse(404, "no such thing here");
+    }
+
+    // For a load balancer or a monitor: 200 while the store answers, with the queue's depth.
+    Reply Health() {
+        Reply r;
+        try {
+            r = Json(200, {{"ok", true}, {"queue", store_.Pending()}});
+        } catch (const StoreFailure& e) { r = Json(503, {{"ok", false}, {"error", e.what()}}); }
+        r.headers.emplace_back("Cache-Control", "no-store");
+        return r;
     }
 
     json SubmissionJson(const Submission& sub) {

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -341,4 +342,46 @@ class SqliteStore final : public Store {
 
 std::unique_ptr<Store> OpenSqliteStore(const std::string& path) {
     return std::make_unique<SqliteStore>(path);
+}
+
+bool BackupSqlite(const std::string& path, const std::string& to, std::string& why) {
+    sqlite3* source = nullptr;
+    sqlite3* copy = nullptr;
+    const std::string partial = to + ".partial";
+    auto fail = [&](const std::string& what) {
+        why = what;
+        sqlite3_close(copy);
+        sqlite3_close(source);
+        std::remove(partial.c_str());
+        return false;
+    };
+    if (sqlite3_open_v2(path.c_str(), &source, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW,
+                        nullptr) != SQLITE_OK)
+        return fail(sqlite3_errmsg(source));
+    std::remove(partial.c_str());
+    if (sqlite3_open_v2(partial.c_str(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK)
+        return fail(sqlite3_errmsg(copy));
+    sqlite3_busy_timeout(source, 5000);
+    sqlite3_backup* backup = sqlite3_backup_init(copy, "main", source, "main");
+    if (!backup) return fail(sqlite3_errmsg(copy));
+    // In steps, so that a board writing meanwhile waits on none of it for long.
+    int rc;
+    while ((rc = sqlite3_backup_step(backup, 256)) == SQLITE_OK || rc == SQLITE_BUSY ||
+           rc == SQLITE_LOCKED)
+        if (rc != SQLITE_OK) sqlite3_sleep(20);
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) return fail(sqlite3_errstr(rc));
+    std::string check;
+    {
+        Statement integrity(copy, "PRAGMA integrity_check");
+        if (integrity.Row()) check = integrity.Text(0);
+    }
+    if (check != "ok") return fail("the copy does not check: " + check);
+    sqlite3_close(copy);
+    copy = nullptr;
+    sqlite3_close(source);
+    source = nullptr;
+    if (std::rename(partial.c_str(), to.c_str()) != 0) return fail(std::strerror(errno));
+    return true;
 }

@@ -79,3 +79,6 @@ class Store {
 // a path that is a link, a file that is not a board or cannot be written. Once open, a write
 // finding the file gone or replaced throws StoreFailure.
 std::unique_ptr<Store> OpenSqliteStore(const std::string& path);
+// An online copy of a SQLite board (SQLite's backup API: boards may go on writing meanwhile),
+// written to a new file and renamed into place when whole. False, with why, when it cannot.
+bool BackupSqlite(const std::string& path, const std::string& to, std::string& why);

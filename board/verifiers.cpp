@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "board/front.h"
+#include "board/metrics.h"
 #include "format/recording.h"
 
 namespace {
@@ -52,8 +53,12 @@ void Verifiers::Work() {
 }
 
 void Verifiers::Judge(const Job& job) {
+    const auto start = std::chrono::steady_clock::now();
     const Verdict v =
         VerifyRecording(s_.sim, s_.workFolder, job.recording, s_.maxFrames, s_.limits, stopping_);
+    if (!v.retry)
+        CountVerification(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     if (v.retry) {
         // Not the upload's fault: it waits for a verifier that can run.
         if (!stopping_) LogLine("upload " + std::to_string(job.id) + " waits: " + v.reason);
@@ -63,9 +68,8 @@ void Verifiers::Judge(const Job& job) {
         return;
     }
     if (v.ours) LogLine("upload " + std::to_string(job.id) + ": " + v.reason);
-    if (!v.ok) return store_.RefuseJob(job.id, v.reason);
-    if (v.games.empty())
-        return store_.RefuseJob(job.id, "no game in the recording reached its end");
+    if (!v.ok) return Refuse(job, v.reason);
+    if (v.games.empty()) return Refuse(job, "no game in the recording reached its end");
     int64_t wantFrame = -1;
     ParseWholeNumber(job.which, 0, INT64_MAX, wantFrame);
     const VerifiedGame* chosen = nullptr;
@@ -74,8 +78,14 @@ void Verifiers::Judge(const Job& job) {
         if (job.which == "last") chosen = &g;
         if (wantFrame >= 0 && g.frame == uint64_t(wantFrame)) chosen = &g;
     }
-    if (!chosen) return store_.RefuseJob(job.id, "no game of the recording ended on that frame");
+    if (!chosen) return Refuse(job, "no game of the recording ended on that frame");
     const BoardGame game{0,     chosen->score, chosen->level,   chosen->frame, chosen->name,
                          Now(), chosen->rules, chosen->verifier};
     store_.StoreGame(job.id, game, chosen->identity);
+    CountOutcome(Outcome::Stored);
+}
+
+void Verifiers::Refuse(const Job& job, const std::string& why) {
+    store_.RefuseJob(job.id, why);
+    CountOutcome(Outcome::Refused);
 }

@@ -24,6 +24,7 @@ class Verifiers {
   public:
     Verifiers(const VerifierSettings& settings, Store& store);
     ~Verifiers() { Stop(); }
+    int Count() const { return int(threads_.size()); }
     // A new upload is waiting.
     void Wake();
     // Ends every replay in progress (its upload goes back to the queue) and every thread.
@@ -32,6 +33,7 @@ class Verifiers {
   private:
     void Work();
     void Judge(const Job& job);
+    void Refuse(const Job& job, const std::string& why);
 
     const VerifierSettings& s_;
     Store& store_;

@@ -650,4 +650,87 @@ TEST(Board, KilledTwentyTimesUnderLoadEveryUploadEndsOnce) {
     EXPECT_EQ(check, "ok");
 }
 
+// What an operator sees: a line per request, the board's health and its counts for Prometheus;
+// and a copy of the database taken while games pour in, which a board started on it serves
+// with every game stored before the copy began.
+TEST(Board, AnOperatorSeesEachRequestItsHealthAndCountsAndCanBackItUp) {
+    const auto dir = GameDir("board_operator");
+    std::vector<std::string> games;
+    // Three random players that reach a game over, then seven whose uploads are refused (no
+    // game ends): writes to the database all the same.
+    for (const int seed : {1, 4, 56, 2, 3, 5, 6, 7, 8, 9})
+        games.push_back(Recorded(dir, "random", seed, 1200));
+    Board board(dir, dir / "board.sqlite3", {"--access-log", (dir / "access.log").string()});
+    ASSERT_GT(board.port, 0) << board.said;
+    auto client = board.Client();
+    const auto health = client.Get("/healthz");
+    ASSERT_TRUE(health);
+    EXPECT_EQ(health->status, 200);
+    EXPECT_EQ(json::parse(health->body), (json{{"ok", true}, {"queue", 0}}));
+    const json first = Send(board, games[0]);
+    ASSERT_EQ(first["state"], "stored") << first;
+    EXPECT_EQ(client.Get("/api/top")->status, 200);
+    const auto metrics = client.Get("/metrics");
+    ASSERT_TRUE(metrics);
+    EXPECT_EQ(metrics->get_header_value("Content-Type").rfind("text/plain; version=0.0.4", 0), 0u);
+    for (const char* line : {"koravel_submissions_total{outcome=\"stored\"} 1\n",
+                             "koravel_submissions_total{outcome=\"refused\"} 0\n",
+                             "koravel_verification_seconds_count 1\n", "koravel_queue_depth 0\n",
+                             "koravel_verifiers 2\n", "koravel_open_connections "})
+        EXPECT_NE(metrics->body.find(line), std::string::npos) << line << " in\n" << metrics->body;
+    // Each request answered is a line: client, method, path, status, bytes, milliseconds.
+    const std::string log = ReadText(dir / "access.log");
+    for (const char* request : {"127.0.0.1 GET /healthz 200 ", "127.0.0.1 POST /api/games 202 ",
+                                "127.0.0.1 GET /api/top 200 ", "127.0.0.1 GET /metrics 200 "})
+        EXPECT_NE(log.find(request), std::string::npos) << request << " in\n" << log;
+    std::istringstream lines(log);
+    for (std::string l; std::getline(lines, l);) {
+        std::istringstream words(l);
+        std::string from, method, path;
+        int status = 0;
+        uint64_t bytes = 0;
+        double ms = -1;
+        words >> from >> method >> path >> status >> bytes >> ms;
+        EXPECT_TRUE(words && status >= 200 && ms >= 0) << l;
+    }
+
+    // Backed up while the others are sent.
+    std::mutex said;
+    std::vector<json> verdicts;
+    std::jthread sender([&] {
+        for (size_t i = 1; i < games.size(); ++i) {
+            const json v = Send(board, games[i]);
+            std::lock_guard lock(said);
+            verdicts.push_back(v);
+        }
+    });
+    // The copy begins once a few are stored, while the rest are still coming.
+    auto stored = [&](int64_t id) {
+        return client.Get("/api/games/" + std::to_string(id))->status == 200;
+    };
+    for (int wait = 0; wait < 12000 && !stored(3); ++wait) // slow under a loaded sanitizer build
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::set<int64_t> before;
+    for (int64_t id = 1; stored(id); ++id) before.insert(id);
+    EXPECT_GE(before.size(), 3u) << [&] {
+        std::lock_guard lock(said);
+        return json(verdicts).dump();
+    }();
+    const std::string cmd =
+        std::string(KORAVEL_BOARD) + " --db " + (dir / "board.sqlite3").string() + " --backup " +
+        (dir / "copy.sqlite3").string() + " >" + (dir / "backup.txt").string() + " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << ReadText(dir / "backup.txt");
+    sender.join();
+    fs::create_directories(dir / "restored");
+    fs::copy_file(dir / "copy.sqlite3", dir / "restored" / "board.sqlite3");
+    Board restored(dir / "restored", dir / "restored" / "board.sqlite3");
+    ASSERT_GT(restored.port, 0) << restored.said;
+    for (const int64_t id : before)
+        EXPECT_EQ(restored.Client().Get("/api/games/" + std::to_string(id))->status, 200) << id;
+    // And the copy is the board's: the first game sent again is known as the same game.
+    const json again = Send(restored, games[0]);
+    EXPECT_EQ(again["state"], "stored") << again;
+    EXPECT_EQ(again["game"], first["game"]);
+}
+
 } // namespace

@@ -40,6 +40,15 @@ chmod -R u+w "$root"
 "$root/bin/koravel-sim" --help | grep -q -- '--replay' || fail "koravel-sim --help"
 "$root/bin/koravel-board" --version | grep -q '^koravel-board ' || fail "koravel-board --version"
 "$root/bin/koravel-board" --sim /nonexistent 2>/dev/null; [ $? = 2 ] || fail "koravel-board without its koravel-sim"
+# The board's service unit, as installed, checks clean (its program as it lies in this root).
+unit="$root/lib/systemd/system/koravel-board.service"
+[ -f "$unit" ] || fail "no systemd unit installed"
+sed -E "s|^ExecStart=[^ ]+|ExecStart=$root/bin/koravel-board|" "$unit" > "$dest/koravel-board.service"
+for want in DynamicUser=yes StateDirectory= PrivateTmp=yes ProtectSystem=strict NoNewPrivileges=yes MemoryMax=; do
+  grep -q "^$want" "$unit" || fail "the unit lacks $want"
+done
+systemd-analyze verify --man=no "$dest/koravel-board.service" > "$dest/analyze.txt" 2>&1 ||
+  fail "systemd-analyze verify: $(cat "$dest/analyze.txt")"
 # The Debian package, with its dependencies computed from the binaries.
 (cd "$build" && cpack -G DEB >"$dest/cpack.txt" 2>&1) || { cat "$dest/cpack.txt"; fail "cpack -G DEB"; }
 deb=$(ls "$build"/koravel_*_amd64.deb "$build"/koravel_*.deb 2>/dev/null | head -1)
