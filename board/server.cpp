@@ -222,7 +222,11 @@ class Board {
             r.headers.emplace_back("Location", "/play/");
             return r;
         }
-        if (play_.Serving() && path.rfind("/play/", 0) == 0) return play_.Get(path.substr(6));
+        if (play_.Serving() && path.rfind("/play/", 0) == 0) {
+            const std::string accepts = req.Header("Accept-Encoding").value_or("");
+            return play_.Get(path.substr(6), accepts.find("gzip") != std::string::npos,
+                             req.Header("If-None-Match").value_or(""));
+        }
         return Refuse(404, "no such thing here");
     }
 

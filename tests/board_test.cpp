@@ -733,4 +733,51 @@ TEST(Board, AnOperatorSeesEachRequestItsHealthAndCountsAndCanBackItUp) {
     EXPECT_EQ(again["game"], first["game"]);
 }
 
+// The page at /play downloads once: gzip to those who take it, then only "304 Not Modified".
+TEST(Board, ThePageIsSentCompressedOnceAndThenOnlyRevalidated) {
+    const auto dir = GameDir("board_page");
+    const fs::path page = dir / "page";
+    fs::create_directories(page);
+    const std::string wasm(200000, 'w');
+    std::ofstream(page / "koravel.wasm", std::ios::binary) << wasm;
+    std::ofstream(page / "koravel.wasm.gz", std::ios::binary) << GzipOf(wasm);
+    std::ofstream(page / "index.html", std::ios::binary) << "<!doctype html>";
+    std::ofstream(page / "index.html.gz", std::ios::binary) << GzipOf("<!doctype html>");
+    std::ofstream(page / "koravel.data", std::ios::binary) << "data";
+    Board board(dir, dir / "board.sqlite3", {"--web", page.string()});
+    ASSERT_GT(board.port, 0) << board.said;
+    httplib::Client client = board.Client();
+    client.set_decompress(false);
+    const auto plain = client.Get("/play/koravel.wasm");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->body, wasm);
+    EXPECT_EQ(plain->get_header_value("Content-Type"), "application/wasm");
+    EXPECT_FALSE(plain->has_header("Content-Encoding"));
+    const auto zipped = client.Get("/play/koravel.wasm", {{"Accept-Encoding", "gzip, br"}});
+    ASSERT_TRUE(zipped);
+    EXPECT_EQ(zipped->get_header_value("Content-Encoding"), "gzip");
+    EXPECT_EQ(zipped->body, GzipOf(wasm));
+    EXPECT_LT(zipped->body.size(), 2000u);
+    EXPECT_EQ(zipped->get_header_value("Vary"), "Accept-Encoding");
+    EXPECT_EQ(zipped->get_header_value("Cache-Control"), "no-cache");
+    const std::string tag = zipped->get_header_value("ETag");
+    EXPECT_NE(tag, plain->get_header_value("ETag"));
+    // The second visit: each file asked again with its tag, answered with nothing but 304.
+    const auto again =
+        client.Get("/play/koravel.wasm", {{"Accept-Encoding", "gzip"}, {"If-None-Match", tag}});
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->status, 304);
+    EXPECT_TRUE(again->body.empty());
+    const auto index = client.Get("/play/", {{"Accept-Encoding", "gzip"}});
+    ASSERT_TRUE(index);
+    EXPECT_EQ(index->get_header_value("Content-Encoding"), "gzip");
+    EXPECT_EQ(index->get_header_value("Content-Type"), "text/html; charset=utf-8");
+    // A file without a copy beside it goes as it is, whatever the client takes.
+    const auto data = client.Get("/play/koravel.data", {{"Accept-Encoding", "gzip"}});
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->body, "data");
+    EXPECT_EQ(data->get_header_value("Content-Type"), "application/octet-stream");
+    EXPECT_FALSE(data->has_header("Content-Encoding"));
+}
+
 } // namespace
