@@ -82,11 +82,21 @@ function percentile(values, p) {
 // Serves `root`, starts the browser, runs `body({ browser, base })`, and always closes both;
 // a failure ends the process with status 1 and its one-line reason.
 function run(root, fixtures, body) {
+  // Node ends, status 0, when nothing is left to wait on: a test that stalls that way (a lost
+  // browser connection, say) must fail, not pass in silence.
+  let finished = false;
+  process.on('exit', (code) => {
+    if (!finished && code === 0) {
+      console.error('FAIL: the test stopped before its end');
+      process.exitCode = 1;
+    }
+  });
   (async () => {
     const server = await serve(root, fixtures);
     const browser = await launch();
     try {
       await body({ browser, base: `http://127.0.0.1:${server.address().port}` });
+      finished = true;
     } finally {
       await browser.close();
       server.close();
