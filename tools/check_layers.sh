@@ -44,6 +44,16 @@ platform_folder() { # the only folder a platform header may be included from, if
 # bench/frame_bench.cpp times SDL's own renderer against the game's drawing: the one place
 # outside the backend that may include SDL.
 platform_allowed() { [ "$1" = "$2" ] || { [ "$1" = bench ] && [ "$2" = engine/sdl ]; }; }
+# The sources: what git tracks in a checkout (build folders of any name are not sources); every
+# file of a tree that is not one (the planted tests).
+sources() {
+  if git rev-parse --is-inside-work-tree >/dev/null 2>&1 && [ "$(git rev-parse --show-prefix)" = "" ]; then
+    git ls-files -- '*.cpp' '*.h' | grep -v '^web/node_modules/'
+  else
+    find . \( -name 'build*' -o -name .git -o -name node_modules \) -prune -o \
+      \( -name '*.cpp' -o -name '*.h' \) -print | sed 's#^\./##'
+  fi
+}
 status=0
 flag() { echo "$1"; status=1; }
 while IFS= read -r file; do
@@ -68,7 +78,6 @@ while IFS= read -r file; do
     fi
   done < <(grep -nE '^[[:space:]]*#[[:space:]]*include' "$file" |
              sed -nE 's/^([0-9]+):[[:space:]]*#[[:space:]]*include[[:space:]]*([<"])([^>"]+)[>"].*/\1\t\2\t\3/p')
-done < <(find . \( -name 'build*' -o -name .git -o -name node_modules \) -prune -o \
-              \( -name '*.cpp' -o -name '*.h' \) -print | sed 's#^\./##' | sort)
+done < <(sources | sort)
 [ $status = 0 ] && echo "layers hold: ${layers[*]}"
 exit $status
