@@ -253,7 +253,7 @@ namespace {
 // "# koravel replay 1 seed S" or "# koravel replay 2 seed S rules R".
 bool ParseHeader(const Line* line, Recording& out, std::string& error) {
     const auto head = line ? Words(line->text) : std::vector<std::string>{};
-    int64_t version = 0;
+    int64_t& version = out.version;
     if (head.size() < 6 || head[0] != "#" || head[1] != "koravel" || head[2] != "replay" ||
         head[4] != "seed" || !ParseWholeNumber(head[3], 0, 1000, version)) {
         error = "not a Koravel recording (no '# koravel replay' header)";
@@ -314,13 +314,11 @@ bool ParseTableLine(const Line& line, Recording& out, std::string& error) {
 bool ParseRecording(std::string_view text, Recording& out, std::string& error) {
     enum { Header, Table, Events } part = Header;
     bool ended = false;
-    bool versionTwo = false;
     uint64_t lastPoll = 0;
     int64_t lastFrame = 0, lastCheck = -1;
     const bool parsed = ForEachLine(text, true, error, [&](const Line& line) {
         if (part == Header) {
             part = Table;
-            versionTwo = Words(line.text).size() == 8;
             return ParseHeader(&line, out, error);
         }
         if (part == Table && line.text.rfind("# koravel table ", 0) == 0)
@@ -344,11 +342,11 @@ bool ParseRecording(std::string_view text, Recording& out, std::string& error) {
             Checkpoint c;
             const bool hex = w[2].size() == 16 &&
                              w[2].find_first_not_of("0123456789abcdef") == std::string::npos;
-            if (!versionTwo || !hex ||
+            if (out.version < 2 || !hex ||
                 !ParseWholeNumber(w[0], std::max(lastFrame, lastCheck + 1), kFrameLimit, c.frame)) {
-                error =
-                    At(line.number) + (versionTwo ? "a check names a later frame and 16 hex digits"
-                                                  : "a version 1 recording holds no checks");
+                error = At(line.number) + (out.version >= 2
+                                               ? "a check names a later frame and 16 hex digits"
+                                               : "a version 1 recording holds no checks");
                 return false;
             }
             c.sum = std::strtoull(w[2].c_str(), nullptr, 16);

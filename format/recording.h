@@ -26,7 +26,8 @@ struct Checkpoint {
 
 struct Recording {
     int64_t seed = 0;
-    int64_t rules = 1; // the rules the game was played by; version 1 files predate the number
+    int64_t version = 0; // of the file's format
+    int64_t rules = 1;   // the rules the game was played by; version 1 files predate the number
     std::vector<ScoreEntry> table; // the score table the run started with, when recorded
     int64_t endFrame = 0;          // the run ends after this many presented frames
     std::vector<ScriptEvent> events;
