@@ -10,7 +10,7 @@
 // Usage: node web/browser_test.js PAGE_DIR SHOTS_DIR [KORAVEL_BOARD]
 const fs = require('fs');
 const path = require('path');
-const { run, waitFor, screen, waitScreen } = require('./harness');
+const { run, waitFor, screen, waitScreen, leaveGame } = require('./harness');
 
 const [root, shots, boardProgram] = process.argv.slice(2);
 const replays = path.join(__dirname, '..', 'tests', 'replays');
@@ -145,8 +145,7 @@ async function touchPlay(browser, base, nativeSim) {
   console.log(`on a phone: a tap clicks, a finger chose level 1 and captured atoms (score ${line.score})`);
 
   // The page's Esc leaves the game; the recording of it replays natively frame for frame.
-  await page.locator('#escape').tap();
-  await waitScreen(page, ['title', 'scores', 'instructions'], 'the attract screens after Esc');
+  await leaveGame(page, () => page.locator('#escape').tap(), 'the attract screens after Esc');
   await waitFor(page, () => Module.lastRecording() !== null, 'the touch game\'s recording', 10);
   const recording = Buffer.from(await page.evaluate(() => Array.from(Module.lastRecording())));
   const lines = await page.evaluate(() => Module.traceLines());
@@ -381,8 +380,7 @@ async function play(page, base) {
 
   // Escape leaves the game for the attract screens (whether or not the browser also ends the
   // lock: one Escape either way).
-  await page.keyboard.press('Escape');
-  await waitScreen(page, ['title', 'scores', 'instructions'], 'the attract screens after Escape');
+  await leaveGame(page, () => page.keyboard.press('Escape'), 'the attract screens after Escape');
   await page.screenshot({ path: `${shots}/back.png` });
   await page.waitForTimeout(500);
   check(!(await page.evaluate(() => Module.ended)), 'one Escape in play counted twice');

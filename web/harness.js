@@ -74,6 +74,27 @@ async function waitScreen(page, wanted, what, seconds = 60) {
   throw new Error(`waiting for ${what}: the screen is '${await screen(page)}'`);
 }
 
+// Leaves a game with one Escape. The level zoom after a death or a cleared level forgets the keys
+// pressed before it, so an Escape that falls on those frames is lost: give it again once play is
+// back, never while an earlier one may still be counted.
+async function leaveGame(page, press, what) {
+  const attract = ['title', 'scores', 'instructions'];
+  for (let tries = 0; tries < 5; ++tries) {
+    await waitScreen(page, ['play', ...attract], `play before ${what}`);
+    if (attract.includes(await screen(page))) return;
+    await press();
+    let swallowed = false;
+    for (let i = 0; i < 50 && !swallowed; ++i) {
+      const now = await screen(page);
+      if (attract.includes(now)) return;
+      swallowed = now === 'death' || now === 'zoom' || now === 'levelclear';
+      await page.waitForTimeout(100);
+    }
+    if (!swallowed) break;
+  }
+  await waitScreen(page, attract, what);
+}
+
 function percentile(values, p) {
   const sorted = [...values].sort((a, b) => a - b);
   return sorted[Math.min(sorted.length - 1, Math.floor((p / 100) * sorted.length))];
@@ -107,4 +128,4 @@ function run(root, fixtures, body) {
   });
 }
 
-module.exports = { serve, launch, run, waitFor, screen, waitScreen, percentile };
+module.exports = { serve, launch, run, waitFor, screen, waitScreen, leaveGame, percentile };
