@@ -107,6 +107,21 @@ void* OnFirstLine(void*, const char*, MHD_Connection* c) {
     return nullptr;
 }
 
+// The address the proxy in front saw: the last of X-Forwarded-For (the ones before it are the
+// client's own say), if it is an address at all.
+std::optional<std::string> ForwardedFor(const RequestHead& head) {
+    const auto forwarded = head.Header("X-Forwarded-For");
+    if (!forwarded) return std::nullopt;
+    std::string last = forwarded->substr(forwarded->rfind(',') + 1);
+    last.erase(0, last.find_first_not_of(' '));
+    last.erase(last.find_last_not_of(' ') + 1);
+    unsigned char bytes[sizeof(in6_addr)];
+    if (::inet_pton(AF_INET, last.c_str(), bytes) != 1 &&
+        ::inet_pton(AF_INET6, last.c_str(), bytes) != 1)
+        return std::nullopt;
+    return last;
+}
+
 // "CLIENT METHOD PATH STATUS BYTES MS": one line a request answered.
 void LogAccess(MHD_Connection* c, const Request& req) {
     char client[INET6_ADDRSTRLEN] = "-";
@@ -116,12 +131,14 @@ void LogAccess(MHD_Connection* c, const Request& req) {
             a->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
         ::getnameinfo(a, size, client, sizeof client, nullptr, 0, NI_NUMERICHOST);
     }
+    std::string who = client;
+    if (front.settings->behindProxy) who = ForwardedFor(*req.head).value_or(who);
     std::string path = req.head->Path();
     for (char& ch : path)
         if (static_cast<unsigned char>(ch) <= 0x20 || ch == 0x7f) ch = '?'; // one line, one field
     std::lock_guard lock(front.logMutex);
-    std::fprintf(front.accessLog, "%s %s %s %d %llu %.1f\n", client, req.head->Method().c_str(),
-                 path.substr(0, 512).c_str(), req.status,
+    std::fprintf(front.accessLog, "%s %s %s %d %llu %.1f\n", who.c_str(),
+                 req.head->Method().c_str(), path.substr(0, 512).c_str(), req.status,
                  static_cast<unsigned long long>(req.bytes), double(NowUs() - req.startUs) / 1000);
     std::fflush(front.accessLog);
 }
@@ -390,9 +407,9 @@ bool RunFront(const FrontSettings& s, const Routes& routes) {
         &OnLibraryLog, nullptr, // first, to hear everything
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address), MHD_OPTION_THREAD_POOL_SIZE,
         unsigned(s.threads), MHD_OPTION_CONNECTION_LIMIT, unsigned(s.connections),
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(s.perClient), MHD_OPTION_CONNECTION_TIMEOUT,
-        unsigned(s.idleSeconds), MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
-        MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, nullptr, MHD_OPTION_URI_LOG_CALLBACK,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, unsigned(s.behindProxy ? s.connections : s.perClient),
+        MHD_OPTION_CONNECTION_TIMEOUT, unsigned(s.idleSeconds), MHD_OPTION_LISTEN_BACKLOG_SIZE,
+        1024u, MHD_OPTION_NOTIFY_CONNECTION, &OnConnection, nullptr, MHD_OPTION_URI_LOG_CALLBACK,
         &OnFirstLine, nullptr, MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, nullptr,
         MHD_OPTION_UNESCAPE_CALLBACK, &Unescape, nullptr, MHD_OPTION_END);
     if (!daemon) {

@@ -24,6 +24,9 @@ struct FrontSettings {
     size_t bodyBudget = 64 << 20; // bodies being received at once, in all
     // One line per request answered ("-": standard output; empty: none).
     std::string accessLog;
+    // A proxy in front (nginx) says who the client is in X-Forwarded-For and limits each client
+    // itself: every connection comes from the proxy's address.
+    bool behindProxy = false;
 };
 
 // One answer: a body in memory, or an open file sent as it is.

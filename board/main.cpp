@@ -22,27 +22,33 @@
 namespace {
 
 const char* const kUsage =
-    "usage: koravel-board [--listen ADDR:PORT] [--db FILE] [--web DIR] [--sim PATH]\n"
+    "usage: koravel-board [--listen ADDR:PORT] [--db FILE|URI] [--web DIR] [--sim PATH]\n"
     "                     [--verifiers N] [--queue N] [--verify-seconds N]\n"
     "                     [--connections N] [--per-client N] [--request-seconds N]\n"
-    "                     [--idle-seconds N] [--help]\n";
+    "                     [--idle-seconds N] [--behind-proxy] [--access-log FILE]\n"
+    "                     [--backup FILE] [--worker] [--version] [--help]\n";
 const char* const kHelp =
     "Keeps the best Koravel games, each proven by replaying its recording.\n"
     "  --listen ADDR:PORT  where to listen (default 127.0.0.1:8642; port 0: any free one)\n"
-    "  --db FILE           the SQLite database (default: board.sqlite3 in koravel's folder of\n"
-    "                      your data, ~/.local/share/koravel/)\n"
+    "  --db FILE|URI       the SQLite database (default: board.sqlite3 in koravel's folder of\n"
+    "                      your data, ~/.local/share/koravel/), or a postgresql://USER@HOST/DB\n"
+    "                      URI that any number of boards and workers share\n"
     "  --web DIR           serve a browser build's page/ folder at /play, and link games to it\n"
     "  --sim PATH          the koravel-sim that replays (default: the one beside this program)\n"
-    "  --verifiers N       replays at once (default 2)\n"
+    "  --verifiers N       replays at once (default 2; 0 on PostgreSQL: workers verify)\n"
     "  --queue N           uploads waiting for a verifier (default 16); more get 429\n"
     "  --verify-seconds N  the wall-clock limit of one replay (default 60)\n"
     "  --connections N     open connections in all (default 4000)\n"
     "  --per-client N      open connections from one address (default 64)\n"
     "  --request-seconds N a request's time from its first line to its answer (default 30)\n"
     "  --idle-seconds N    a kept-open connection's time between requests (default 15)\n"
-    "  --backup FILE       copy the database (--db) to FILE while a board may be running on\n"
-    "                      it, and end; restore by putting the copy in the database's place\n"
-    "                      with the board stopped\n"
+    "  --behind-proxy      the client is the last address of X-Forwarded-For, as a proxy in\n"
+    "                      front (nginx) sets it; without it the header is ignored\n"
+    "  --backup FILE       copy the SQLite database (--db) to FILE while a board may be\n"
+    "                      running on it, and end; restore by putting the copy in the\n"
+    "                      database's place with the board stopped (PostgreSQL: pg_dump)\n"
+    "  --worker            serve nothing: verify the uploads kept in a shared --db for the\n"
+    "                      boards in front\n"
     "  --access-log FILE   one line per request answered: client, method, path, status,\n"
     "                      bytes, milliseconds ('-': standard output)\n"
     "POST /api/games takes a .kvr (gzip-compressed or not; ?game=best|last|FRAME) as\n"
@@ -74,7 +80,7 @@ struct NumberOption {
 int main(int argc, char** argv) {
     BoardSettings s;
     const std::map<std::string, NumberOption> kNumbers = {
-        {"--verifiers", {1, 64, &s.verifiers.count}},
+        {"--verifiers", {0, 64, &s.verifiers.count}},
         {"--queue", {0, 10000, &s.queue}},
         {"--verify-seconds", {1, 3600, &s.verifiers.limits.wallSeconds}},
         {"--connections", {16, 100000, &s.front.connections}},
@@ -84,6 +90,7 @@ int main(int argc, char** argv) {
     };
     std::string db;
     std::string backup; // --backup: copy the database there and end
+    bool worker = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         int64_t n = 0;
@@ -112,6 +119,10 @@ int main(int argc, char** argv) {
             s.verifiers.sim = Next(i, argc, argv);
         } else if (arg == "--access-log") {
             s.front.accessLog = Next(i, argc, argv);
+        } else if (arg == "--worker") {
+            worker = true;
+        } else if (arg == "--behind-proxy") {
+            s.front.behindProxy = true;
         } else if (arg == "--backup") {
             backup = Next(i, argc, argv);
         } else if (const auto number = kNumbers.find(arg); number != kNumbers.end()) {
@@ -128,12 +139,18 @@ int main(int argc, char** argv) {
     std::string& sim = s.verifiers.sim;
     if (sim.empty()) sim = ProgramFolder() + "/koravel-sim";
     if (::access(sim.c_str(), X_OK) != 0) Fail("no koravel-sim at " + sim + " (see --sim)");
+    const bool shared = IsPostgresUri(db);
+    if (s.verifiers.count == 0 && (worker || !shared))
+        Fail(worker ? "a worker needs --verifiers 1 or more"
+                    : "--verifiers 0 needs a PostgreSQL --db that workers verify for");
     if (db.empty()) {
         db = UserDataPath("board.sqlite3");
         if (db.empty()) Fail("no HOME to keep the board in: name a file with --db");
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(db).parent_path(), ec);
     }
+    if (!backup.empty() && shared)
+        Fail("back a PostgreSQL board up with pg_dump (see the README), not --backup");
     if (!backup.empty()) {
         std::string why;
         if (!BackupSqlite(db, backup, why)) {
@@ -146,13 +163,14 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<Store> store;
     try {
-        store = OpenSqliteStore(db);
+        store = OpenStore(db);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "koravel-board: cannot keep the board in %s: %s\n", db.c_str(),
-                     e.what());
+        std::fprintf(stderr, "koravel-board: cannot keep the board in %s: %s\n",
+                     Redacted(db).c_str(), e.what());
         return 1;
     }
-    s.dbFolder = std::filesystem::absolute(db).parent_path().string();
+    // Uploads wait in the database: room for them is looked for where it lives, when here.
+    s.dbFolder = shared ? "" : std::filesystem::absolute(db).parent_path().string();
     std::string error;
     s.verifiers.workFolder = PrepareWorkFolder(error);
     if (s.verifiers.workFolder.empty()) {
@@ -171,7 +189,7 @@ int main(int argc, char** argv) {
         sigwait(&stop, &sig);
         StopBoard();
     }).detach();
-    const bool served = RunBoard(s, *store);
+    const bool served = worker ? RunWorker(s.verifiers, *store, Redacted(db)) : RunBoard(s, *store);
     std::error_code ec;
     std::filesystem::remove_all(s.verifiers.workFolder, ec);
     return served ? 0 : 1;

@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <nlohmann/json.hpp>
 
 #include "board/play_files.h"
@@ -158,7 +160,7 @@ class Board {
     std::string Which(const RequestHead& req) const { return req.Arg("game").value_or("best"); }
     static std::string Location(int64_t id) { return "/api/submissions/" + std::to_string(id); }
 
-    bool QueueFull() { return store_.Pending() >= s_.verifiers.count + s_.queue; }
+    bool QueueFull() { return store_.Pending() >= verifiers_.Count() + s_.queue; }
 
     Reply Unavailable(const StoreFailure& e) {
         CountOutcome(Outcome::Unavailable);
@@ -353,4 +355,29 @@ bool RunBoard(const BoardSettings& s, Store& store) {
     return ok;
 }
 
-void StopBoard() { StopFront(); }
+namespace {
+std::mutex stopping;
+std::condition_variable stopped;
+bool stopAsked = false;
+} // namespace
+
+bool RunWorker(const VerifierSettings& s, Store& store, const std::string& where) {
+    Verifiers verifiers(s, store);
+    std::printf("koravel-board: verifying uploads kept in %s with %d verifiers\n", where.c_str(),
+                s.count);
+    std::fflush(stdout);
+    std::unique_lock lock(stopping);
+    stopped.wait(lock, [] { return stopAsked; });
+    lock.unlock();
+    verifiers.Stop();
+    return true;
+}
+
+void StopBoard() {
+    {
+        std::lock_guard lock(stopping);
+        stopAsked = true;
+    }
+    stopped.notify_all();
+    StopFront();
+}

@@ -18,4 +18,7 @@ struct BoardSettings {
 
 // Serves until StopBoard(); prints the address it listens on. False when it cannot start.
 bool RunBoard(const BoardSettings& settings, Store& store);
+// A verifier worker: no front, only verifiers taking jobs from a shared store, until StopBoard().
+// `where` names the store in its first line.
+bool RunWorker(const VerifierSettings& settings, Store& store, const std::string& where);
 void StopBoard();

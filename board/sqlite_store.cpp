@@ -1,7 +1,6 @@
 // The board's games and uploads in one SQLite file. Every statement is prepared: nothing from a
 // request ever becomes SQL text. WAL with full syncs: an upload answered 202 survives a killed
 // server. Two connections, one writing and one reading, so that reads never wait on a sync.
-#include <openssl/sha.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -91,15 +90,6 @@ Submission SubmissionFrom(const Statement& s) {
 constexpr const char* kSubmissionColumns =
     "id, state, ifnull(game, 0), new_game, ifnull(reason, '')";
 
-std::string Sha256(const std::string& bytes) {
-    unsigned char digest[SHA256_DIGEST_LENGTH];
-    SHA256(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
-    std::string hex;
-    char two[3];
-    for (unsigned char b : digest) std::snprintf(two, sizeof two, "%02x", b), hex += two;
-    return hex;
-}
-
 sqlite3* Open(const std::string& path) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db,
@@ -173,6 +163,15 @@ class SqliteStore final : public Store {
                           " submitted INTEGER NOT NULL)");
             Exec(writer_, "CREATE INDEX IF NOT EXISTS submissions_by_state"
                           " ON submissions (state, id)");
+            // Leases, from when verifiers could die without the board.
+            for (const char* column : {"attempt INTEGER NOT NULL DEFAULT 0", "lease_until INTEGER"})
+                if (!HasColumn(writer_, "submissions",
+                               std::string(column).substr(0, std::string(column).find(' '))))
+                    Exec(writer_,
+                         (std::string("ALTER TABLE submissions ADD COLUMN ") + column).c_str());
+            Exec(writer_, "CREATE TABLE IF NOT EXISTS verifiers ("
+                          " host TEXT PRIMARY KEY, threads INTEGER NOT NULL,"
+                          " seen INTEGER NOT NULL)");
             // A write now, so that a file the board cannot write is found at start-up.
             Transaction t(writer_);
             t.Commit();
@@ -190,7 +189,7 @@ class SqliteStore final : public Store {
 
     Submission Enqueue(const std::string& recording, const std::string& which,
                        int64_t now) override {
-        const std::string upload = Sha256(recording) + ":" + which;
+        const std::string upload = Sha256Hex(recording) + ":" + which;
         std::lock_guard lock(writing_);
         CheckFile();
         Transaction t(writer_);
@@ -223,30 +222,35 @@ class SqliteStore final : public Store {
         return count.Int(0);
     }
 
-    std::optional<Job> TakeJob() override {
+    std::optional<Job> TakeJob(int leaseSeconds) override {
         std::lock_guard lock(writing_);
         CheckFile();
-        Statement take(writer_, "UPDATE submissions SET state = 1 WHERE id = (SELECT id FROM"
-                                " submissions WHERE state = 0 ORDER BY id LIMIT 1)"
-                                " RETURNING id, recording, which");
-        if (!take.Row()) return std::nullopt;
-        Job job{take.Int(0), take.Text(1), take.Text(2)};
+        Statement take(writer_,
+                       "UPDATE submissions SET state = 1, attempt = attempt + 1,"
+                       " lease_until = unixepoch() + ?1 WHERE id = (SELECT id FROM submissions"
+                       " WHERE state = 0 OR (state = 1 AND lease_until < unixepoch())"
+                       " ORDER BY id LIMIT 1) RETURNING id, attempt, recording, which");
+        if (!take.Bind(1, leaseSeconds).Row()) return std::nullopt;
+        Job job{take.Int(0), take.Int(1), take.Text(2), take.Text(3)};
         take.Run();
         return job;
     }
 
-    void ReturnJob(int64_t job) override {
+    void ReturnJob(const Job& job) override {
         std::lock_guard lock(writing_);
         CheckFile();
-        Statement back(writer_, "UPDATE submissions SET state = 0 WHERE id = ? AND state = 1");
-        back.Bind(1, job).Run();
+        Statement back(writer_, "UPDATE submissions SET state = 0 WHERE id = ? AND state = 1"
+                                " AND attempt = ?");
+        back.Bind(1, job.id).Bind(2, job.attempt).Run();
     }
 
-    Submission StoreGame(int64_t job, const BoardGame& g, const std::string& identity) override {
+    std::optional<Submission> StoreGame(const Job& job, const BoardGame& g,
+                                        const std::string& identity) override {
         std::lock_guard lock(writing_);
         CheckFile();
         Transaction t(writer_);
-        Submission sub{job, SubmissionState::Stored, 0, false, {}};
+        if (!Holds(job)) return std::nullopt;
+        Submission sub{job.id, SubmissionState::Stored, 0, false, {}};
         Statement find(writer_, "SELECT id FROM games WHERE digest = ?");
         if (find.Bind(1, identity).Row()) {
             sub.game = find.Int(0);
@@ -257,23 +261,44 @@ class SqliteStore final : public Store {
                                    " FROM submissions WHERE id = ?");
             add.Bind(1, g.score).Bind(2, g.level).Bind(3, int64_t(g.frames)).Bind(4, g.name);
             add.Bind(5, g.submitted).Bind(6, g.rules).Bind(7, g.verifier).Bind(8, identity);
-            add.Bind(9, job).Run();
+            add.Bind(9, job.id).Run();
             sub.game = sqlite3_last_insert_rowid(writer_);
             sub.newGame = true;
         }
         Statement done(writer_, "UPDATE submissions SET state = 2, game = ?, new_game = ?,"
                                 " recording = NULL WHERE id = ?");
-        done.Bind(1, sub.game).Bind(2, sub.newGame).Bind(3, job).Run();
+        done.Bind(1, sub.game).Bind(2, sub.newGame).Bind(3, job.id).Run();
         t.Commit();
         return sub;
     }
 
-    void RefuseJob(int64_t job, const std::string& reason) override {
+    bool RefuseJob(const Job& job, const std::string& reason) override {
         std::lock_guard lock(writing_);
         CheckFile();
         Statement done(writer_, "UPDATE submissions SET state = 3, reason = ?, recording = NULL"
-                                " WHERE id = ?");
-        done.Bind(1, reason).Bind(2, job).Run();
+                                " WHERE id = ? AND state = 1 AND attempt = ?");
+        done.Bind(1, reason).Bind(2, job.id).Bind(3, job.attempt).Run();
+        return sqlite3_changes(writer_) > 0;
+    }
+
+    int Heartbeat(const std::string& host, int threads) override {
+        std::lock_guard lock(writing_);
+        CheckFile();
+        if (threads > 0) {
+            Statement beat(writer_,
+                           "INSERT INTO verifiers (host, threads, seen)"
+                           " VALUES (?, ?, unixepoch()) ON CONFLICT (host)"
+                           " DO UPDATE SET threads = excluded.threads, seen = excluded.seen");
+            beat.Bind(1, host).Bind(2, threads).Run();
+        }
+        // Hosts gone quiet for an hour are forgotten; one leaving says so.
+        Statement gone(writer_, "DELETE FROM verifiers WHERE seen < unixepoch() - 3600 OR host = ?"
+                                " AND ? = 0");
+        gone.Bind(1, host).Bind(2, threads).Run();
+        Statement all(writer_, "SELECT ifnull(sum(threads), 0) FROM verifiers"
+                               " WHERE seen >= unixepoch() - 30");
+        all.Row();
+        return int(all.Int(0));
     }
 
     int RequeueAbandoned() override {
@@ -318,6 +343,13 @@ class SqliteStore final : public Store {
   private:
     static constexpr const char* kColumns =
         "id, score, level, frames, name, submitted, rules, verifier";
+
+    // Whether the job's lease is still the caller's.
+    bool Holds(const Job& job) {
+        Statement mine(writer_,
+                       "SELECT 1 FROM submissions WHERE id = ? AND state = 1 AND attempt = ?");
+        return mine.Bind(1, job.id).Bind(2, job.attempt).Row();
+    }
 
     // A file deleted or replaced under a running board would take every later write with it,
     // unseen until a restart: each write first finds the file it opened still at its name.

@@ -1,8 +1,11 @@
-// Where the board keeps its games and the uploads waiting for a verdict: a small interface, so
-// that a bigger store (PostgreSQL) can take SQLite's place without the server noticing.
+// Where the board keeps its games and the uploads waiting for a verdict: a small interface with
+// two stores behind it, SQLite (one file, one host) and PostgreSQL (any number of front ends and
+// verifier workers on other hosts sharing one database).
 //
-// Every member may be called from any thread at once; each call is one transaction. A call that
-// cannot reach the store throws StoreFailure, whose message says why in one line.
+// Thread safety: one Store object may be called from any number of threads at once, and any
+// number of processes may share a PostgreSQL store. Each call is one transaction, atomic on its
+// own; no call sees another's half. A call that cannot reach the store throws StoreFailure,
+// whose message says why in one line (and never holds a password).
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -33,9 +36,11 @@ struct Submission {
     std::string reason;   // refused: why
 };
 
-// An upload a verifier has taken.
+// An upload a verifier has taken, on a lease: a verifier that dies leaves it to be taken again
+// once the lease runs out, and a verdict is kept only from the lease's holder.
 struct Job {
     int64_t id = 0;
+    int64_t attempt = 0; // which taking of the upload this is
     std::string recording;
     std::string which; // best, last or the frame a game ended on
 };
@@ -55,17 +60,23 @@ class Store {
     virtual std::optional<Submission> SubmissionById(int64_t id) = 0;
     // Uploads queued or being verified.
     virtual int64_t Pending() = 0;
-    // The oldest queued upload, now marked as being verified.
-    virtual std::optional<Job> TakeJob() = 0;
+    // The oldest queued upload (or one whose lease ran out), now being verified for
+    // `leaseSeconds` by the caller alone. Two callers never take the same job at once.
+    virtual std::optional<Job> TakeJob(int leaseSeconds) = 0;
     // A job no verifier could run (no room, say) goes back to the queue.
-    virtual void ReturnJob(int64_t job) = 0;
-    // The verdicts. A game is known by its identity: the first upload of a game owns it, and
-    // later ones are stored as that same game.
-    virtual Submission StoreGame(int64_t job, const BoardGame& game,
-                                 const std::string& identity) = 0;
-    virtual void RefuseJob(int64_t job, const std::string& reason) = 0;
-    // At start-up: uploads a killed board left half-verified go back to the queue.
+    virtual void ReturnJob(const Job& job) = 0;
+    // The verdicts, kept only while the job's lease is the caller's (else nullopt / false: the
+    // job was taken again and its new holder gives the verdict). A game is known by its
+    // identity: the first upload of a game owns it, and later ones are stored as that game.
+    virtual std::optional<Submission> StoreGame(const Job& job, const BoardGame& game,
+                                                const std::string& identity) = 0;
+    virtual bool RefuseJob(const Job& job, const std::string& reason) = 0;
+    // At start-up of the one board a SQLite file has: uploads a killed board left
+    // half-verified go back to the queue at once. Shared stores wait for the leases instead.
     virtual int RequeueAbandoned() = 0;
+    // A verifier host says it is alive with `threads` verifiers (0: it is leaving); the
+    // answer is how many verifiers all hosts seen in the last half minute have.
+    virtual int Heartbeat(const std::string& host, int threads) = 0;
 
     // The best games, highest score first (the earlier game first on a tie), submitted at or
     // after `since` (Unix seconds), of more than 0 points: each name's best game once, or
@@ -74,6 +85,21 @@ class Store {
     virtual std::optional<BoardGame> Game(int64_t id) = 0;
     virtual std::optional<std::string> Recording(int64_t id) = 0;
 };
+
+// The hex SHA-256 of some bytes: how both stores know an upload sent again.
+std::string Sha256Hex(const std::string& bytes);
+
+// The store `where` names: a postgresql:// (or postgres://) URI, else a SQLite file. Refuses
+// as the two below do.
+std::unique_ptr<Store> OpenStore(const std::string& where);
+bool IsPostgresUri(const std::string& where);
+// `where` without its password, fit to be said in a message.
+std::string Redacted(const std::string& where);
+
+// PostgreSQL through libpq: a small pool of connections, the tables made when missing.
+// Refuses, with std::runtime_error and the server's reason in one line, a server that cannot
+// be reached or a database that cannot be written.
+std::unique_ptr<Store> OpenPostgresStore(const std::string& uri);
 
 // SQLite in WAL mode, one file. Refuses, with std::runtime_error and the reason in a few words,
 // a path that is a link, a file that is not a board or cannot be written. Once open, a write

@@ -1,6 +1,9 @@
 #include "board/verifiers.h"
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
 
 #include "board/front.h"
 #include "board/metrics.h"
@@ -14,10 +17,27 @@ int64_t Now() {
         .count();
 }
 
+// A reason goes to the store and to clients as JSON: only printable ASCII of it, whatever a
+// recording made koravel-sim quote.
+std::string Printable(const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+        if (c < 0x20 || c > 0x7e) c = '?';
+    return out;
+}
+
+std::string HostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) std::snprintf(name, sizeof name, "unknown");
+    return std::string(name) + ":" + std::to_string(::getpid());
+}
+
 } // namespace
 
-Verifiers::Verifiers(const VerifierSettings& settings, Store& store) : s_(settings), store_(store) {
+Verifiers::Verifiers(const VerifierSettings& settings, Store& store)
+    : s_(settings), store_(store), seen_(settings.count), host_(HostName()) {
     for (int i = 0; i < s_.count; ++i) threads_.emplace_back([this] { Work(); });
+    beating_ = std::thread([this] { Beat(); });
 }
 
 void Verifiers::Wake() { wake_.notify_one(); }
@@ -28,19 +48,35 @@ void Verifiers::Stop() {
     for (std::thread& t : threads_)
         if (t.joinable()) t.join();
     threads_.clear();
+    if (beating_.joinable()) beating_.join();
+}
+
+// Every few seconds: this host's verifiers, for the others' count; and theirs, for ours.
+void Verifiers::Beat() {
+    for (bool leaving = false; !leaving;) {
+        leaving = stopping_;
+        try {
+            seen_ = store_.Heartbeat(host_, leaving ? 0 : s_.count);
+        } catch (const StoreFailure& e) {
+            LogLine(std::string("verifiers cannot be counted: ") + e.what());
+        }
+        std::unique_lock lock(mutex_);
+        wake_.wait_for(lock, std::chrono::seconds(5), [this] { return bool(stopping_); });
+    }
 }
 
 void Verifiers::Work() {
     while (!stopping_) {
         std::optional<Job> job;
         try {
-            job = store_.TakeJob();
+            job = store_.TakeJob(s_.limits.wallSeconds + kLeaseMargin);
         } catch (const StoreFailure& e) {
             LogLine(std::string("a verifier cannot take work: ") + e.what());
         }
         if (!job) {
             std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, std::chrono::seconds(1));
+            // Uploads to other front ends wake no one here.
+            wake_.wait_for(lock, std::chrono::milliseconds(500));
             continue;
         }
         try {
@@ -62,7 +98,7 @@ void Verifiers::Judge(const Job& job) {
     if (v.retry) {
         // Not the upload's fault: it waits for a verifier that can run.
         if (!stopping_) LogLine("upload " + std::to_string(job.id) + " waits: " + v.reason);
-        store_.ReturnJob(job.id);
+        store_.ReturnJob(job);
         std::unique_lock lock(mutex_);
         wake_.wait_for(lock, std::chrono::seconds(2), [this] { return bool(stopping_); });
         return;
@@ -81,11 +117,21 @@ void Verifiers::Judge(const Job& job) {
     if (!chosen) return Refuse(job, "no game of the recording ended on that frame");
     const BoardGame game{0,     chosen->score, chosen->level,   chosen->frame, chosen->name,
                          Now(), chosen->rules, chosen->verifier};
-    store_.StoreGame(job.id, game, chosen->identity);
-    CountOutcome(Outcome::Stored);
+    if (store_.StoreGame(job, game, chosen->identity))
+        CountOutcome(Outcome::Stored);
+    else
+        Overtaken(job);
 }
 
 void Verifiers::Refuse(const Job& job, const std::string& why) {
-    store_.RefuseJob(job.id, why);
-    CountOutcome(Outcome::Refused);
+    if (store_.RefuseJob(job, Printable(why)))
+        CountOutcome(Outcome::Refused);
+    else
+        Overtaken(job);
+}
+
+// The lease ran out before the verdict (a very slow host): the job's new holder says it.
+void Verifiers::Overtaken(const Job& job) {
+    LogLine("upload " + std::to_string(job.id) +
+            ": verified after its lease ran out; the verifier that took it again decides");
 }

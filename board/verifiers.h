@@ -24,7 +24,8 @@ class Verifiers {
   public:
     Verifiers(const VerifierSettings& settings, Store& store);
     ~Verifiers() { Stop(); }
-    int Count() const { return int(threads_.size()); }
+    // The verifiers of every host sharing the store (this one's included), as last heard.
+    int Count() const { return seen_; }
     // A new upload is waiting.
     void Wake();
     // Ends every replay in progress (its upload goes back to the queue) and every thread.
@@ -32,13 +33,20 @@ class Verifiers {
 
   private:
     void Work();
+    void Beat();
     void Judge(const Job& job);
     void Refuse(const Job& job, const std::string& why);
+    void Overtaken(const Job& job);
+    // A job's lease: its replay's wall-clock limit and time to start it and keep its verdict.
+    static constexpr int kLeaseMargin = 15;
 
     const VerifierSettings& s_;
     Store& store_;
     std::atomic<bool> stopping_{false};
+    std::atomic<int> seen_{0};
+    std::string host_; // how this process is known among the verifier hosts
     std::mutex mutex_;
     std::condition_variable wake_;
     std::vector<std::thread> threads_;
+    std::thread beating_;
 };

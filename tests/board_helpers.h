@@ -4,6 +4,7 @@
 #pragma once
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <libpq-fe.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -27,9 +28,12 @@ namespace board_test {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
+// A file's bytes; empty for one that is not there, is a folder, or went away mid-read (/proc).
 inline std::string ReadAllOf(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    try {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    } catch (const std::exception&) { return ""; }
 }
 
 // A free port the kernel never hands out by itself: below the ephemeral range, so no other
@@ -38,7 +42,8 @@ inline int QuietPort() {
     int low = 32768, high = 60999;
     std::ifstream("/proc/sys/net/ipv4/ip_local_port_range") >> low >> high;
     const int floor = 10000, span = std::max(1, low - floor);
-    unsigned pick = unsigned(::getpid()) * 2654435761u;
+    static unsigned given = 0; // a port handed out is not handed out again
+    unsigned pick = unsigned(::getpid()) * 2654435761u + 40503u * given++;
     for (int tries = 0; tries < 200; ++tries, pick = pick * 1103515245u + 12345u) {
         const int port = floor + int(pick % unsigned(span));
         const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -55,13 +60,70 @@ inline int QuietPort() {
     return 0;
 }
 
+// The throwaway PostgreSQL server the tests run against when KORAVEL_TEST_POSTGRES names the
+// file holding its URI (tests/postgres_cluster.sh writes it); empty: the tests use SQLite.
+inline std::string PostgresServer() {
+    const char* file = std::getenv("KORAVEL_TEST_POSTGRES");
+    if (!file) return "";
+    std::string uri;
+    std::ifstream(file) >> uri;
+    if (uri.empty()) throw std::runtime_error(std::string("no PostgreSQL URI in ") + file);
+    return uri;
+}
+
+// One SQL command on the test server's database `db` (its maintenance database when empty);
+// the first row's first column, or why it failed.
+inline std::string Sql(const std::string& db, const std::string& sql) {
+    std::string uri = PostgresServer();
+    if (!db.empty()) uri = uri.substr(0, uri.rfind('/') + 1) + db;
+    PGconn* c = PQconnectdb(uri.c_str());
+    PQsetNoticeProcessor(
+        c, [](void*, const char*) {}, nullptr);
+    PGresult* r = PQexec(c, sql.c_str());
+    std::string out =
+        PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 ? PQgetvalue(r, 0, 0)
+        : PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK
+            ? ""
+            : std::string("error: ") + PQerrorMessage(c);
+    PQclear(r);
+    PQfinish(c);
+    return out;
+}
+
+// Where a board keeps its games. On SQLite, the file; on PostgreSQL, a database of its own for
+// each file name, made new whenever the file is missing (a marker file stands for it), so that
+// tests written for files work on both.
+inline std::string StoreFor(const fs::path& file) {
+    if (PostgresServer().empty()) return file.string();
+    if (!fs::exists(file)) {
+        std::string name = "k"; // (appended, not concatenated: GCC 12's -Wrestrict misfires)
+        name += std::to_string(std::hash<std::string>{}(fs::absolute(file).string()) % 1000000007);
+        Sql("", "DROP DATABASE IF EXISTS " + name + " WITH (FORCE)");
+        const std::string made = Sql("", "CREATE DATABASE " + name);
+        if (!made.empty()) throw std::runtime_error(made);
+        std::ofstream(file) << name;
+    }
+    const std::string uri = PostgresServer();
+    return uri.substr(0, uri.rfind('/') + 1) + ReadAllOf(file);
+}
+
+inline bool OnPostgres() { return !PostgresServer().empty(); }
+
+// One of the test server's programs (pg_dump, pg_restore), from the folder beside its URI.
+inline std::string PostgresTool(const std::string& name) {
+    std::string bin;
+    std::ifstream(fs::path(std::getenv("KORAVEL_TEST_POSTGRES")).parent_path() / "bin") >> bin;
+    return bin + "/" + name;
+}
+
 // koravel-board on a free port of 127.0.0.1 (or the one asked for), with a temporary folder of
 // its own under `dir`, its stderr kept in dir/board-err.txt; stopped with the test.
 struct Board {
     pid_t pid = -1;
     int port = 0;
     fs::path dir, db;
-    std::string said; // its first line, or why it did not start
+    std::string said;    // its first line, or why it did not start
+    bool worker = false; // a --worker, which serves nothing
 
     Board(const fs::path& folder, const fs::path& database, std::vector<std::string> extra = {},
           int askPort = 0)
@@ -70,8 +132,10 @@ struct Board {
         fs::create_directories(dir / "tmp");
         int out[2];
         if (::pipe(out) != 0) return;
-        std::vector<std::string> args = {
-            KORAVEL_BOARD, "--listen", "127.0.0.1:" + std::to_string(askPort), "--db", db.string()};
+        std::vector<std::string> args = {KORAVEL_BOARD};
+        if (std::find(extra.begin(), extra.end(), "--worker") == extra.end())
+            args.insert(args.end(), {"--listen", "127.0.0.1:" + std::to_string(askPort)});
+        args.insert(args.end(), {"--db", StoreFor(db)});
         args.insert(args.end(), extra.begin(), extra.end());
         const std::string tmp = "TMPDIR=" + (dir / "tmp").string();
         const std::string err = (dir / "board-err.txt").string();
@@ -91,11 +155,12 @@ struct Board {
         char c;
         while (::read(out[0], &c, 1) == 1 && c != '\n') said += c;
         ::close(out[0]);
-        // "koravel-board: listening on http://127.0.0.1:PORT/"
+        // "koravel-board: listening on http://127.0.0.1:PORT/"; a worker says "verifying".
         const auto colon = said.rfind(':');
         if (said.find("listening") != std::string::npos && colon != std::string::npos)
             port = std::atoi(said.c_str() + colon + 1);
-        if (port == 0) {
+        if (said.find("verifying") != std::string::npos) worker = true;
+        if (port == 0 && !worker) {
             Kill(SIGKILL);
             said = ReadAllOf(dir / "board-err.txt");
         }
@@ -207,6 +272,78 @@ inline std::string RawRequest(int port, const std::string& request) {
     ::close(fd);
     return answer;
 }
+
+#ifdef KORAVEL_NGINX
+// nginx in front of a board, on a free port of 127.0.0.1, with the site tools/nginx_site.sh
+// writes (`site` adds its options), its files in `folder`; stopped with the test.
+struct Nginx {
+    pid_t pid = -1;
+    int port = 0, tlsPort = 0;
+    fs::path dir;
+
+    Nginx(const fs::path& folder, int boardPort, const std::vector<std::string>& site = {},
+          bool tls = false)
+        : dir(folder) {
+        fs::create_directories(dir);
+        port = QuietPort();
+        std::string options = " --ipv6 off --board 127.0.0.1:" + std::to_string(boardPort) +
+                              " --listen " + std::to_string(port) + " --cache " +
+                              (dir / "cache").string();
+        if (tls) {
+            tlsPort = QuietPort();
+            const std::string cert = (dir / "cert.pem").string(), key = (dir / "key.pem").string();
+            const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "
+                                     "/CN=localhost -keyout " +
+                                     key + " -out " + cert + " >/dev/null 2>&1";
+            if (std::system(make.c_str()) != 0) return;
+            options +=
+                " --tls-listen " + std::to_string(tlsPort) + " --cert " + cert + " --key " + key;
+        }
+        for (const auto& o : site) options += " " + o;
+        const std::string write = std::string(KORAVEL_SOURCE_DIR) + "/tools/nginx_site.sh" +
+                                  options + " >" + (dir / "site.conf").string();
+        if (std::system(write.c_str()) != 0) return;
+        std::ofstream(dir / "nginx.conf")
+            << (::geteuid() == 0 ? "user root;\n" : "") << "worker_processes 1;\n"
+            << "worker_rlimit_nofile 16384;\npid " << (dir / "nginx.pid").string() << ";\n"
+            << "events { worker_connections 8192; }\nhttp {\n"
+            << "  access_log " << (dir / "access.log").string() << ";\n"
+            << "  client_body_temp_path " << (dir / "body").string() << ";\n"
+            << "  proxy_temp_path " << (dir / "proxy").string() << ";\n"
+            << "  fastcgi_temp_path " << (dir / "fastcgi").string() << ";\n"
+            << "  uwsgi_temp_path " << (dir / "uwsgi").string() << ";\n"
+            << "  scgi_temp_path " << (dir / "scgi").string() << ";\n"
+            << "  include " << (dir / "site.conf").string() << ";\n}\n";
+        const std::string conf = (dir / "nginx.conf").string(), err = (dir / "error.log").string();
+        pid = ::fork();
+        if (pid == 0) {
+            ::execl(KORAVEL_NGINX, "nginx", "-p", dir.c_str(), "-c", conf.c_str(), "-e",
+                    err.c_str(), "-g", "daemon off;", nullptr);
+            ::_exit(127);
+        }
+        // Up when it answers.
+        for (int wait = 0; wait < 500; ++wait) {
+            const int fd = Connect(port);
+            if (fd >= 0) {
+                ::close(fd);
+                return;
+            }
+            if (::waitpid(pid, nullptr, WNOHANG) == pid) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        port = 0;
+    }
+    ~Nginx() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGTERM);
+        ::waitpid(pid, nullptr, 0);
+    }
+    Nginx(const Nginx&) = delete;
+    Nginx& operator=(const Nginx&) = delete;
+    std::string Log() const { return ReadAllOf(dir / "error.log"); }
+};
+
+#endif
 
 // Room for a few thousand sockets in this process; how many it may open.
 inline int MoreFiles() {

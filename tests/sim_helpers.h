@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,11 +20,27 @@ struct SimRun {
     std::vector<std::string> trace; // one JSON line per presented frame
 };
 
-// A folder of its own with the build's gfx/ and sound/ and an empty scores/.
+// The folders this test process made, removed when it ends (KORAVEL_KEEP_TEST_DIRS keeps them
+// to look at).
+struct TestFolders {
+    std::vector<std::filesystem::path> made;
+    ~TestFolders() {
+        if (std::getenv("KORAVEL_KEEP_TEST_DIRS")) return;
+        std::error_code ec;
+        for (const auto& dir : made) std::filesystem::remove_all(dir, ec);
+    }
+};
+
+// A new private folder under the temporary folder, with the build's gfx/ and sound/ and an
+// empty scores/: tests running at once, or two runs on one host, never share one.
 inline std::filesystem::path GameDir(const std::string& name, bool withData = true) {
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("koravel_sim_" + name);
-    fs::remove_all(dir);
+    static TestFolders folders;
+    std::string pattern =
+        (fs::temp_directory_path() / ("koravel_sim_" + name + ".XXXXXX")).string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make " + pattern);
+    const fs::path dir = pattern;
+    folders.made.push_back(dir);
     fs::create_directories(dir / "scores");
     if (withData) {
         fs::create_directory_symlink(fs::path(KORAVEL_BUILD_DIR) / "gfx", dir / "gfx");
