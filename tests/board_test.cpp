@@ -248,6 +248,12 @@ TEST(Board, HostileUploadsAndRequestsGetAReasonAndTheBoardGoesOn) {
     const json unfinished =
         Send(board, real.substr(0, real.find("\n", real.find("@")) + 1) + "10 end\n");
     EXPECT_EQ(unfinished["error"], "no game in the recording reached its end") << unfinished;
+    // A reason quoting bytes that are not text is kept and said in printable ASCII: the JSON
+    // that carries it could not hold them, nor PostgreSQL's text.
+    const json quoted = Send(board, real.substr(0, real.find('\n') + 1) + "5 \xff\xfe\x01 1 1\n");
+    ASSERT_EQ(quoted["state"], "refused") << quoted;
+    const std::string why = quoted["error"];
+    EXPECT_NE(why.find("'?" "?" "?'"), std::string::npos) << why; // (split: a trigraph)
     for (const char* query :
          {"/api/top?limit=0", "/api/top?limit=abc", "/api/top?since=-1", "/api/top?all=2",
           "/api/top?limit=99999999999999999999", "/api/games/0", "/api/games/99999999999999999",
