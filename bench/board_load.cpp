@@ -1,7 +1,8 @@
 // koravel-board under load on loopback, as docs/performance.md reports it: reads beside hundreds
 // of slow and idle connections, beside gzip bombs, beside clients re-sending three-hour games;
 // reads on one kept-open connection; and real games verified per second.
-// Usage: build/bench/board_load [SECONDS_PER_SCENE]
+// Usage: build/bench/board_load [SECONDS_PER_SCENE]; with KORAVEL_TEST_POSTGRES naming the file
+// of a PostgreSQL URI (tests/postgres_cluster.sh start DIR writes DIR/uri), on PostgreSQL.
 #include <atomic>
 #include <cstdio>
 #include <mutex>
@@ -194,7 +195,9 @@ void KeptOpen() {
                 Percentile(ms, 0.5), Percentile(ms, 0.99));
 }
 
-void GamesPerSecond() {
+void ReadsPerSecond(const Board& board, int seconds);
+
+void GamesPerSecond(int seconds) {
     std::vector<std::string> games;
     for (int seed = 1; seed <= 24; ++seed) {
         char args[64], name[32];
@@ -231,6 +234,57 @@ void GamesPerSecond() {
     std::printf("%d real games (%.0f frames each on average) verified and stored in %.2f s: %.1f "
                 "games/s with 2 verifiers\n",
                 int(stored), double(frames) / std::max(1, int(stored)), s, stored / s);
+    ReadsPerSecond(board, seconds);
+}
+
+// Requests a second that 8 clients on kept-open connections have answered as `good` by one
+// front end for `seconds`; `ask` makes the i-th request.
+template <typename Ask>
+std::pair<double, int> Hammer(const Board& board, int seconds, Ask ask, int good) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> answered{0}, other{0}, next{0};
+    std::vector<std::thread> clients;
+    const auto t0 = Clock::now();
+    for (int i = 0; i < 8; ++i)
+        clients.emplace_back([&] {
+            httplib::Client c(board.Url());
+            c.set_keep_alive(true);
+            while (!stop) {
+                const auto r = ask(c, next++);
+                (r && r->status == good ? answered : other) += 1;
+            }
+        });
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    stop = true;
+    for (auto& t : clients) t.join();
+    return {answered / (MsSince(t0) / 1000), int(other)};
+}
+
+// What one front end answers at most: reads of the top list (the board above, its games in it).
+void ReadsPerSecond(const Board& board, int seconds) {
+    const auto [rate, other] = Hammer(
+        board, seconds, [](httplib::Client& c, int) { return c.Get("/api/top?limit=100"); }, 200);
+    std::printf(
+        "8 clients reading the top 100 on kept-open connections: %.0f reads/s (%d failed)\n", rate,
+        other);
+}
+
+// And uploads taken (202), each kept in the store before its answer; on PostgreSQL the front
+// verifies nothing (workers would), on SQLite one verifier refuses them meanwhile.
+void UploadsPerSecond(int seconds) {
+    const std::vector<std::string> front = {"--verifiers", OnPostgres() ? "0" : "1", "--queue",
+                                            "1000000"};
+    Board board(work / "uploads", work / "uploads" / "board.sqlite3", front);
+    const auto [rate, other] = Hammer(
+        board, seconds,
+        [](httplib::Client& c, int n) {
+            return c.Post("/api/games",
+                          "# koravel replay 2 seed " + std::to_string(n) + " rules 1\n30 end\n",
+                          "application/octet-stream");
+        },
+        202);
+    std::printf("8 clients uploading small recordings: %.0f uploads/s taken (%d otherwise)\n", rate,
+                other);
 }
 
 } // namespace
@@ -248,6 +302,8 @@ int main(int argc, char** argv) {
     SlowAndIdle(honest, seconds);
     Bombs();
     LongGames(honest, seconds);
-    GamesPerSecond();
+    GamesPerSecond(seconds);
+    UploadsPerSecond(seconds);
+    std::printf("(store: %s)\n", OnPostgres() ? "PostgreSQL" : "SQLite");
     fs::remove_all(work);
 }

@@ -26,7 +26,7 @@ const char* const kUsage =
     "                     [--verifiers N] [--queue N] [--verify-seconds N]\n"
     "                     [--connections N] [--per-client N] [--request-seconds N]\n"
     "                     [--idle-seconds N] [--behind-proxy] [--access-log FILE]\n"
-    "                     [--backup FILE] [--worker] [--version] [--help]\n";
+    "                     [--backup FILE] [--worker] [--version] [--help | -h]\n";
 const char* const kHelp =
     "Keeps the best Koravel games, each proven by replaying its recording.\n"
     "  --listen ADDR:PORT  where to listen (default 127.0.0.1:8642; port 0: any free one)\n"

@@ -85,32 +85,35 @@ PGconn* Connect(const std::string& uri) {
     return conn;
 }
 
+// The tables, made when missing, in one transaction under a lock: front ends and workers
+// starting together make them once.
+constexpr const char* kSchema =
+    "BEGIN;"
+    "SELECT pg_advisory_xact_lock(7242031);"
+    "CREATE TABLE IF NOT EXISTS games ("
+    " id BIGSERIAL PRIMARY KEY,"
+    " score INTEGER NOT NULL, level INTEGER NOT NULL, frames BIGINT NOT NULL,"
+    " name TEXT NOT NULL, submitted BIGINT NOT NULL,"
+    " rules INTEGER NOT NULL DEFAULT 1, verifier TEXT NOT NULL DEFAULT '',"
+    " recording BYTEA NOT NULL, digest TEXT NOT NULL UNIQUE);"
+    "CREATE INDEX IF NOT EXISTS games_by_score ON games (score DESC, id);"
+    "CREATE INDEX IF NOT EXISTS games_by_name ON games (name, score DESC, id);"
+    "CREATE TABLE IF NOT EXISTS submissions ("
+    " id BIGSERIAL PRIMARY KEY, upload TEXT NOT NULL UNIQUE,"
+    " which TEXT NOT NULL, state INTEGER NOT NULL, recording BYTEA,"
+    " game BIGINT, new_game INTEGER NOT NULL DEFAULT 0, reason TEXT,"
+    " submitted BIGINT NOT NULL, attempt BIGINT NOT NULL DEFAULT 0, lease_until BIGINT);"
+    "CREATE INDEX IF NOT EXISTS submissions_by_state ON submissions (state, id);"
+    "CREATE TABLE IF NOT EXISTS verifiers ("
+    " host TEXT PRIMARY KEY, threads INTEGER NOT NULL, seen BIGINT NOT NULL);"
+    "COMMIT;";
+
 class PostgresStore final : public Store {
   public:
     explicit PostgresStore(const std::string& uri) : uri_(uri) {
         auto c = Open();
         try {
-            Exec(*c, "BEGIN");
-            // Front ends and workers starting together make the tables once.
-            Exec(*c, "SELECT pg_advisory_xact_lock(7242031)");
-            Exec(*c, "CREATE TABLE IF NOT EXISTS games ("
-                     " id BIGSERIAL PRIMARY KEY,"
-                     " score INTEGER NOT NULL, level INTEGER NOT NULL, frames BIGINT NOT NULL,"
-                     " name TEXT NOT NULL, submitted BIGINT NOT NULL,"
-                     " rules INTEGER NOT NULL DEFAULT 1, verifier TEXT NOT NULL DEFAULT '',"
-                     " recording BYTEA NOT NULL, digest TEXT NOT NULL UNIQUE)");
-            Exec(*c, "CREATE INDEX IF NOT EXISTS games_by_score ON games (score DESC, id)");
-            Exec(*c, "CREATE INDEX IF NOT EXISTS games_by_name ON games (name, score DESC, id)");
-            Exec(*c, "CREATE TABLE IF NOT EXISTS submissions ("
-                     " id BIGSERIAL PRIMARY KEY, upload TEXT NOT NULL UNIQUE,"
-                     " which TEXT NOT NULL, state INTEGER NOT NULL, recording BYTEA,"
-                     " game BIGINT, new_game INTEGER NOT NULL DEFAULT 0, reason TEXT,"
-                     " submitted BIGINT NOT NULL, attempt BIGINT NOT NULL DEFAULT 0,"
-                     " lease_until BIGINT)");
-            Exec(*c, "CREATE INDEX IF NOT EXISTS submissions_by_state ON submissions (state, id)");
-            Exec(*c, "CREATE TABLE IF NOT EXISTS verifiers ("
-                     " host TEXT PRIMARY KEY, threads INTEGER NOT NULL, seen BIGINT NOT NULL)");
-            Exec(*c, "COMMIT");
+            Exec(*c, kSchema);
         } catch (const StoreFailure& e) { throw std::runtime_error(e.what()); }
         Release(std::move(c));
     }

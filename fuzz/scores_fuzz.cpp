@@ -8,13 +8,13 @@
 #include <string>
 
 #include "screens/hiscore.h"
+#include "tests/temp_dir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The table is read from the working folder: visit a scratch one, and come back, since
     // the fuzzer keeps its corpus by relative paths.
     static const auto dir = [] {
-        auto d =
-            std::filesystem::temp_directory_path() / ("koravel_fuzz_" + std::to_string(getpid()));
+        auto d = PrivateFolder("fuzz_scores");
         std::filesystem::create_directories(d / "scores");
         return d;
     }();

@@ -26,7 +26,7 @@
 namespace {
 
 const char* const kUsage =
-    "usage: koravel [--replay FILE.kvr] [--board http://HOST:PORT] [--help] [--version]\n";
+    "usage: koravel [--replay FILE.kvr] [--board http://HOST:PORT] [--help | -h] [--version]\n";
 
 void OnSignal(int) { RequestQuitFromSignal(); }
 
@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
         }
         run.seed_override = value;
     }
-    EnterDataFolder(); // wherever it is started from
+    EnterDataFolderOrSay("koravel"); // wherever it is started from
     // Every signal that would end the program ends it as Escape does, saving the table; a
     // board that hangs up mid-send is an error of that send, not the end of the game.
     for (const int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2, SIGALRM})

@@ -518,8 +518,8 @@ int main(int argc, char** argv) {
         std::error_code ec;
         std::filesystem::current_path(opt.dir, ec);
         if (ec) Fail("cannot enter " + opt.dir + ": " + ec.message());
-    } else if (!std::filesystem::is_directory("gfx")) {
-        EnterDataFolder(); // the data beside the program, or installed
+    } else {
+        EnterDataFolderOrSay("koravel-sim"); // the data beside the program, or installed
     }
     run.seed_override = replaySeed ? *replaySeed : opt.seed.value_or(0);
     // The sim keeps only the table of the folder --dir names, and never while replaying: the

@@ -8,6 +8,7 @@
 
 #include "engine/bitmap.h"
 #include "engine/graphics.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -168,7 +169,7 @@ TEST(Bitmap, AnimImageCutsCellsLeftToRightThenDown) {
     s.height = 26;
     for (int i = 0; i < 26 * 26; ++i)
         s.colours.push_back(uint32_t((i % 26) / 13 + 2 * ((i / 26) / 13)));
-    const auto path = (std::filesystem::temp_directory_path() / "koravel_cells.bmp").string();
+    const auto path = (PrivateFolder("cells") / "cells.bmp").string();
     const auto bytes = MakeBmp(s);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));

@@ -13,15 +13,11 @@
 
 #include "screens/hiscore.h"
 #include "state/world.h"
+#include "tests/temp_dir.h"
 
 namespace fs = std::filesystem;
 
-inline fs::path Fresh(const std::string& name) {
-    const fs::path dir = fs::temp_directory_path() / ("koravel_files_" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
+inline fs::path Fresh(const std::string& name) { return PrivateFolder("files_" + name); }
 
 inline void WriteText(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;

@@ -272,6 +272,17 @@ TEST(OddPaths, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
         EXPECT_EQ(Lines(said.err), 1) << c.args << ": " << said.err;
         EXPECT_NE(said.err.find(c.says), std::string::npos) << c.args << ": " << said.err;
     }
+    // A program copied away from its data says first where it looked, and goes on.
+    fs::create_directories(dir / "alone");
+    fs::copy_file(kSim, dir / "alone" / "koravel-sim");
+    const Said alone =
+        RunSaying(dir, "sh -c 'cd " + (dir / "alone").string() + " && ./koravel-sim --frames 2'");
+    EXPECT_EQ(alone.status, 0) << alone.err;
+    EXPECT_EQ(alone.err.substr(0, alone.err.find('\n') + 1),
+              "koravel-sim: no game data (gfx/, sound/) beside the program in " +
+                  (dir / "alone").string() + ", in " + (dir / "alone").string() +
+                  "/../share/koravel or in the current folder; the pictures and "
+                  "sounds will be missing\n");
     // A trace named in the environment that is a pipe: refused at once, never waited on.
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     const Said said = RunSaying(dir, "env KORAVEL_TRACE=" + (dir / "fifo").string() + " " + kGame);

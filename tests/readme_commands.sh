@@ -7,12 +7,18 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# The README's servers run on free ports here, so that two runs on one host never meet.
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
 
 # A server runs until stopped: it must answer with the page and the game's files, then stops.
 serves_page() {
-  local port
-  port=$(grep -o 'http.server [0-9]*' <<<"$1" | grep -o '[0-9]*$')
-  setsid bash -c "$1" >/dev/null 2>&1 &
+  local said port cmd
+  said=$(grep -o 'http.server [0-9]*' <<<"$1" | grep -o '[0-9]*$')
+  port=$(free_port)
+  cmd=${1/http.server $said/http.server $port}
+  setsid bash -c "$cmd" >/dev/null 2>&1 &
   local server=$! ok=1
   for _ in $(seq 100); do
     if python3 - "$port" 2>/dev/null <<'PY'; then ok=0; break; fi
@@ -30,17 +36,34 @@ PY
 
 # The board runs until stopped, with its database in a home of its own: it must answer.
 serves_board() {
-  local home ok=1
+  local home ok=1 port
   home=$(mktemp -d)
-  HOME=$home setsid bash -c "$1" >/dev/null 2>&1 &
+  port=$(free_port)
+  HOME=$home setsid bash -c "${1%$'\n'} --listen 127.0.0.1:$port" >/dev/null 2>&1 &
   local server=$!
   for _ in $(seq 100); do
-    if python3 - 2>/dev/null <<'PY'; then ok=0; break; fi
-import json, urllib.request
-assert json.load(urllib.request.urlopen("http://127.0.0.1:8642/api/top")) == []
+    if python3 - "$port" 2>/dev/null <<'PY'; then ok=0; break; fi
+import json, sys, urllib.request
+assert json.load(urllib.request.urlopen(f"http://127.0.0.1:{sys.argv[1]}/api/top")) == []
 PY
     sleep 0.1
   done
+  # The README's curl commands, as written but for the port and the file: a game is taken (202)
+  # and followed to its verdict.
+  if [ $ok = 0 ]; then
+    ./build/koravel-sim --dir build --no-picture --bot random --seed 1 --frames 1200 \
+      --record "$home/game.kvr" >/dev/null
+    local upload follow
+    upload=$(grep -m1 "^curl -i -H 'Content-Type: application/octet-stream' --data-binary @game.kvr" README.md)
+    follow=$(grep -m1 '^curl http://127.0.0.1:8642/api/submissions/1$' README.md)
+    upload=${upload//@game.kvr/@$home/game.kvr}
+    bash -c "${upload//8642/$port}" 2>/dev/null | grep -q '^HTTP/1.1 202' || { echo "the README's curl upload was not taken"; ok=1; }
+    for _ in $(seq 100); do
+      bash -c "${follow//8642/$port}" 2>/dev/null | grep -q '"state":"stored"' && break
+      sleep 0.1
+    done
+    bash -c "${follow//8642/$port}" 2>/dev/null | grep -q '"state":"stored"' || { echo "the README's upload was not stored"; ok=1; }
+  fi
   kill -- -"$server" 2>/dev/null || true
   wait "$server" 2>/dev/null || true
   [ -f "$home/.local/share/koravel/board.sqlite3" ] || ok=1
@@ -79,5 +102,9 @@ lintian --fail-on error,warning --tag-display-limit 0 "$deb" > lintian.txt 2>&1 
 grep -E '^[EW]:' lintian.txt && fail "lintian has remarks on $deb"
 rm -f lintian.txt
 apt-get remove -y koravel >/dev/null
-xargs rm -f < build/install_manifest.txt
+# The /usr/local install removed as README says: nothing of the game is left.
+remove=$(grep -m1 '^xargs rm -f < build/install_manifest.txt' README.md) || fail "README says not how to remove the install"
+bash -euo pipefail -c "$remove"
+left=$(find /usr/local -path '*koravel*' | head -5)
+[ -z "$left" ] || fail "removing the /usr/local install as README says leaves $left"
 echo "README commands passed"

@@ -12,11 +12,12 @@
 #include "engine/mathx.h"
 #include "engine/rnd.h"
 #include "engine/text.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
 std::string TempFile(const std::string& name, const std::string& bytes) {
-    const auto path = std::filesystem::temp_directory_path() / ("koravel_" + name);
+    const auto path = PrivateFolder(name) / name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path.string();
 }

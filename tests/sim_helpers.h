@@ -13,22 +13,12 @@
 #include <vector>
 
 #include "sim/steer.h"
+#include "tests/temp_dir.h"
 
 struct SimRun {
     int status = -1;
     std::string out, err;
     std::vector<std::string> trace; // one JSON line per presented frame
-};
-
-// The folders this test process made, removed when it ends (KORAVEL_KEEP_TEST_DIRS keeps them
-// to look at).
-struct TestFolders {
-    std::vector<std::filesystem::path> made;
-    ~TestFolders() {
-        if (std::getenv("KORAVEL_KEEP_TEST_DIRS")) return;
-        std::error_code ec;
-        for (const auto& dir : made) std::filesystem::remove_all(dir, ec);
-    }
 };
 
 // A new private folder under the temporary folder, with the build's gfx/ and sound/ and an

@@ -15,6 +15,7 @@
 #include "state/field.h"
 #include "state/game.h"
 #include "state/sounds.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
@@ -89,11 +90,8 @@ TEST(Startup, BuildsListsTablesFontCachesAndResources) {
 class ScoreFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir_ =
-            std::filesystem::temp_directory_path() /
-            ("koravel_scores_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
+        dir_ = PrivateFolder(std::string("scores_") +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_ / "scores");
         old_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_);

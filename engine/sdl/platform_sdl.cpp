@@ -2,6 +2,7 @@
 #include <SDL.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include "engine/input.h"
@@ -43,6 +45,31 @@ void AudioCallback(void*, Uint8* stream, int bytes) {
     MixerRender(reinterpret_cast<int16_t*>(stream), bytes / 4, audioRate);
 }
 
+// The libraries SDL probes (ALSA, PulseAudio, Wayland's client) print their own complaints
+// while it looks for a device; when none is found we say so in one line of our own, so theirs
+// are held back, for the probe's length only.
+class QuietProbe {
+  public:
+    QuietProbe() {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
+        if (null >= 0) ::close(null);
+    }
+    ~QuietProbe() {
+        std::fflush(stderr);
+        if (saved_ < 0) return;
+        ::dup2(saved_, 2);
+        ::close(saved_);
+    }
+    QuietProbe(const QuietProbe&) = delete;
+    QuietProbe& operator=(const QuietProbe&) = delete;
+
+  private:
+    int saved_ = -1;
+};
+
 void OpenAudio() {
     SDL_AudioSpec want{}, have{};
     want.freq = 44100;
@@ -50,9 +77,12 @@ void OpenAudio() {
     want.channels = 2;
     want.samples = 512;
     want.callback = AudioCallback;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
-        audioDevice =
-            SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    {
+        QuietProbe quiet;
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+            audioDevice =
+                SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    }
     if (!audioDevice) {
         std::fprintf(stderr, "koravel: warning: no audio device (%s); playing silently\n",
                      SDL_GetError());
@@ -60,6 +90,17 @@ void OpenAudio() {
     }
     audioRate = have.freq;
     SDL_PauseAudioDevice(audioDevice, 0);
+}
+
+// Why no window could be had, naming the display that was asked for when one was.
+std::string NoDisplay(const char* sdlSays) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* value = SDL_getenv(name); value && *value)
+            return std::string("the display ") + name + "=" + value +
+                   " cannot be opened (is its server running, and may this user use it?)";
+    return sdlSays && *sdlSays
+               ? std::string("no display found (") + sdlSays + "; set DISPLAY or WAYLAND_DISPLAY)"
+               : "no display found (set DISPLAY or WAYLAND_DISPLAY)";
 }
 
 void UpdateViewport() {
@@ -358,8 +399,13 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     // The window's surface as the display's own shared memory, not an OpenGL texture.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        error = SDL_GetError();
+    int failed;
+    {
+        QuietProbe quiet;
+        failed = SDL_InitSubSystem(SDL_INIT_VIDEO);
+    }
+    if (failed != 0) {
+        error = NoDisplay(SDL_GetError());
         return false;
     }
     // With no display SDL falls back to drivers that show nothing: a game nobody can see
@@ -368,7 +414,7 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
     if (driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) &&
         !(asked && SDL_strcasecmp(asked, driver) == 0)) {
-        error = "no display found (set DISPLAY or WAYLAND_DISPLAY)";
+        error = NoDisplay(nullptr);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
