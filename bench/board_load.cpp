@@ -1,8 +1,8 @@
 // koravel-board under load on loopback, as docs/performance.md reports it: reads beside hundreds
 // of slow and idle connections, beside gzip bombs, beside clients re-sending three-hour games;
 // reads on one kept-open connection; and real games verified per second.
-// Usage: build/bench/board_load [SECONDS_PER_SCENE]; with KORAVEL_TEST_POSTGRES naming the file
-// of a PostgreSQL URI (tests/postgres_cluster.sh start DIR writes DIR/uri), on PostgreSQL.
+// Usage: build/bench/board_load [SECONDS_PER_SCENE [SCENE...]]; with KORAVEL_TEST_POSTGRES naming
+// the file of a PostgreSQL URI (tests/postgres_cluster.sh start DIR writes DIR/uri), on PostgreSQL.
 #include <atomic>
 #include <cstdio>
 #include <mutex>
@@ -273,7 +273,7 @@ void ReadsPerSecond(const Board& board, int seconds) {
 // verifies nothing (workers would), on SQLite one verifier refuses them meanwhile.
 void UploadsPerSecond(int seconds) {
     const std::vector<std::string> front = {"--verifiers", OnPostgres() ? "0" : "1", "--queue",
-                                            "1000000"};
+                                            "10000"};
     Board board(work / "uploads", work / "uploads" / "board.sqlite3", front);
     const auto [rate, other] = Hammer(
         board, seconds,
@@ -297,13 +297,18 @@ int main(int argc, char** argv) {
     fs::create_directories(work / "scores");
     fs::create_directory_symlink(fs::path(KORAVEL_BUILD_DIR) / "gfx", work / "gfx");
     fs::create_directory_symlink(fs::path(KORAVEL_BUILD_DIR) / "sound", work / "sound");
+    // Scenes named after the seconds run alone: kept, slow, bombs, long, games, uploads.
+    const std::vector<std::string> only(argv + std::min(argc, 2), argv + argc);
+    auto wanted = [&](const char* scene) {
+        return only.empty() || std::find(only.begin(), only.end(), scene) != only.end();
+    };
     const std::string honest = Record("--bot player --seed 2 --frames 40000", "honest.kvr");
-    KeptOpen();
-    SlowAndIdle(honest, seconds);
-    Bombs();
-    LongGames(honest, seconds);
-    GamesPerSecond(seconds);
-    UploadsPerSecond(seconds);
+    if (wanted("kept")) KeptOpen();
+    if (wanted("slow")) SlowAndIdle(honest, seconds);
+    if (wanted("bombs")) Bombs();
+    if (wanted("long")) LongGames(honest, seconds);
+    if (wanted("games")) GamesPerSecond(seconds);
+    if (wanted("uploads")) UploadsPerSecond(seconds);
     std::printf("(store: %s)\n", OnPostgres() ? "PostgreSQL" : "SQLite");
     fs::remove_all(work);
 }

@@ -2,9 +2,11 @@
 # A throwaway PostgreSQL server for the board's tests: `start FOLDER` makes a cluster in a new
 # private temporary folder, owned by an unprivileged user (initdb refuses root), on a free port
 # of 127.0.0.1, and writes its URI to FOLDER/uri and its programs' folder to FOLDER/bin;
-# `stop FOLDER` stops it and removes everything it made.
+# `stop FOLDER` stops it and removes everything it made. `start FOLDER durable` syncs to disk as
+# a real server does (for measuring); the tests' server does not.
 set -euo pipefail
-action=${1:?start or stop} folder=${2:?a folder}
+action=${1:?start or stop} folder=${2:?a folder} fsync=off
+[ "${3:-}" = durable ] && fsync=on
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 if [ ! -x "$bin/initdb" ]; then
   echo "postgres_cluster: no PostgreSQL server here (apt-get install postgresql)" >&2
@@ -29,7 +31,7 @@ start)
   for _ in $(seq 1 20); do
     port=$((10000 + RANDOM % (low - 10000)))
     if as_owner "$bin/pg_ctl" -D "$data/cluster" -l "$data/server.log" -w -t 60 \
-      -o "-p $port -k $data -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=300" \
+      -o "-p $port -k $data -c listen_addresses=127.0.0.1 -c fsync=$fsync -c max_connections=300" \
       start >/dev/null; then
       echo "postgresql://koravel@127.0.0.1:$port/postgres" >"$folder/uri"
       echo "$bin" >"$folder/bin"
