@@ -261,6 +261,13 @@ TEST(OddPaths, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
         EXPECT_EQ(version.err.rfind(fs::path(program).filename().string() + " ", 0), 0u)
             << version.err;
     }
+    // A page folder that is not there: the board says which, and why, in one line.
+    const Said noPage = RunSaying(
+        dir, std::string(KORAVEL_BUILD_DIR) + "/koravel-board --listen 127.0.0.1:0 --web " +
+                 (dir / "nopage").string() + " --db " + (dir / "board.sqlite3").string());
+    EXPECT_EQ(noPage.status, 1);
+    EXPECT_EQ(noPage.err, "koravel-board: cannot serve " + (dir / "nopage").string() +
+                              " at /play: No such file or directory\n");
     if (!fs::exists(kGame)) GTEST_SKIP() << "koravel is not built";
     const Case game[] = {{"--replay ''", "--replay needs a recording"},
                          {"--board ''", "--board needs a board"},
