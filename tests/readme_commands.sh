@@ -75,6 +75,10 @@ mapfile -d '' blocks < <(awk '/^```sh$/ {on=1; block=""; next}
                                /^```$/ && on {on=0; printf "%s%c", block, 0; next}
                                on {block = block $0 "\n"}' README.md)
 [ "${#blocks[@]}" -ge 5 ] || fail "expected at least five README commands, found ${#blocks[@]}"
+# What the commands leave in the temporary folder: nothing of koravel's (tests, boards and
+# their verifiers make private folders and remove them).
+leftovers() { find "${TMPDIR:-/tmp}" -maxdepth 1 -iname '*koravel*' 2>/dev/null | sort; }
+before=$(leftovers)
 for i in "${!blocks[@]}"; do
   cmd=${blocks[$i]}
   if [ "$i" = 0 ]; then
@@ -92,6 +96,9 @@ for i in "${!blocks[@]}"; do
   fi
   echo "=== README command $((i + 1)) took $(( $(date +%s) - start )) s"
 done
+
+left=$(comm -13 <(echo "$before") <(leftovers))
+[ -z "$left" ] || fail "the README's commands left in the temporary folder: $left"
 
 # What the install commands left: the game under /usr/local and the package in /usr/games.
 /usr/local/bin/koravel --version | grep -q '^koravel ' || fail "the /usr/local install"
