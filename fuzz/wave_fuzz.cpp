@@ -13,18 +13,18 @@
 #include "engine/mixer.h"
 #include "engine/sound.h"
 #include "engine/wave.h"
+#include "tests/temp_dir.h"
 
 namespace {
 
 const std::filesystem::path& Folder() {
+    // Removed when the process ends (an atexit handler registered here would run after the
+    // path itself is gone, and remove nothing).
     static const std::filesystem::path folder = [] {
-        auto f = std::filesystem::temp_directory_path() /
-                 ("koravel_wave_fuzz_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(f);
+        auto f = PrivateFolder("fuzz_wave");
         for (int i = 0; i < 4; ++i)
             std::filesystem::create_symlink(f / "one.wav",
                                             f / ("name" + std::to_string(i) + ".wav"));
-        std::atexit([] { std::filesystem::remove_all(Folder()); });
         return f;
     }();
     return folder;

@@ -25,12 +25,7 @@ struct SimRun {
 // empty scores/: tests running at once, or two runs on one host, never share one.
 inline std::filesystem::path GameDir(const std::string& name, bool withData = true) {
     namespace fs = std::filesystem;
-    static TestFolders folders;
-    std::string pattern =
-        (fs::temp_directory_path() / ("koravel_sim_" + name + ".XXXXXX")).string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make " + pattern);
-    const fs::path dir = pattern;
-    folders.made.push_back(dir);
+    const fs::path dir = PrivateFolder("sim_" + name);
     fs::create_directories(dir / "scores");
     if (withData) {
         fs::create_directory_symlink(fs::path(KORAVEL_BUILD_DIR) / "gfx", dir / "gfx");
