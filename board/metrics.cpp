@@ -65,8 +65,13 @@ std::string MetricsText(const Gauges& now) {
     Line(out, "# HELP koravel_open_connections Connections open at the front.");
     Line(out, "# TYPE koravel_open_connections gauge");
     Line(out, "koravel_open_connections %" PRId64, now.openConnections);
-    Line(out, "# HELP koravel_verifiers Verifier threads replaying uploads.");
+    Line(out, "# HELP koravel_verifiers Verifier threads replaying uploads, on every host.");
     Line(out, "# TYPE koravel_verifiers gauge");
     Line(out, "koravel_verifiers %" PRId64, now.verifiers);
+    Line(out,
+         "# HELP koravel_verifier_hosts Hosts replaying uploads (the board itself and workers) "
+         "heard from in the last 30 s.");
+    Line(out, "# TYPE koravel_verifier_hosts gauge");
+    Line(out, "koravel_verifier_hosts %" PRId64, now.verifierHosts);
     return out;
 }

@@ -15,5 +15,6 @@ struct Gauges {
     int64_t queueDepth = 0; // uploads queued or being verified
     int64_t openConnections = 0;
     int64_t verifiers = 0;
+    int64_t verifierHosts = 0;
 };
 std::string MetricsText(const Gauges& now);

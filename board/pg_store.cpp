@@ -222,7 +222,7 @@ class PostgresStore final : public Store {
     // Front ends and workers come and go while others verify: only leases end a job's turn.
     int RequeueAbandoned() override { return 0; }
 
-    int Heartbeat(const std::string& host, int threads) override {
+    VerifierCount Heartbeat(const std::string& host, int threads) override {
         Pooled c(*this);
         if (threads > 0)
             Run(*c, "beat",
@@ -233,11 +233,12 @@ class PostgresStore final : public Store {
         Run(*c, "forget",
             "DELETE FROM verifiers WHERE seen < " + kNow + " - 3600 OR (host = $1 AND $2 = 0)",
             {host, int64_t(threads)});
-        return int(
-            Run(*c, "verifiers",
-                "SELECT coalesce(sum(threads), 0) FROM verifiers WHERE seen >= " + kNow + " - 30",
-                {})
-                .Int(0, 0));
+        const Result all = Run(*c, "verifiers",
+                               "SELECT count(*), coalesce(sum(threads), 0) FROM verifiers"
+                               " WHERE seen >= " +
+                                   kNow + " - 30",
+                               {});
+        return {int(all.Int(0, 0)), int(all.Int(0, 1))};
     }
 
     std::vector<BoardGame> Top(int limit, int64_t since, bool all) override {

@@ -209,8 +209,8 @@ class Board {
         if (path == "/metrics") {
             Reply r;
             r.type = "text/plain; version=0.0.4";
-            r.body = MetricsText(
-                {store_.Pending(), int64_t(OpenConnections()), int64_t(verifiers_.Count())});
+            r.body = MetricsText({store_.Pending(), int64_t(OpenConnections()),
+                                  int64_t(verifiers_.Count()), int64_t(verifiers_.Hosts())});
             return r;
         }
         if (const int64_t id = IdIn(path, "/api/submissions/", "")) return SubmissionOf(id);

@@ -281,7 +281,7 @@ class SqliteStore final : public Store {
         return sqlite3_changes(writer_) > 0;
     }
 
-    int Heartbeat(const std::string& host, int threads) override {
+    VerifierCount Heartbeat(const std::string& host, int threads) override {
         std::lock_guard lock(writing_);
         CheckFile();
         if (threads > 0) {
@@ -295,10 +295,10 @@ class SqliteStore final : public Store {
         Statement gone(writer_, "DELETE FROM verifiers WHERE seen < unixepoch() - 3600 OR host = ?"
                                 " AND ? = 0");
         gone.Bind(1, host).Bind(2, threads).Run();
-        Statement all(writer_, "SELECT ifnull(sum(threads), 0) FROM verifiers"
+        Statement all(writer_, "SELECT count(*), ifnull(sum(threads), 0) FROM verifiers"
                                " WHERE seen >= unixepoch() - 30");
         all.Row();
-        return int(all.Int(0));
+        return {int(all.Int(0)), int(all.Int(1))};
     }
 
     int RequeueAbandoned() override {

@@ -45,6 +45,12 @@ struct Job {
     std::string which; // best, last or the frame a game ended on
 };
 
+// The verifier hosts heard from lately, and their verifiers in all.
+struct VerifierCount {
+    int hosts = 0;
+    int threads = 0;
+};
+
 struct StoreFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -75,8 +81,8 @@ class Store {
     // half-verified go back to the queue at once. Shared stores wait for the leases instead.
     virtual int RequeueAbandoned() = 0;
     // A verifier host says it is alive with `threads` verifiers (0: it is leaving); the
-    // answer is how many verifiers all hosts seen in the last half minute have.
-    virtual int Heartbeat(const std::string& host, int threads) = 0;
+    // answer counts the hosts seen in the last half minute and their verifiers.
+    virtual VerifierCount Heartbeat(const std::string& host, int threads) = 0;
 
     // The best games, highest score first (the earlier game first on a tie), submitted at or
     // after `since` (Unix seconds), of more than 0 points: each name's best game once, or

@@ -56,7 +56,9 @@ void Verifiers::Beat() {
     for (bool leaving = false; !leaving;) {
         leaving = stopping_;
         try {
-            seen_ = store_.Heartbeat(host_, leaving ? 0 : s_.count);
+            const VerifierCount heard = store_.Heartbeat(host_, leaving ? 0 : s_.count);
+            seen_ = heard.threads;
+            hosts_ = heard.hosts;
         } catch (const StoreFailure& e) {
             LogLine(std::string("verifiers cannot be counted: ") + e.what());
         }

@@ -24,8 +24,10 @@ class Verifiers {
   public:
     Verifiers(const VerifierSettings& settings, Store& store);
     ~Verifiers() { Stop(); }
-    // The verifiers of every host sharing the store (this one's included), as last heard.
+    // The verifiers of every host sharing the store (this one's included), as last heard, and
+    // those hosts.
     int Count() const { return seen_; }
+    int Hosts() const { return hosts_; }
     // A new upload is waiting.
     void Wake();
     // Ends every replay in progress (its upload goes back to the queue) and every thread.
@@ -43,7 +45,7 @@ class Verifiers {
     const VerifierSettings& s_;
     Store& store_;
     std::atomic<bool> stopping_{false};
-    std::atomic<int> seen_{0};
+    std::atomic<int> seen_{0}, hosts_{0};
     std::string host_; // how this process is known among the verifier hosts
     std::mutex mutex_;
     std::condition_variable wake_;

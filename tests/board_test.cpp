@@ -63,6 +63,12 @@ int64_t FrameOf(const std::string& line) {
     return line.empty() || line[0] == '#' ? -1 : std::stoll(line.substr(0, line.find(' ')));
 }
 
+// A gauge's value in /metrics, or -1.
+int64_t Gauge(const std::string& metrics, const std::string& name) {
+    const auto at = metrics.find("\n" + name + " ");
+    return at == std::string::npos ? -1 : std::atoll(metrics.c_str() + at + name.size() + 2);
+}
+
 TEST(Board, AGameGoesFromTheClientToThePageAndPlaysBackTheSame) {
     const auto dir = GameDir("board_e2e");
     Board board(dir, dir / "board.sqlite3");
@@ -253,7 +259,11 @@ TEST(Board, HostileUploadsAndRequestsGetAReasonAndTheBoardGoesOn) {
     const json quoted = Send(board, real.substr(0, real.find('\n') + 1) + "5 \xff\xfe\x01 1 1\n");
     ASSERT_EQ(quoted["state"], "refused") << quoted;
     const std::string why = quoted["error"];
-    EXPECT_NE(why.find("'?" "?" "?'"), std::string::npos) << why; // (split: a trigraph)
+    EXPECT_NE(why.find("'?"
+                       "?"
+                       "?'"),
+              std::string::npos)
+        << why; // (split: a trigraph)
     for (const char* query :
          {"/api/top?limit=0", "/api/top?limit=abc", "/api/top?since=-1", "/api/top?all=2",
           "/api/top?limit=99999999999999999999", "/api/games/0", "/api/games/99999999999999999",
@@ -717,10 +727,11 @@ TEST(Board, AnOperatorSeesEachRequestItsHealthAndCountsAndCanBackItUp) {
     const auto metrics = client.Get("/metrics");
     ASSERT_TRUE(metrics);
     EXPECT_EQ(metrics->get_header_value("Content-Type").rfind("text/plain; version=0.0.4", 0), 0u);
-    for (const char* line : {"koravel_submissions_total{outcome=\"stored\"} 1\n",
-                             "koravel_submissions_total{outcome=\"refused\"} 0\n",
-                             "koravel_verification_seconds_count 1\n", "koravel_queue_depth 0\n",
-                             "koravel_verifiers 2\n", "koravel_open_connections "})
+    for (const char* line :
+         {"koravel_submissions_total{outcome=\"stored\"} 1\n",
+          "koravel_submissions_total{outcome=\"refused\"} 0\n",
+          "koravel_verification_seconds_count 1\n", "koravel_queue_depth 0\n",
+          "koravel_verifiers 2\n", "koravel_verifier_hosts 1\n", "koravel_open_connections "})
         EXPECT_NE(metrics->body.find(line), std::string::npos) << line << " in\n" << metrics->body;
     // Each request answered is a line: client, method, path, status, bytes, milliseconds. A
     // line is written once its answer has gone, by the thread that sent it: the last ones may
@@ -936,6 +947,7 @@ TEST(Board, FrontsAndWorkersOnOneDatabaseLoseNothingWhenAWorkerDies) {
     const auto at = metrics.find("\nkoravel_verifiers ");
     ASSERT_NE(at, std::string::npos) << metrics;
     EXPECT_GE(std::atoi(metrics.c_str() + at + 19), 4) << metrics;
+    EXPECT_GE(Gauge(metrics, "koravel_verifier_hosts"), 2) << metrics;
 }
 
 } // namespace
@@ -976,11 +988,6 @@ int ClosedWithin(const std::vector<int>& fds, int seconds) {
         ::close(fd);
     }
     return closed;
-}
-
-int64_t Gauge(const std::string& metrics, const std::string& name) {
-    const auto at = metrics.find("\n" + name + " ");
-    return at == std::string::npos ? -1 : std::atoll(metrics.c_str() + at + name.size() + 2);
 }
 
 // The board behind nginx, as an operator puts it on the internet with tools/nginx_site.sh:
