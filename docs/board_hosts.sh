@@ -50,14 +50,7 @@ say "a front end at $front and two workers share $db"
 
 port=$(free_port)
 "$source_dir/tools/nginx_site.sh" --ipv6 off --board "$front" --listen "$port" \
-  --cache "$work/cache" >"$work/site.conf"
-{
-  [ "$(id -u)" = 0 ] && echo "user root;"
-  echo "pid $work/nginx.pid; events {}"
-  echo "http { access_log off; client_body_temp_path $work/body; proxy_temp_path $work/proxy;"
-  echo "  fastcgi_temp_path $work/fastcgi; uwsgi_temp_path $work/uwsgi; scgi_temp_path $work/scgi;"
-  echo "  include $work/site.conf; }"
-} >"$work/nginx.conf"
+  --cache "$work/cache" --standalone "$work" >"$work/nginx.conf"
 nginx -p "$work" -c "$work/nginx.conf" -e "$work/nginx.log" -g 'daemon off;' &
 pids+=($!)
 until curl -sf "http://127.0.0.1:$port/healthz" >/dev/null; do sleep 0.1; done

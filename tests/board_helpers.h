@@ -301,19 +301,9 @@ struct Nginx {
         }
         for (const auto& o : site) options += " " + o;
         const std::string write = std::string(KORAVEL_SOURCE_DIR) + "/tools/nginx_site.sh" +
-                                  options + " >" + (dir / "site.conf").string();
+                                  options + " --standalone " + dir.string() + " >" +
+                                  (dir / "nginx.conf").string();
         if (std::system(write.c_str()) != 0) return;
-        std::ofstream(dir / "nginx.conf")
-            << (::geteuid() == 0 ? "user root;\n" : "") << "worker_processes 1;\n"
-            << "worker_rlimit_nofile 16384;\npid " << (dir / "nginx.pid").string() << ";\n"
-            << "events { worker_connections 8192; }\nhttp {\n"
-            << "  access_log " << (dir / "access.log").string() << ";\n"
-            << "  client_body_temp_path " << (dir / "body").string() << ";\n"
-            << "  proxy_temp_path " << (dir / "proxy").string() << ";\n"
-            << "  fastcgi_temp_path " << (dir / "fastcgi").string() << ";\n"
-            << "  uwsgi_temp_path " << (dir / "uwsgi").string() << ";\n"
-            << "  scgi_temp_path " << (dir / "scgi").string() << ";\n"
-            << "  include " << (dir / "site.conf").string() << ";\n}\n";
         const std::string conf = (dir / "nginx.conf").string(), err = (dir / "error.log").string();
         pid = ::fork();
         if (pid == 0) {

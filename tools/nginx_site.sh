@@ -9,7 +9,7 @@
 #     --key /etc/ssl/private/koravel.key >/etc/nginx/sites-available/koravel
 set -euo pipefail
 name=_ board=127.0.0.1:8642 listen=80 tls_listen=443 cert= key= cache=/var/cache/nginx/koravel
-rate=10 uploads=30 per_client=32 timeout=10 ipv6=on
+rate=10 uploads=30 per_client=32 timeout=10 ipv6=on standalone=
 usage() {
   cat <<'EOF'
 usage: nginx_site.sh [--name HOST] [--board ADDR:PORT] [--listen PORT] [--tls-listen PORT]
@@ -26,6 +26,8 @@ usage: nginx_site.sh [--name HOST] [--board ADDR:PORT] [--listen PORT] [--tls-li
   --timeout SECONDS  for a client's headers, between the pieces of its body, and for it to
                      take an answer (default 10)
   --ipv6 on|off      listen on IPv6 too (default on)
+  --standalone DIR   a whole nginx.conf instead, keeping its pid, logs and temporary files
+                     in DIR: for trying the site without a system nginx (`nginx -p DIR -c FILE`)
 EOF
 }
 while [ $# -gt 0 ]; do
@@ -44,6 +46,7 @@ while [ $# -gt 0 ]; do
   --per-client) per_client=$2 ;;
   --timeout) timeout=$2 ;;
   --ipv6) ipv6=$2 ;;
+  --standalone) standalone=$2 ;;
   *) echo "nginx_site.sh: unknown option '$1'" >&2; usage >&2; exit 2 ;;
   esac
   shift 2
@@ -52,6 +55,25 @@ if { [ -n "$cert" ] && [ -z "$key" ]; } || { [ -z "$cert" ] && [ -n "$key" ]; };
   echo "nginx_site.sh: --cert and --key go together" >&2
   exit 2
 fi
+# A whole configuration around the site, everything nginx writes kept in the folder given.
+if [ -n "$standalone" ]; then
+  [ "$(id -u)" = 0 ] && echo "user root;"
+  cat <<EOF
+worker_processes 1;
+worker_rlimit_nofile 16384;
+pid $standalone/nginx.pid;
+events { worker_connections 8192; }
+http {
+access_log $standalone/access.log;
+client_body_temp_path $standalone/body;
+proxy_temp_path $standalone/proxy;
+fastcgi_temp_path $standalone/fastcgi;
+uwsgi_temp_path $standalone/uwsgi;
+scgi_temp_path $standalone/scgi;
+EOF
+  trap 'echo "}"' EXIT
+fi
+
 v6() { if [ "$ipv6" = on ]; then echo "$1"; else echo "    # (no IPv6)"; fi; }
 
 cat <<EOF
