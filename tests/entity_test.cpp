@@ -1,10 +1,8 @@
-// Walking and removal rules of the entity lists, and the legacy key table.
+// Walking and removal rules of the entity lists.
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "engine/headless/headless.h"
-#include "engine/input.h"
 #include "entity/list.h"
 
 namespace {
@@ -111,16 +109,6 @@ TEST_F(ListTest, InsertBeforeItselfRemoveTwiceAndNestedWalks) {
     a->Remove();
     EXPECT_EQ(Ids(), (std::vector<int>{2, 3}));
     EXPECT_EQ(a->list, &thing_list); // keeps its list reference
-}
-
-TEST(Keys, Escape) {
-    HeadlessQueue({HeadlessEvent::KeyPress, kKeyEscape});
-    HeadlessQueue({HeadlessEvent::KeyRelease, kKeyEscape});
-    EXPECT_EQ(KeyHit(kKeyEscape), 1);
-    EXPECT_EQ(KeyHit(kKeyEscape), 0);
-    EXPECT_EQ(KeyDown(kKeyEscape), 0);
-    EXPECT_EQ(KeyDown(-1), 0);
-    EXPECT_EQ(KeyHit(256), 0);
 }
 
 } // namespace
