@@ -63,6 +63,42 @@ int64_t FrameOf(const std::string& line) {
     return line.empty() || line[0] == '#' ? -1 : std::stoll(line.substr(0, line.find(' ')));
 }
 
+// Connections that promise a body and never send it, and connections that say nothing, each
+// from an address of `block`; kept open by the caller.
+std::vector<int> RudeCrowd(int port, int block, int promising, int silent) {
+    std::vector<int> rude;
+    for (int i = 0; i < promising + silent; ++i) {
+        const int fd =
+            Connect(port, "127.0." + std::to_string(block) + "." + std::to_string(1 + i / 20));
+        if (fd < 0) continue;
+        if (i < promising)
+            SendAll(fd, "POST /api/games HTTP/1.1\r\nHost: x\r\nContent-Length: 1000000\r\n\r\n#");
+        rude.push_back(fd);
+    }
+    return rude;
+}
+
+// How many of `fds` the other end closes within `seconds`; all are closed here after.
+int ClosedWithin(const std::vector<int>& fds, int seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int closed = 0;
+    for (int fd : fds) {
+        char buffer[4096];
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
+            pollfd p{fd, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) break;
+            if (::recv(fd, buffer, sizeof buffer, 0) <= 0) {
+                ++closed;
+                break;
+            }
+        }
+        ::close(fd);
+    }
+    return closed;
+}
+
 // A gauge's value in /metrics, or -1.
 int64_t Gauge(const std::string& metrics, const std::string& name) {
     const auto at = metrics.find("\n" + name + " ");
@@ -421,21 +457,8 @@ TEST(Board, RudeConnectionsCannotStarveTheOthers) {
     const auto dir = GameDir("board_rude");
     Board board(dir, dir / "board.sqlite3", {"--request-seconds", "3", "--idle-seconds", "3"});
     const std::string honest = Recorded(dir, "random", 1, 1200);
-    std::vector<int> rude;
-    auto address = [](int block, int n) {
-        return "127.0." + std::to_string(block) + "." + std::to_string(1 + n / 50);
-    };
-    for (int i = 0; i < 200; ++i) { // bodies promised and never sent
-        const int fd = Connect(board.port, address(10, i));
-        ASSERT_GE(fd, 0);
-        SendAll(fd, "POST /api/games HTTP/1.1\r\nHost: x\r\nContent-Length: 1000000\r\n\r\n#");
-        rude.push_back(fd);
-    }
-    for (int i = 0; i < silent; ++i) { // connections that say nothing
-        const int fd = Connect(board.port, address(20, i));
-        ASSERT_GE(fd, 0);
-        rude.push_back(fd);
-    }
+    const std::vector<int> rude = RudeCrowd(board.port, 10, 200, silent);
+    ASSERT_EQ(rude.size(), size_t(200 + silent));
     int answered = 0;
     auto client = board.Client();
     for (int i = 0; i < 100; ++i) {
@@ -445,13 +468,7 @@ TEST(Board, RudeConnectionsCannotStarveTheOthers) {
     EXPECT_EQ(answered, 100);
     EXPECT_EQ(Send(board, honest)["state"], "stored");
     // Past their deadlines every rude connection is closed by the board.
-    for (int fd : rude) {
-        char c;
-        timeval limit{20, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        while (::recv(fd, &c, 1, 0) > 0) {}
-        ::close(fd);
-    }
+    ClosedWithin(rude, 20);
     // One address holds at most its share of connections: the rest are closed at once.
     std::vector<int> greedy;
     for (int i = 0; i < 80; ++i) greedy.push_back(Connect(board.port, "127.0.3.1"));
@@ -953,42 +970,6 @@ TEST(Board, FrontsAndWorkersOnOneDatabaseLoseNothingWhenAWorkerDies) {
 } // namespace
 
 namespace {
-
-// Connections that promise a body and never send it, and connections that say nothing, each
-// from an address of `block`; kept open by the caller.
-std::vector<int> RudeCrowd(int port, int block, int promising, int silent) {
-    std::vector<int> rude;
-    for (int i = 0; i < promising + silent; ++i) {
-        const int fd =
-            Connect(port, "127.0." + std::to_string(block) + "." + std::to_string(1 + i / 20));
-        if (fd < 0) continue;
-        if (i < promising)
-            SendAll(fd, "POST /api/games HTTP/1.1\r\nHost: x\r\nContent-Length: 1000000\r\n\r\n#");
-        rude.push_back(fd);
-    }
-    return rude;
-}
-
-// How many of `fds` the other end closes within `seconds`; all are closed here after.
-int ClosedWithin(const std::vector<int>& fds, int seconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    int closed = 0;
-    for (int fd : fds) {
-        char buffer[4096];
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                until - std::chrono::steady_clock::now());
-            pollfd p{fd, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) break;
-            if (::recv(fd, buffer, sizeof buffer, 0) <= 0) {
-                ++closed;
-                break;
-            }
-        }
-        ::close(fd);
-    }
-    return closed;
-}
 
 // The board behind nginx, as an operator puts it on the internet with tools/nginx_site.sh:
 // slow and silent clients are held and cut off by nginx alone, kept-open connections to the
