@@ -209,7 +209,9 @@ inline json Verdict(const Board& b, const httplib::Result& sent) {
     }
     const std::string location = sent->get_header_value("Location");
     auto client = b.Client();
-    for (int i = 0; i < 6000; ++i) {
+    // Long enough for a queue of replays each at the board's own time limit (eight gzip bombs,
+    // two verifiers, up to 60 s each) on a machine slowed by a sanitizer and other tests.
+    for (int i = 0; i < 20000; ++i) {
         const auto r = client.Get(location);
         if (r && r->status == 200) {
             json body = json::parse(r->body);
