@@ -256,10 +256,13 @@ std::optional<Reply> CheckFraming(const RequestHead& head, MHD_Connection* c) {
     if (CountHeader(c, MHD_HTTP_HEADER_TRANSFER_ENCODING) > 0 || lengths > 1)
         return Refusal(400, "a body's length must be given once, by one Content-Length");
     const bool takesBody = head.Method() == "POST";
+    // A POST without a length has no body (an attempt's, say); one whose length is not a
+    // number could be framed two ways.
+    if (head.Header(MHD_HTTP_HEADER_CONTENT_LENGTH) && !head.ContentLength())
+        return Refusal(400, "the Content-Length is not a number");
     if (!takesBody && head.ContentLength().value_or(0) > 0)
         return Refusal(400, "this request takes no body");
-    if (takesBody && !head.ContentLength()) return Refusal(411, "a Content-Length is needed");
-    if (takesBody && *head.ContentLength() > front.settings->maxBody)
+    if (takesBody && head.ContentLength().value_or(0) > front.settings->maxBody)
         return Refusal(413, "the recording is over " +
                                 std::to_string(front.settings->maxBody >> 20) + " MiB");
     return std::nullopt;
@@ -281,7 +284,7 @@ MHD_Result Access(void*, MHD_Connection* c, const char* url, const char* method,
         reply = front.routes->Head(*req->head);
         if (!reply && req->head->Method() != "POST") reply = Refusal(405, "not a thing to do here");
         if (!reply) {
-            req->expected = size_t(*req->head->ContentLength());
+            req->expected = size_t(req->head->ContentLength().value_or(0));
             return MHD_YES; // the body follows (after "100 Continue" where asked)
         }
         // A body about to come is not wanted. A client that asked "Expect: 100-continue" hears

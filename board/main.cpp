@@ -1,6 +1,7 @@
 // koravel-board: a shared score board that trusts nothing but replays. Every submitted
 // recording is replayed by the headless game, and only what that replay shows is kept.
 #include <pthread.h>
+#include <pwd.h>
 #include <signal.h>
 
 #include <csignal>
@@ -9,10 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 
+#include "board/clock.h"
 #include "board/server.h"
 #include "board/store.h"
 #include "board/verifier.h"
@@ -26,7 +29,9 @@ const char* const kUsage =
     "                     [--verifiers N] [--queue N] [--verify-seconds N]\n"
     "                     [--connections N] [--per-client N] [--request-seconds N]\n"
     "                     [--idle-seconds N] [--behind-proxy] [--access-log FILE]\n"
-    "                     [--backup FILE] [--worker] [--version] [--help | -h]\n";
+    "                     [--backup FILE] [--worker] [--version] [--help | -h]\n"
+    "       koravel-board [--db FILE|URI] --hide ID|--hide-name NAME --why TEXT\n"
+    "       koravel-board [--db FILE|URI] --unhide ID|--unhide-name NAME [--why TEXT]\n";
 const char* const kHelp =
     "Keeps the best Koravel games, each proven by replaying its recording.\n"
     "  --listen ADDR:PORT  where to listen (default 127.0.0.1:8642; port 0: any free one)\n"
@@ -51,13 +56,27 @@ const char* const kHelp =
     "                      boards in front\n"
     "  --access-log FILE   one line per request answered: client, method, path, status,\n"
     "                      bytes, milliseconds ('-': standard output)\n"
+    "  --hide ID, --hide-name NAME\n"
+    "                      hide a game, or every game of a name, from every list, and answer\n"
+    "                      410 for it; --why says why, kept in the audit table with the time\n"
+    "                      and the operator; then end\n"
+    "  --unhide ID, --unhide-name NAME\n"
+    "                      show it again, noted the same way\n"
+    "  --why TEXT          the reason for --hide or --unhide\n"
     "POST /api/games takes a .kvr (gzip-compressed or not; ?game=best|last|FRAME) as\n"
     "application/octet-stream and answers 202 with the submission to follow:\n"
     "GET /api/submissions/ID says queued, verifying, stored (with the game) or refused.\n"
     "GET /api/top?limit=N&since=DAYS&all=1, /api/games/ID, /api/games/ID/recording and /\n"
     "read. GET /healthz says whether the store answers, with the queue's depth; GET /metrics\n"
     "counts uploads by outcome, replay times, the queue, connections and verifiers for\n"
-    "Prometheus.\n";
+    "Prometheus.\n"
+    "Ranked play: each UTC day has one field, its seed made from the board's secret (kept in\n"
+    "its database). GET /api/daily says today's date, the time left, and a commitment to\n"
+    "tomorrow's seed, revealed with yesterday's; POST /api/attempts issues an attempt at\n"
+    "today's field (koravel --daily asks for one), and a game uploaded under it is ranked on\n"
+    "GET /api/daily/DATE when a person played it, first in its run, on that seed, no faster\n"
+    "than real time and within the day. A day's recordings are hidden until it ends.\n"
+    "KORAVEL_BOARD_CLOCK=FILE moves the board's clock by the seconds the file holds (tests).\n";
 
 [[noreturn]] void Fail(const std::string& why) {
     std::fprintf(stderr, "koravel-board: %s\n%s", why.c_str(), kUsage);
@@ -75,6 +94,29 @@ struct NumberOption {
     int* setting;
 };
 
+// A moderator's act from the host's command line, noted with who did it.
+int Moderate(Store& store, Moderation act, const std::string& why) {
+    act.why = why;
+    act.at = BoardNow();
+    const passwd* user = ::getpwuid(::getuid());
+    act.by = user ? user->pw_name : "uid " + std::to_string(::getuid());
+    const std::string what = act.game ? "game " + std::to_string(act.game) : "the name " + act.name;
+    try {
+        if (!store.Moderate(act)) {
+            std::fprintf(
+                stderr, "koravel-board: %s\n",
+                (act.hide || act.game ? "no " + what + " on this board" : what + " was not hidden")
+                    .c_str());
+            return 1;
+        }
+    } catch (const StoreFailure& e) {
+        std::fprintf(stderr, "koravel-board: %s\n", e.what());
+        return 1;
+    }
+    std::printf("koravel-board: %s is %s\n", what.c_str(), act.hide ? "hidden" : "shown again");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -91,6 +133,8 @@ int main(int argc, char** argv) {
     std::string db;
     std::string backup; // --backup: copy the database there and end
     bool worker = false;
+    std::optional<Moderation> act; // --hide and the like: done at once, and the board ends
+    std::string reason;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         int64_t n = 0;
@@ -125,6 +169,22 @@ int main(int argc, char** argv) {
             s.front.behindProxy = true;
         } else if (arg == "--backup") {
             backup = Next(i, argc, argv);
+        } else if (arg == "--hide" || arg == "--unhide" || arg == "--hide-name" ||
+                   arg == "--unhide-name") {
+            if (act) Fail("one of --hide, --unhide, --hide-name or --unhide-name at a time");
+            act.emplace();
+            act->hide = arg.rfind("--hide", 0) == 0;
+            const std::string target = Next(i, argc, argv);
+            if (arg.find("-name") == std::string::npos) {
+                if (!ParseWholeNumber(target, 1, INT64_MAX, act->game))
+                    Fail(arg + " needs a game's number, not '" + target + "'");
+            } else if (target.empty() || target.size() > 64) {
+                Fail(arg + " needs a name as the game shows it");
+            } else {
+                act->name = target;
+            }
+        } else if (arg == "--why") {
+            reason = Next(i, argc, argv);
         } else if (const auto number = kNumbers.find(arg); number != kNumbers.end()) {
             const auto& [low, high, setting] = number->second;
             if (!ParseWholeNumber(Next(i, argc, argv), low, high, n))
@@ -161,6 +221,9 @@ int main(int argc, char** argv) {
         std::printf("koravel-board: %s backed up to %s\n", db.c_str(), backup.c_str());
         return 0;
     }
+    if (!reason.empty() && !act) Fail("--why gives the reason for --hide or --unhide");
+    if (act && act->hide && reason.empty())
+        Fail("say why with --why TEXT: it is kept with the act");
     std::unique_ptr<Store> store;
     try {
         store = OpenStore(db);
@@ -169,6 +232,7 @@ int main(int argc, char** argv) {
                      Redacted(db).c_str(), e.what());
         return 1;
     }
+    if (act) return Moderate(*store, *act, reason);
     // Uploads wait in the database: room for them is looked for where it lives, when here.
     s.dbFolder = shared ? "" : std::filesystem::absolute(db).parent_path().string();
     std::string error;

@@ -73,5 +73,15 @@ std::string MetricsText(const Gauges& now) {
          "heard from in the last 30 s.");
     Line(out, "# TYPE koravel_verifier_hosts gauge");
     Line(out, "koravel_verifier_hosts %" PRId64, now.verifierHosts);
+    Line(out, "# HELP koravel_ranked_games Games on a day's table, none hidden.");
+    Line(out, "# TYPE koravel_ranked_games gauge");
+    Line(out, "koravel_ranked_games %" PRId64, now.games.ranked);
+    Line(out, "# HELP koravel_unranked_games Verified games kept off the days' tables, by reason.");
+    Line(out, "# TYPE koravel_unranked_games gauge");
+    for (const auto& [code, count] : now.games.unranked)
+        Line(out, "koravel_unranked_games{reason=\"%s\"} %" PRId64, code.c_str(), count);
+    Line(out, "# HELP koravel_hidden_games Games hidden by the moderators, or of a name hidden.");
+    Line(out, "# TYPE koravel_hidden_games gauge");
+    Line(out, "koravel_hidden_games %" PRId64, now.games.hidden);
     return out;
 }

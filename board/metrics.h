@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "board/store.h"
+
 enum class Outcome { Stored, Refused, Busy, Unavailable };
 
 // Counted where they happen: a verdict kept, an upload turned away (busy, or the store down).
@@ -16,5 +18,6 @@ struct Gauges {
     int64_t openConnections = 0;
     int64_t verifiers = 0;
     int64_t verifierHosts = 0;
+    RankCounts games;
 };
 std::string MetricsText(const Gauges& now);

@@ -12,7 +12,9 @@
 #include <mutex>
 #include <vector>
 
+#include "board/daily.h"
 #include "board/store.h"
+#include "board/store_sql.h"
 
 namespace {
 
@@ -106,7 +108,30 @@ constexpr const char* kSchema =
     "CREATE INDEX IF NOT EXISTS submissions_by_state ON submissions (state, id);"
     "CREATE TABLE IF NOT EXISTS verifiers ("
     " host TEXT PRIMARY KEY, threads INTEGER NOT NULL, seen BIGINT NOT NULL);"
+    // The days' tables: boards from before them ranked nothing.
+    "ALTER TABLE games ADD COLUMN IF NOT EXISTS seed BIGINT NOT NULL DEFAULT 0,"
+    " ADD COLUMN IF NOT EXISTS day TEXT NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS ranked INTEGER NOT NULL DEFAULT 0,"
+    " ADD COLUMN IF NOT EXISTS unranked TEXT NOT NULL DEFAULT 'none',"
+    " ADD COLUMN IF NOT EXISTS machine TEXT NOT NULL DEFAULT '',"
+    " ADD COLUMN IF NOT EXISTS hidden INTEGER NOT NULL DEFAULT 0,"
+    " ADD COLUMN IF NOT EXISTS uploaded BIGINT NOT NULL DEFAULT 0;"
+    "CREATE INDEX IF NOT EXISTS games_by_day ON games (day, ranked, score DESC, uploaded, id);"
+    "CREATE TABLE IF NOT EXISTS attempts (token TEXT PRIMARY KEY, day TEXT NOT NULL,"
+    " seed BIGINT NOT NULL, issued BIGINT NOT NULL, used_by BIGINT);"
+    "CREATE INDEX IF NOT EXISTS attempts_by_issued ON attempts (issued);"
+    "CREATE TABLE IF NOT EXISTS hidden_names (name TEXT PRIMARY KEY);"
+    "CREATE TABLE IF NOT EXISTS moderation (id BIGSERIAL PRIMARY KEY, at BIGINT NOT NULL,"
+    " action TEXT NOT NULL, target TEXT NOT NULL, why TEXT NOT NULL, operator TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS board_secret (id INTEGER PRIMARY KEY, secret TEXT NOT NULL);"
     "COMMIT;";
+
+// A statement written for both stores ("?N") in PostgreSQL's words ("$N").
+std::string Dollars(std::string sql) {
+    for (size_t at = sql.find('?'); at != std::string::npos; at = sql.find('?', at + 1))
+        sql[at] = '$';
+    return sql;
+}
 
 class PostgresStore final : public Store {
   public:
@@ -176,7 +201,7 @@ class PostgresStore final : public Store {
     }
 
     std::optional<Submission> StoreGame(const Job& job, const BoardGame& g,
-                                        const std::string& identity) override {
+                                        const std::string& identity, const Claim& claim) override {
         Pooled c(*this);
         Transaction t(*this, *c);
         if (Run(*c, "hold",
@@ -186,28 +211,31 @@ class PostgresStore final : public Store {
                 .Rows() != 1)
             return std::nullopt;
         Submission sub{job.id, SubmissionState::Stored, 0, false, {}};
+        // A game already kept keeps its standing, and the attempt stays unused.
+        const Result known =
+            Run(*c, "game by digest", "SELECT id FROM games WHERE digest = $1", {identity});
+        if (known.Rows() == 1) return Stored(*c, t, sub, known.Int(0, 0), false);
+        const Standing standing = Rank(*c, job, g, claim);
         const Result added =
-            Run(*c, "add game",
-                "INSERT INTO games (score, level, frames, name, submitted, rules, verifier,"
-                " recording, digest) SELECT $1, $2, $3, $4, $5, $6, $7, recording, $8"
-                " FROM submissions WHERE id = $9 ON CONFLICT (digest) DO NOTHING RETURNING id",
+            Run(*c, "add game", Dollars(kAddGame) + " ON CONFLICT (digest) DO NOTHING RETURNING id",
                 {int64_t(g.score), int64_t(g.level), int64_t(g.frames), g.name, g.submitted,
-                 int64_t(g.rules), g.verifier, identity, job.id});
+                 int64_t(g.rules), g.verifier, identity, job.id, claim.seed, standing.day,
+                 int64_t(standing.code.empty()), standing.code, claim.machine});
         if (added.Rows() == 1) {
             sub.game = added.Int(0, 0);
             sub.newGame = true;
         } else {
+            // Another upload of the game was kept meanwhile: it keeps its standing, and this
+            // upload's attempt is left as it was.
             const Result found =
                 Run(*c, "game by digest", "SELECT id FROM games WHERE digest = $1", {identity});
             if (found.Rows() != 1) throw StoreFailure("a stored game vanished");
             sub.game = found.Int(0, 0);
+            Run(*c, "unuse attempt",
+                "UPDATE attempts SET used_by = NULL WHERE token = $1 AND used_by = $2",
+                {claim.attempt, job.id});
         }
-        Run(*c, "stored",
-            "UPDATE submissions SET state = 2, game = $1, new_game = $2, recording = NULL"
-            " WHERE id = $3",
-            {sub.game, int64_t(sub.newGame), job.id});
-        t.Commit();
-        return sub;
+        return Stored(*c, t, sub, sub.game, sub.newGame);
     }
 
     bool RefuseJob(const Job& job, const std::string& reason) override {
@@ -242,27 +270,82 @@ class PostgresStore final : public Store {
     }
 
     std::vector<BoardGame> Top(int limit, int64_t since, bool all) override {
-        // Each name's best: a game no better game of its name stands above.
         Pooled c(*this);
-        const std::string sql =
-            std::string("SELECT ") + kColumns +
-            " FROM games g WHERE score > 0 AND submitted >= $1" +
-            (all ? ""
-                 : " AND id = (SELECT id FROM games h WHERE h.name = g.name AND h.score > 0"
-                   " AND h.submitted >= $1 ORDER BY score DESC, id LIMIT 1)") +
-            " ORDER BY score DESC, id LIMIT $2";
-        const Result top = Run(*c, all ? "top all" : "top", sql, {since, int64_t(limit)});
-        std::vector<BoardGame> games;
-        for (int row = 0; row < top.Rows(); ++row) games.push_back(GameFrom(top, row));
-        return games;
+        return GamesFrom(
+            Run(*c, all ? "top all" : "top", Dollars(TopSql(all)), {since, int64_t(limit)}));
     }
 
     std::optional<BoardGame> Game(int64_t id) override {
         Pooled c(*this);
         const Result one =
-            Run(*c, "game", std::string("SELECT ") + kColumns + " FROM games WHERE id = $1", {id});
+            Run(*c, "game", std::string("SELECT ") + kGameColumns + " FROM games g WHERE g.id = $1",
+                {id});
         if (one.Rows() != 1) return std::nullopt;
         return GameFrom(one, 0);
+    }
+
+    std::string Secret(const std::string& fresh) override {
+        Pooled c(*this);
+        Run(*c, "keep secret", Dollars(kKeepSecret), {fresh});
+        return Run(*c, "secret", kSecret, {}).Text(0, 0);
+    }
+
+    void AddAttempt(const Attempt& a) override {
+        Pooled c(*this);
+        Run(*c, "forget attempts", Dollars(kForgetAttempts),
+            {a.issued - kAttemptDays * kDaySeconds});
+        Run(*c, "add attempt", Dollars(kAddAttempt), {a.token, a.day, a.seed, a.issued});
+    }
+
+    std::vector<BoardGame> DayTable(const std::string& day, int limit) override {
+        Pooled c(*this);
+        return GamesFrom(Run(*c, "day table", Dollars(kDayTable), {day, int64_t(limit)}));
+    }
+
+    std::vector<std::string> RankedDays(int limit) override {
+        Pooled c(*this);
+        const Result days = Run(*c, "ranked days", Dollars(kRankedDays), {int64_t(limit)});
+        std::vector<std::string> list;
+        for (int row = 0; row < days.Rows(); ++row) list.push_back(days.Text(row, 0));
+        return list;
+    }
+
+    bool Moderate(const Moderation& act) override {
+        Pooled c(*this);
+        Transaction t(*this, *c);
+        if (act.game) {
+            if (Run(*c, "hide game", Dollars(kHideGame), {int64_t(act.hide), act.game})
+                    .Affected() == 0)
+                return false;
+        } else if (act.hide) {
+            if (Run(*c, "games of name", Dollars(kGamesOfName), {act.name}).Int(0, 0) == 0)
+                return false;
+            Run(*c, "hide name", Dollars(kHideName), {act.name});
+        } else if (Run(*c, "show name", Dollars(kShowName), {act.name}).Affected() == 0) {
+            return false;
+        }
+        Run(*c, "audit", Dollars(kAudit),
+            {act.at, std::string(act.hide ? "hide" : "show"),
+             act.game ? "game " + std::to_string(act.game) : "name " + act.name, act.why, act.by});
+        t.Commit();
+        return true;
+    }
+
+    RankCounts Counts() override {
+        Pooled c(*this);
+        const Result by = Run(*c, "counts", kCounts, {});
+        RankCounts counts;
+        std::vector<std::pair<std::string, int64_t>> found;
+        for (int row = 0; row < by.Rows(); ++row) {
+            if (by.Int(row, 0))
+                counts.hidden += by.Int(row, 3);
+            else if (by.Int(row, 1))
+                counts.ranked += by.Int(row, 3);
+            else
+                found.emplace_back(by.Text(row, 2), by.Int(row, 3));
+        }
+        counts.unranked = CountsByCode(found);
+        return counts;
     }
 
     std::optional<std::string> Recording(int64_t id) override {
@@ -273,17 +356,22 @@ class PostgresStore final : public Store {
     }
 
   private:
-    static constexpr const char* kColumns =
-        "id, score, level, frames, name, submitted, rules, verifier";
     static constexpr const char* kSubmissionColumns =
         "id, state, coalesce(game, 0), new_game, coalesce(reason, '')";
     inline static const std::string kNow = "extract(epoch from clock_timestamp())::bigint";
     static constexpr size_t kMostConnections = 8;
 
     static BoardGame GameFrom(const Result& r, int row) {
-        return BoardGame{r.Int(row, 0),           int(r.Int(row, 1)), int(r.Int(row, 2)),
-                         uint64_t(r.Int(row, 3)), r.Text(row, 4),     r.Int(row, 5),
-                         int(r.Int(row, 6)),      r.Text(row, 7)};
+        return BoardGame{r.Int(row, 0),           int(r.Int(row, 1)),  int(r.Int(row, 2)),
+                         uint64_t(r.Int(row, 3)), r.Text(row, 4),      r.Int(row, 5),
+                         int(r.Int(row, 6)),      r.Text(row, 7),      r.Int(row, 8),
+                         r.Text(row, 9),          r.Int(row, 10) != 0, r.Text(row, 11),
+                         r.Text(row, 12),         r.Int(row, 13) != 0, r.Int(row, 14)};
+    }
+    static std::vector<BoardGame> GamesFrom(const Result& r) {
+        std::vector<BoardGame> games;
+        for (int row = 0; row < r.Rows(); ++row) games.push_back(GameFrom(r, row));
+        return games;
     }
     static Submission SubmissionFrom(const Result& r) {
         return Submission{r.Int(0, 0), SubmissionState(r.Int(0, 1)), r.Int(0, 2), r.Int(0, 3) != 0,
@@ -317,6 +405,44 @@ class PostgresStore final : public Store {
         PostgresStore& s_;
         Connection* c_;
     };
+
+    struct Standing {
+        std::string code; // "" when ranked
+        std::string day;
+    };
+
+    // The game's place on the day's tables: its attempt used up now, if it was the first use.
+    Standing Rank(Connection& c, const Job& job, const BoardGame& g, const Claim& claim) {
+        const int64_t uploaded =
+            Run(c, "arrived", "SELECT submitted FROM submissions WHERE id = $1", {job.id})
+                .Int(0, 0);
+        std::optional<Attempt> attempt;
+        if (!claim.attempt.empty()) {
+            const Result seen = Run(c, "attempt", Dollars(kAttempt), {claim.attempt});
+            if (seen.Rows() == 1)
+                attempt = Attempt{claim.attempt, seen.Text(0, 0), seen.Int(0, 1), seen.Int(0, 2),
+                                  seen.Int(0, 3)};
+        }
+        Standing s{UnrankedCode(claim, attempt, g.frames, uploaded), claim.seedDay};
+        // Two uploads under one attempt at once: the one whose use lands first keeps it.
+        if (attempt && UsesAttempt(s.code) &&
+            Run(c, "use attempt", Dollars(kUseAttempt), {job.id, claim.attempt}).Affected() == 0)
+            s.code = "reused";
+        if (s.code.empty()) s.day = attempt->day;
+        return s;
+    }
+
+    // The upload's verdict kept, and the transaction committed.
+    Submission Stored(Connection& c, Transaction& t, Submission sub, int64_t game, bool added) {
+        sub.game = game;
+        sub.newGame = added;
+        Run(c, "stored",
+            "UPDATE submissions SET state = 2, game = $1, new_game = $2, recording = NULL"
+            " WHERE id = $3",
+            {sub.game, int64_t(sub.newGame), sub.id});
+        t.Commit();
+        return sub;
+    }
 
     std::unique_ptr<Connection> Open() {
         auto c = std::make_unique<Connection>();

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
+#include "board/clock.h"
+#include "board/daily.h"
 #include "board/play_files.h"
 #include "format/recording.h"
 
@@ -18,16 +20,23 @@ namespace {
 
 using nlohmann::json;
 
-int64_t Now() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
+int64_t Now() { return BoardNow(); }
 
 json ToJson(const BoardGame& g) {
-    return {{"id", g.id},         {"score", g.score},        {"level", g.level},
-            {"frames", g.frames}, {"name", g.name},          {"submitted", g.submitted},
-            {"rules", g.rules},   {"verifiedBy", g.verifier}};
+    json j = {{"id", g.id},         {"score", g.score},         {"level", g.level},
+              {"frames", g.frames}, {"name", g.name},           {"submitted", g.submitted},
+              {"rules", g.rules},   {"verifiedBy", g.verifier}, {"seed", g.seed},
+              {"day", g.day},       {"ranked", g.ranked}};
+    if (!g.ranked) j["unranked"] = UnrankedText(g.unranked), j["unrankedCode"] = g.unranked;
+    if (!g.machine.empty()) j["machine"] = g.machine;
+    return j;
+}
+
+// Whether a day (of a game, say) has ended: its recordings are hidden until then, so that no
+// one copies a route through the field everyone still plays.
+bool Ended(const std::string& day, int64_t now) {
+    const auto start = DayStart(day);
+    return !start || now >= *start + kDaySeconds;
 }
 
 Reply Json(int status, const json& body) {
@@ -118,11 +127,13 @@ int64_t IdIn(const std::string& path, const std::string& prefix, const std::stri
 
 class Board {
   public:
-    Board(const BoardSettings& s, Store& store, Verifiers& verifiers, const PlayFiles& play)
-        : s_(s), store_(store), verifiers_(verifiers), play_(play) {}
+    Board(const BoardSettings& s, Store& store, Verifiers& verifiers, const PlayFiles& play,
+          const DailyFields& fields)
+        : s_(s), store_(store), verifiers_(verifiers), play_(play), fields_(fields) {}
 
     std::optional<Reply> Head(const RequestHead& req) {
         try {
+            if (req.Method() == "POST" && req.Path() == "/api/attempts") return IssueAttempt(req);
             if (req.Method() == "POST")
                 return req.Path() == "/api/games" ? CheckUpload(req)
                                                   : RefuseUnread(404, "no such thing here");
@@ -170,8 +181,83 @@ class Board {
         return r;
     }
 
+    // An attempt at today's field: a token the upload of its game carries back.
+    Reply IssueAttempt(const RequestHead& req) {
+        if (req.ContentLength().value_or(0) > 0)
+            return RefuseUnread(400, "an attempt is asked for with an empty body");
+        const int64_t now = Now();
+        const std::string day = DayOf(now);
+        const Attempt attempt{RandomHex(16), day, fields_.Seed(day), now, 0};
+        store_.AddAttempt(attempt);
+        Reply r = Json(201, {{"token", attempt.token},
+                             {"seed", attempt.seed},
+                             {"date", day},
+                             {"issued", now},
+                             {"rules", kRulesVersion},
+                             {"secondsLeft", *DayStart(day) + kDaySeconds - now},
+                             {"upload", "/api/games?game=last"}});
+        r.headers.emplace_back("Cache-Control", "no-store");
+        return r;
+    }
+
+    // Today, the commitment to tomorrow's field, yesterday's revealed, and the days with tables.
+    Reply Daily() {
+        const int64_t now = Now();
+        const std::string today = DayOf(now);
+        const int64_t start = *DayStart(today);
+        const std::string tomorrow = DayOf(start + kDaySeconds);
+        json days = json::array();
+        for (const std::string& day : store_.RankedDays(30)) days.push_back(day);
+        Reply r = Json(
+            200, {{"date", today},
+                  {"rules", kRulesVersion},
+                  {"secondsLeft", start + kDaySeconds - now},
+                  {"commitment", fields_.Commitment(today)},
+                  {"tomorrow", {{"date", tomorrow}, {"commitment", fields_.Commitment(tomorrow)}}},
+                  {"yesterday", Revealed(DayOf(start - 1))},
+                  {"attempts", "/api/attempts"},
+                  {"table", "/api/daily/" + today},
+                  {"days", days}});
+        r.headers.emplace_back("Cache-Control", "no-store");
+        return r;
+    }
+
+    json Revealed(const std::string& day) const {
+        const std::string key = fields_.Key(day);
+        return {{"date", day},
+                {"key", key},
+                {"seed", DailyFields::SeedOfKey(key)},
+                {"commitment", DailyFields::CommitmentOfKey(key)}};
+    }
+
+    // A day's table; once the day has ended, with its key, its seed and its recordings.
+    Reply DayTableOf(const RequestHead& req, const std::string& day) {
+        const auto start = DayStart(day);
+        if (!start) return Refuse(400, "a day is written YYYY-MM-DD");
+        const int64_t now = Now();
+        if (*start > now) return Refuse(404, "that day has not begun");
+        const auto limit = Param(req, "limit", 1, 1000, 100);
+        if (!limit) return Refuse(400, "limit is 1 to 1000");
+        const bool ended = Ended(day, now);
+        json games = json::array();
+        for (const BoardGame& g : store_.DayTable(day, int(*limit))) {
+            json j = ToJson(g);
+            if (ended) j["recording"] = "/api/games/" + std::to_string(g.id) + "/recording";
+            games.push_back(j);
+        }
+        json body =
+            ended ? Revealed(day) : json{{"date", day}, {"commitment", fields_.Commitment(day)}};
+        body["ended"] = ended;
+        if (!ended) body["secondsLeft"] = *start + kDaySeconds - now;
+        body["games"] = games;
+        Reply r = Json(200, body);
+        r.headers.emplace_back("Cache-Control", "no-store");
+        return r;
+    }
+
     // Everything that can be known of an upload before its body is read.
     std::optional<Reply> CheckUpload(const RequestHead& req) {
+        if (!req.ContentLength()) return RefuseUnread(411, "a Content-Length is needed");
         if (req.Header("Content-Encoding"))
             return RefuseUnread(
                 415, "send the recording itself, gzip-compressed or not, without Content-Encoding");
@@ -203,20 +289,25 @@ class Board {
 
     std::optional<Reply> Get(const RequestHead& req) {
         const std::string& path = req.Path();
-        if (path == "/") return Page();
+        if (path == "/") return Page(req);
         if (path == "/api/top") return Top(req);
+        if (path == "/api/daily") return Daily();
+        if (path.rfind("/api/daily/", 0) == 0) return DayTableOf(req, path.substr(11));
         if (path == "/healthz") return Health();
         if (path == "/metrics") {
             Reply r;
             r.type = "text/plain; version=0.0.4";
             r.body = MetricsText({store_.Pending(), int64_t(OpenConnections()),
-                                  int64_t(verifiers_.Count()), int64_t(verifiers_.Hosts())});
+                                  int64_t(verifiers_.Count()), int64_t(verifiers_.Hosts()),
+                                  store_.Counts()});
             return r;
         }
         if (const int64_t id = IdIn(path, "/api/submissions/", "")) return SubmissionOf(id);
         if (const int64_t id = IdIn(path, "/api/games/", "")) {
-            if (const auto g = store_.Game(id)) return Json(200, ToJson(*g));
-            return Refuse(404, "no such game");
+            const auto g = store_.Game(id);
+            if (!g) return Refuse(404, "no such game");
+            if (g->hidden) return Refuse(410, kHiddenGame);
+            return Json(200, ToJson(*g));
         }
         if (const int64_t id = IdIn(path, "/api/games/", "/recording")) return RecordingOf(id);
         if (play_.Serving() && path == "/play") {
@@ -248,7 +339,9 @@ class Board {
         if (sub.state == SubmissionState::Stored) {
             body["game"] = sub.game;
             body["new"] = sub.newGame;
-            if (const auto g = store_.Game(sub.game)) body["stored"] = ToJson(*g);
+            const auto g = store_.Game(sub.game);
+            if (g && g->hidden) body["hidden"] = true;
+            if (g && !g->hidden) body["stored"] = ToJson(*g);
         }
         if (sub.state == SubmissionState::Refused) body["error"] = sub.reason;
         return body;
@@ -274,6 +367,18 @@ class Board {
     }
 
     Reply RecordingOf(int64_t id) {
+        const auto g = store_.Game(id);
+        if (!g) return Refuse(404, "no such game");
+        if (g->hidden) return Refuse(410, kHiddenGame);
+        const int64_t now = Now();
+        if (!Ended(g->day, now)) {
+            Reply r = Refuse(403, "the recordings of " + g->day +
+                                      "'s field are hidden until the day ends, in " +
+                                      std::to_string(*DayStart(g->day) + kDaySeconds - now) + " s");
+            r.headers.emplace_back("Retry-After",
+                                   std::to_string(*DayStart(g->day) + kDaySeconds - now));
+            return r;
+        }
         const auto kvr = store_.Recording(id);
         if (!kvr) return Refuse(404, "no such game");
         Reply r;
@@ -284,7 +389,10 @@ class Board {
         return r;
     }
 
-    Reply Page() {
+    Reply Page(const RequestHead& req) {
+        const int64_t now = Now();
+        std::string day = req.Arg("day").value_or(DayOf(now));
+        if (!DayStart(day) || *DayStart(day) > now) day = DayOf(now);
         std::string html =
             "<!doctype html><html lang=\"en\"><head><meta charset=\"utf-8\">"
             "<title>Koravel: the board</title><style>body{background:#000;color:#9ab;"
@@ -292,7 +400,20 @@ class Board {
             "right}td.n{text-align:left}</style></head><body><h1>Koravel: the board</h1>"
             "<p>Every score here is what the game's own replay of its recording showed. Each "
             "name's best game is listed once.</p>";
-        html += Table("Today's best", store_.Top(10, Now() - 86400, false));
+        const bool today = day == DayOf(now);
+        html += Table(("The field of " + day + (today ? " (today)" : "")).c_str(),
+                      store_.DayTable(day, 100));
+        html += "<p>Every player meets the same field each day; only games played in real time "
+                "under an attempt the board issued are ranked on it";
+        if (today && play_.Serving()) html += ": <a href=\"/play/?daily\">play today's field</a>";
+        html += ". Its recordings can be watched once the day ends (UTC).";
+        std::string past;
+        for (const std::string& d : store_.RankedDays(30))
+            if (d != day)
+                past += " <a href=\"/?day=" + HtmlEscaped(d) + "\">" + HtmlEscaped(d) + "</a>";
+        if (!past.empty()) html += " Past days:" + past + ".";
+        html += "</p>";
+        html += Table("Today's best", store_.Top(10, now - 86400, false));
         html += Table("The best 100", store_.Top(100, 0, false));
         html += "</body></html>";
         Reply r;
@@ -307,15 +428,18 @@ class Board {
         html += "<table><tr><th>#</th><th>Score</th><th>Level</th><th class=n>Name</th>"
                 "<th></th></tr>";
         int place = 0;
+        const int64_t now = Now();
         for (const BoardGame& g : games) {
             const std::string id = std::to_string(g.id);
             const std::string recording = "/api/games/" + id + "/recording";
             const std::string watch = play_.Serving() ? "/play/?replay=" + recording : recording;
+            const std::string link = Ended(g.day, now)
+                                         ? "<a href=\"" + HtmlEscaped(watch) + "\">" +
+                                               (play_.Serving() ? "watch" : "download") + "</a>"
+                                         : "after the day";
             html += "<tr><td>" + std::to_string(++place) + "</td><td>" + std::to_string(g.score) +
                     "</td><td>" + std::to_string(g.level) + "</td><td class=n>" +
-                    HtmlEscaped(g.name.empty() ? "-" : g.name) + "</td><td><a href=\"" +
-                    HtmlEscaped(watch) + "\">" + (play_.Serving() ? "watch" : "download") +
-                    "</a></td></tr>";
+                    HtmlEscaped(g.name.empty() ? "-" : g.name) + "</td><td>" + link + "</td></tr>";
         }
         return html + "</table>";
     }
@@ -324,6 +448,8 @@ class Board {
     Store& store_;
     Verifiers& verifiers_;
     const PlayFiles& play_;
+    const DailyFields& fields_;
+    static constexpr const char* kHiddenGame = "this game was hidden by the board's moderators";
 };
 
 } // namespace
@@ -343,8 +469,15 @@ bool RunBoard(const BoardSettings& s, Store& store) {
         std::fprintf(stderr, "koravel-board: %s\n", e.what());
         return false;
     }
-    Verifiers verifiers(s.verifiers, store);
-    Board board(s, store, verifiers, play);
+    std::optional<DailyFields> fields;
+    try {
+        fields.emplace(store.Secret(RandomHex(32)));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "koravel-board: %s\n", e.what());
+        return false;
+    }
+    Verifiers verifiers(s.verifiers, store, *fields);
+    Board board(s, store, verifiers, play, *fields);
     Routes routes;
     routes.Head = [&](const RequestHead& req) { return board.Head(req); };
     routes.Body = [&](const RequestHead& req, std::string&& body) {
@@ -362,7 +495,14 @@ bool stopAsked = false;
 } // namespace
 
 bool RunWorker(const VerifierSettings& s, Store& store, const std::string& where) {
-    Verifiers verifiers(s, store);
+    std::optional<DailyFields> fields;
+    try {
+        fields.emplace(store.Secret(RandomHex(32)));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "koravel-board: %s\n", e.what());
+        return false;
+    }
+    Verifiers verifiers(s, store, *fields);
     std::printf("koravel-board: verifying uploads kept in %s with %d verifiers\n", where.c_str(),
                 s.count);
     std::fflush(stdout);

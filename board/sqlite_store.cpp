@@ -9,7 +9,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "board/daily.h"
 #include "board/store.h"
+#include "board/store_sql.h"
 
 namespace {
 
@@ -19,6 +21,7 @@ class Statement {
         if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK)
             throw StoreFailure(sqlite3_errmsg(db));
     }
+    Statement(sqlite3* db, const std::string& sql) : Statement(db, sql.c_str()) {}
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -66,6 +69,13 @@ BoardGame GameFrom(const Statement& s) {
     g.submitted = s.Int(5);
     g.rules = int(s.Int(6));
     g.verifier = s.Text(7);
+    g.seed = s.Int(8);
+    g.day = s.Text(9);
+    g.ranked = s.Int(10) != 0;
+    g.unranked = s.Text(11);
+    g.machine = s.Text(12);
+    g.hidden = s.Int(13) != 0;
+    g.uploaded = s.Int(14);
     return g;
 }
 
@@ -86,6 +96,17 @@ Submission SubmissionFrom(const Statement& s) {
     sub.reason = s.Text(4);
     return sub;
 }
+
+// The days' tables: the attempts issued, the names and moderators' acts, the board's secret.
+constexpr const char* kRankingSchema =
+    "CREATE TABLE IF NOT EXISTS attempts (token TEXT PRIMARY KEY, day TEXT NOT NULL,"
+    " seed INTEGER NOT NULL, issued INTEGER NOT NULL, used_by INTEGER);"
+    "CREATE INDEX IF NOT EXISTS attempts_by_issued ON attempts (issued);"
+    "CREATE TABLE IF NOT EXISTS hidden_names (name TEXT PRIMARY KEY);"
+    "CREATE TABLE IF NOT EXISTS moderation (id INTEGER PRIMARY KEY, at INTEGER NOT NULL,"
+    " action TEXT NOT NULL, target TEXT NOT NULL, why TEXT NOT NULL, operator TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS board_secret (id INTEGER PRIMARY KEY, secret TEXT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS games_by_day ON games (day, ranked, score DESC, uploaded, id);";
 
 constexpr const char* kSubmissionColumns =
     "id, state, ifnull(game, 0), new_game, ifnull(reason, '')";
@@ -146,9 +167,14 @@ class SqliteStore final : public Store {
                  " score INTEGER NOT NULL, level INTEGER NOT NULL, frames INTEGER NOT NULL,"
                  " name TEXT NOT NULL, submitted INTEGER NOT NULL,"
                  " recording BLOB NOT NULL, digest TEXT NOT NULL UNIQUE)");
-            // Boards from before the rules were numbered played rules 1.
+            // Boards from before the rules were numbered played rules 1; those from before the
+            // days' tables ranked nothing.
             for (const char* column :
-                 {"rules INTEGER NOT NULL DEFAULT 1", "verifier TEXT NOT NULL DEFAULT ''"})
+                 {"rules INTEGER NOT NULL DEFAULT 1", "verifier TEXT NOT NULL DEFAULT ''",
+                  "seed INTEGER NOT NULL DEFAULT 0", "day TEXT NOT NULL DEFAULT ''",
+                  "ranked INTEGER NOT NULL DEFAULT 0", "unranked TEXT NOT NULL DEFAULT 'none'",
+                  "machine TEXT NOT NULL DEFAULT ''", "hidden INTEGER NOT NULL DEFAULT 0",
+                  "uploaded INTEGER NOT NULL DEFAULT 0"})
                 if (!HasColumn(writer_, "games",
                                std::string(column).substr(0, std::string(column).find(' '))))
                     Exec(writer_, (std::string("ALTER TABLE games ADD COLUMN ") + column).c_str());
@@ -172,6 +198,7 @@ class SqliteStore final : public Store {
             Exec(writer_, "CREATE TABLE IF NOT EXISTS verifiers ("
                           " host TEXT PRIMARY KEY, threads INTEGER NOT NULL,"
                           " seen INTEGER NOT NULL)");
+            Exec(writer_, kRankingSchema);
             // A write now, so that a file the board cannot write is found at start-up.
             Transaction t(writer_);
             t.Commit();
@@ -245,7 +272,7 @@ class SqliteStore final : public Store {
     }
 
     std::optional<Submission> StoreGame(const Job& job, const BoardGame& g,
-                                        const std::string& identity) override {
+                                        const std::string& identity, const Claim& claim) override {
         std::lock_guard lock(writing_);
         CheckFile();
         Transaction t(writer_);
@@ -255,13 +282,13 @@ class SqliteStore final : public Store {
         if (find.Bind(1, identity).Row()) {
             sub.game = find.Int(0);
         } else {
-            Statement add(writer_, "INSERT INTO games (score, level, frames, name, submitted,"
-                                   " rules, verifier, recording, digest)"
-                                   " SELECT ?, ?, ?, ?, ?, ?, ?, recording, ?"
-                                   " FROM submissions WHERE id = ?");
+            const Standing standing = Rank(job, g, claim);
+            Statement add(writer_, kAddGame);
             add.Bind(1, g.score).Bind(2, g.level).Bind(3, int64_t(g.frames)).Bind(4, g.name);
             add.Bind(5, g.submitted).Bind(6, g.rules).Bind(7, g.verifier).Bind(8, identity);
-            add.Bind(9, job.id).Run();
+            add.Bind(9, job.id).Bind(10, claim.seed).Bind(11, standing.day);
+            add.Bind(12, standing.code.empty()).Bind(13, standing.code).Bind(14, claim.machine);
+            add.Run();
             sub.game = sqlite3_last_insert_rowid(writer_);
             sub.newGame = true;
         }
@@ -310,15 +337,8 @@ class SqliteStore final : public Store {
     }
 
     std::vector<BoardGame> Top(int limit, int64_t since, bool all) override {
-        // Each name's best: a game no better game of its name stands above.
-        const std::string sql =
-            std::string("SELECT ") + kColumns + " FROM games g WHERE score > 0 AND submitted >= ?" +
-            (all ? ""
-                 : " AND id = (SELECT id FROM games h WHERE h.name = g.name AND h.score > 0"
-                   " AND h.submitted >= ?1 ORDER BY score DESC, id LIMIT 1)") +
-            " ORDER BY score DESC, id LIMIT ?2";
         std::lock_guard lock(reading_);
-        Statement top(reader_, sql.c_str());
+        Statement top(reader_, TopSql(all).c_str());
         top.Bind(1, since).Bind(2, limit);
         std::vector<BoardGame> games;
         while (top.Row()) games.push_back(GameFrom(top));
@@ -327,10 +347,90 @@ class SqliteStore final : public Store {
 
     std::optional<BoardGame> Game(int64_t id) override {
         std::lock_guard lock(reading_);
-        Statement one(reader_,
-                      (std::string("SELECT ") + kColumns + " FROM games WHERE id = ?").c_str());
+        Statement one(
+            reader_,
+            (std::string("SELECT ") + kGameColumns + " FROM games g WHERE g.id = ?").c_str());
         if (!one.Bind(1, id).Row()) return std::nullopt;
         return GameFrom(one);
+    }
+
+    std::string Secret(const std::string& fresh) override {
+        std::lock_guard lock(writing_);
+        CheckFile();
+        Transaction t(writer_);
+        Statement(writer_, kKeepSecret).Bind(1, fresh).Run();
+        Statement kept(writer_, kSecret);
+        kept.Row();
+        const std::string secret = kept.Text(0);
+        t.Commit();
+        return secret;
+    }
+
+    void AddAttempt(const Attempt& a) override {
+        std::lock_guard lock(writing_);
+        CheckFile();
+        Transaction t(writer_);
+        Statement(writer_, kForgetAttempts).Bind(1, a.issued - kAttemptDays * kDaySeconds).Run();
+        Statement add(writer_, kAddAttempt);
+        add.Bind(1, a.token).Bind(2, a.day).Bind(3, a.seed).Bind(4, a.issued).Run();
+        t.Commit();
+    }
+
+    std::vector<BoardGame> DayTable(const std::string& day, int limit) override {
+        std::lock_guard lock(reading_);
+        Statement table(reader_, kDayTable);
+        table.Bind(1, day).Bind(2, limit);
+        std::vector<BoardGame> games;
+        while (table.Row()) games.push_back(GameFrom(table));
+        return games;
+    }
+
+    std::vector<std::string> RankedDays(int limit) override {
+        std::lock_guard lock(reading_);
+        Statement days(reader_, kRankedDays);
+        days.Bind(1, limit);
+        std::vector<std::string> list;
+        while (days.Row()) list.push_back(days.Text(0));
+        return list;
+    }
+
+    bool Moderate(const Moderation& act) override {
+        std::lock_guard lock(writing_);
+        CheckFile();
+        Transaction t(writer_);
+        if (act.game) {
+            Statement(writer_, kHideGame).Bind(1, act.hide).Bind(2, act.game).Run();
+        } else if (act.hide) {
+            Statement named(writer_, kGamesOfName);
+            if (!named.Bind(1, act.name).Row() || named.Int(0) == 0) return false;
+            Statement(writer_, kHideName).Bind(1, act.name).Run();
+        } else {
+            Statement(writer_, kShowName).Bind(1, act.name).Run();
+        }
+        if (sqlite3_changes(writer_) == 0 && !(act.hide && !act.game)) return false;
+        Statement audit(writer_, kAudit);
+        audit.Bind(1, act.at).Bind(2, std::string(act.hide ? "hide" : "show"));
+        audit.Bind(3, act.game ? "game " + std::to_string(act.game) : "name " + act.name);
+        audit.Bind(4, act.why).Bind(5, act.by).Run();
+        t.Commit();
+        return true;
+    }
+
+    RankCounts Counts() override {
+        std::lock_guard lock(reading_);
+        RankCounts counts;
+        Statement by(reader_, kCounts);
+        std::vector<std::pair<std::string, int64_t>> found;
+        while (by.Row()) {
+            if (by.Int(0))
+                counts.hidden += by.Int(3);
+            else if (by.Int(1))
+                counts.ranked += by.Int(3);
+            else
+                found.emplace_back(by.Text(2), by.Int(3));
+        }
+        counts.unranked = CountsByCode(found);
+        return counts;
     }
 
     std::optional<std::string> Recording(int64_t id) override {
@@ -341,8 +441,26 @@ class SqliteStore final : public Store {
     }
 
   private:
-    static constexpr const char* kColumns =
-        "id, score, level, frames, name, submitted, rules, verifier";
+    struct Standing {
+        std::string code; // "" when ranked
+        std::string day;
+    };
+
+    // The game's place on the day's tables: its attempt used up now, if it was the first use.
+    Standing Rank(const Job& job, const BoardGame& g, const Claim& claim) {
+        Statement arrived(writer_, "SELECT submitted FROM submissions WHERE id = ?");
+        arrived.Bind(1, job.id).Row();
+        const int64_t uploaded = arrived.Int(0);
+        std::optional<Attempt> attempt;
+        Statement seen(writer_, kAttempt);
+        if (!claim.attempt.empty() && seen.Bind(1, claim.attempt).Row())
+            attempt = Attempt{claim.attempt, seen.Text(0), seen.Int(1), seen.Int(2), seen.Int(3)};
+        Standing s{UnrankedCode(claim, attempt, g.frames, uploaded), claim.seedDay};
+        if (attempt && UsesAttempt(s.code))
+            Statement(writer_, kUseAttempt).Bind(1, job.id).Bind(2, claim.attempt).Run();
+        if (s.code.empty()) s.day = attempt->day;
+        return s;
+    }
 
     // Whether the job's lease is still the caller's.
     bool Holds(const Job& job) {

@@ -1,5 +1,7 @@
 #include "board/store.h"
 
+#include "board/store_sql.h"
+
 #include <openssl/sha.h>
 
 #include <algorithm>
@@ -38,4 +40,16 @@ std::string Redacted(const std::string& where) {
 
 std::unique_ptr<Store> OpenStore(const std::string& where) {
     return IsPostgresUri(where) ? OpenPostgresStore(where) : OpenSqliteStore(where);
+}
+
+std::vector<std::pair<std::string, int64_t>>
+CountsByCode(const std::vector<std::pair<std::string, int64_t>>& found) {
+    std::vector<std::pair<std::string, int64_t>> all;
+    for (const UnrankedReason& r : kUnranked) {
+        int64_t n = 0;
+        for (const auto& [code, count] : found)
+            if (code == r.code) n += count;
+        all.emplace_back(r.code, n);
+    }
+    return all;
 }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "board/ranking.h"
+
 // One verified game: what its recording's replay showed, never what a client claimed.
 struct BoardGame {
     int64_t id = 0;
@@ -24,6 +26,28 @@ struct BoardGame {
     int64_t submitted = 0; // Unix seconds
     int rules = 1;         // the rules it was played and replayed by
     std::string verifier;  // the build whose replay proved it ("koravel-sim 1.2.0")
+    int64_t seed = 0;
+    std::string day;      // the day whose field it was played on, or empty
+    bool ranked = false;  // on that day's table
+    std::string unranked; // else why not: a code of kUnranked
+    std::string machine;  // what its recording says drove it, or empty
+    bool hidden = false;  // by a moderator, the game itself or its name
+    int64_t uploaded = 0; // Unix seconds its first upload arrived
+};
+
+// A moderator's act, noted with its time, reason and operator in the audit table.
+struct Moderation {
+    bool hide = true;
+    int64_t game = 0; // the game; 0 for every game of `name`
+    std::string name;
+    std::string why, by;
+    int64_t at = 0;
+};
+
+// What /metrics counts of the games kept (hidden ones only as hidden).
+struct RankCounts {
+    int64_t ranked = 0, hidden = 0;
+    std::vector<std::pair<std::string, int64_t>> unranked; // by code, every code of kUnranked
 };
 
 // An upload, from its arrival to its verdict.
@@ -74,8 +98,11 @@ class Store {
     // The verdicts, kept only while the job's lease is the caller's (else nullopt / false: the
     // job was taken again and its new holder gives the verdict). A game is known by its
     // identity: the first upload of a game owns it, and later ones are stored as that game.
+    // The day's table: the claim's attempt is checked and used up in the same transaction, so
+    // that of two uploads under one attempt only one is ranked.
     virtual std::optional<Submission> StoreGame(const Job& job, const BoardGame& game,
-                                                const std::string& identity) = 0;
+                                                const std::string& identity,
+                                                const Claim& claim) = 0;
     virtual bool RefuseJob(const Job& job, const std::string& reason) = 0;
     // At start-up of the one board a SQLite file has: uploads a killed board left
     // half-verified go back to the queue at once. Shared stores wait for the leases instead.
@@ -84,10 +111,25 @@ class Store {
     // answer counts the hosts seen in the last half minute and their verifiers.
     virtual VerifierCount Heartbeat(const std::string& host, int threads) = 0;
 
+    // The board's secret, which the days' fields come from: the one kept, or `fresh`, kept now,
+    // when there was none (a new board). Every host sharing the store gets the same.
+    virtual std::string Secret(const std::string& fresh) = 0;
+    // An attempt issued (attempts issued days ago are forgotten meanwhile).
+    virtual void AddAttempt(const Attempt& attempt) = 0;
+
     // The best games, highest score first (the earlier game first on a tie), submitted at or
-    // after `since` (Unix seconds), of more than 0 points: each name's best game once, or
-    // every game with `all`.
+    // after `since` (Unix seconds), of more than 0 points, none hidden: each name's best game
+    // once, or every game with `all`.
     virtual std::vector<BoardGame> Top(int limit, int64_t since, bool all) = 0;
+    // A day's table: its ranked games of more than 0 points, none hidden, each name's best
+    // once, highest first, on a tie the earlier upload.
+    virtual std::vector<BoardGame> DayTable(const std::string& day, int limit) = 0;
+    // The days with ranked games, the latest first.
+    virtual std::vector<std::string> RankedDays(int limit) = 0;
+    // Hides or shows a game, or every game of a name. False when there is no such game (or
+    // the name was not hidden, to show it again).
+    virtual bool Moderate(const Moderation& act) = 0;
+    virtual RankCounts Counts() = 0;
     virtual std::optional<BoardGame> Game(int64_t id) = 0;
     virtual std::optional<std::string> Recording(int64_t id) = 0;
 };

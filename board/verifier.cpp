@@ -183,6 +183,10 @@ Verdict VerifyRecording(const std::string& simPath, const std::string& workFolde
         g.identity = j.value("identity", std::string());
         g.rules = j.value("rules", 1);
         g.verifier = j.value("build", std::string());
+        g.seed = j.value("seed", int64_t(0));
+        g.attempt = j.value("attempt", std::string());
+        g.machine = j.value("machine", std::string());
+        g.first = j.value("first", false);
         if (g.identity.size() != 64) return {false, "the verifier named no game", {}, false, true};
         v.games.push_back(g);
     }

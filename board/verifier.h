@@ -14,6 +14,9 @@ struct VerifiedGame {
     std::string identity; // the same game in other words has the same one
     int rules = 1;
     std::string verifier; // the replaying build's name and version
+    int64_t seed = 0;
+    std::string attempt, machine; // what the recording's header says of its origin
+    bool first = true;            // the recording's first game
 };
 
 struct VerifierLimits {

@@ -5,17 +5,12 @@
 #include <chrono>
 #include <cstdio>
 
+#include "board/clock.h"
 #include "board/front.h"
 #include "board/metrics.h"
 #include "format/recording.h"
 
 namespace {
-
-int64_t Now() {
-    return std::chrono::duration_cast<std::chrono::seconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 // A reason goes to the store and to clients as JSON: only printable ASCII of it, whatever a
 // recording made koravel-sim quote.
@@ -34,8 +29,8 @@ std::string HostName() {
 
 } // namespace
 
-Verifiers::Verifiers(const VerifierSettings& settings, Store& store)
-    : s_(settings), store_(store), seen_(settings.count), host_(HostName()) {
+Verifiers::Verifiers(const VerifierSettings& settings, Store& store, const DailyFields& fields)
+    : s_(settings), store_(store), fields_(fields), seen_(settings.count), host_(HostName()) {
     for (int i = 0; i < s_.count; ++i) threads_.emplace_back([this] { Work(); });
     beating_ = std::thread([this] { Beat(); });
 }
@@ -117,9 +112,18 @@ void Verifiers::Judge(const Job& job) {
         if (wantFrame >= 0 && g.frame == uint64_t(wantFrame)) chosen = &g;
     }
     if (!chosen) return Refuse(job, "no game of the recording ended on that frame");
-    const BoardGame game{0,     chosen->score, chosen->level,   chosen->frame, chosen->name,
-                         Now(), chosen->rules, chosen->verifier};
-    if (store_.StoreGame(job, game, chosen->identity))
+    const int64_t now = BoardNow();
+    BoardGame game;
+    game.score = chosen->score;
+    game.level = chosen->level;
+    game.frames = chosen->frame;
+    game.name = chosen->name;
+    game.submitted = now;
+    game.rules = chosen->rules;
+    game.verifier = chosen->verifier;
+    const Claim claim{chosen->seed, chosen->attempt, chosen->machine, chosen->first,
+                      fields_.DayOfSeed(chosen->seed, now)};
+    if (store_.StoreGame(job, game, chosen->identity, claim))
         CountOutcome(Outcome::Stored);
     else
         Overtaken(job);

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/daily.h"
 #include "board/store.h"
 #include "board/verifier.h"
 
@@ -22,7 +23,8 @@ struct VerifierSettings {
 
 class Verifiers {
   public:
-    Verifiers(const VerifierSettings& settings, Store& store);
+    // `fields` names the days' seeds, for the games played on one without an attempt.
+    Verifiers(const VerifierSettings& settings, Store& store, const DailyFields& fields);
     ~Verifiers() { Stop(); }
     // The verifiers of every host sharing the store (this one's included), as last heard, and
     // those hosts.
@@ -44,6 +46,7 @@ class Verifiers {
 
     const VerifierSettings& s_;
     Store& store_;
+    const DailyFields& fields_;
     std::atomic<bool> stopping_{false};
     std::atomic<int> seen_{0}, hosts_{0};
     std::string host_; // how this process is known among the verifier hosts

@@ -228,9 +228,17 @@ bool ParseScript(std::string_view text, std::vector<ScriptEvent>& out, std::stri
     return true;
 }
 
-std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table) {
+bool IsAttemptToken(const std::string& text) {
+    return text.size() == kAttemptDigits &&
+           text.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table,
+                            const RecordingOrigin& origin) {
     std::string text = "# koravel replay " + std::to_string(kRecordingVersion) + " seed " +
                        std::to_string(seed) + " rules " + std::to_string(kRulesVersion) + "\n";
+    if (!origin.attempt.empty()) text += "# koravel attempt " + origin.attempt + "\n";
+    if (!origin.machine.empty()) text += "# koravel machine " + origin.machine + "\n";
     static const char hex[] = "0123456789abcdef";
     for (const ScoreEntry& e : table) {
         std::string name = "-";
@@ -279,6 +287,26 @@ bool ParseHeader(const Line* line, Recording& out, std::string& error) {
     return true;
 }
 
+// "# koravel attempt TOKEN" or "# koravel machine TEXT", each at most once, before the table.
+bool ParseOriginLine(const Line& line, Recording& out, std::string& error) {
+    const bool attempt = line.text.rfind("# koravel attempt ", 0) == 0;
+    std::string& field = attempt ? out.origin.attempt : out.origin.machine;
+    const std::string value = line.text.substr(18); // both words are as long
+    const bool printable =
+        std::all_of(value.begin(), value.end(), [](char c) { return c >= 0x20 && c <= 0x7e; });
+    const bool ok = attempt ? IsAttemptToken(value)
+                            : !value.empty() && value.size() <= kMaxMachineText && printable;
+    if (!field.empty() || !out.table.empty() || !ok) {
+        error = At(line.number) + (attempt ? "an attempt line, once and before the table, holds "
+                                             "32 lower-case hex digits"
+                                           : "a machine line, once and before the table, names "
+                                             "its machine in at most 200 printable characters");
+        return false;
+    }
+    field = value;
+    return true;
+}
+
 bool ParseTableLine(const Line& line, Recording& out, std::string& error) {
     {
         const auto w = Words(line.text);
@@ -323,6 +351,10 @@ bool ParseRecording(std::string_view text, Recording& out, std::string& error) {
         }
         if (part == Table && line.text.rfind("# koravel table ", 0) == 0)
             return ParseTableLine(line, out, error);
+        if (part == Table && out.version >= 2 &&
+            (line.text.rfind("# koravel attempt ", 0) == 0 ||
+             line.text.rfind("# koravel machine ", 0) == 0))
+            return ParseOriginLine(line, out, error);
         part = Events;
         if (ended) {
             error = At(line.number) + "nothing may follow the end";

@@ -24,6 +24,17 @@ struct Checkpoint {
     uint64_t sum = 0;
 };
 
+// Where a run's input came from, beyond its seed: the board's attempt it was played under
+// ("# koravel attempt TOKEN"), and what drove it when no person did ("# koravel machine ...").
+// Neither changes how the game plays; a board ranks only a person's game under its own attempt.
+struct RecordingOrigin {
+    std::string attempt; // 32 lower-case hex digits, or empty
+    std::string machine; // printable ASCII, at most kMaxMachineText bytes, or empty
+};
+constexpr size_t kAttemptDigits = 32;
+constexpr size_t kMaxMachineText = 200;
+bool IsAttemptToken(const std::string& text);
+
 struct Recording {
     int64_t seed = 0;
     int64_t version = 0; // of the file's format
@@ -32,6 +43,7 @@ struct Recording {
     int64_t endFrame = 0;          // the run ends after this many presented frames
     std::vector<ScriptEvent> events;
     std::vector<Checkpoint> checks; // by rising frame; none in version 1 files
+    RecordingOrigin origin;
 };
 
 // Version 2 added the rules and the checkpoints; version 1 files still play.
@@ -62,7 +74,9 @@ std::string FormatEvent(const InputEvent& event);
 bool ParseScript(std::string_view text, std::vector<ScriptEvent>& out, std::string& error);
 // Parses a recorded game: the header, events with their polls in order, and the end line.
 bool ParseRecording(std::string_view text, Recording& out, std::string& error);
-// The header: version, seed and rules, then the score table (names in hex), one entry a line.
-std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table);
+// The header: version, seed and rules, the origin's lines, then the score table (names in hex),
+// one entry a line.
+std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table,
+                            const RecordingOrigin& origin = {});
 // A checkpoint's line.
 std::string CheckpointLine(int64_t frame, uint64_t sum);

@@ -17,6 +17,7 @@ namespace {
 
 bool recording = false;
 std::string header;
+RecordingOrigin origin;
 std::string events; // grows by one short line per event: a few megabytes for hours of play
 
 std::vector<Checkpoint> expected; // of a recording being played, by rising frame
@@ -66,13 +67,15 @@ void StartRecording(int64_t seed) {
     std::vector<ScoreEntry> table;
     for (size_t i = 0; i < 10; ++i)
         table.push_back({hiscores.scores[i], hiscores.levels[i], hiscores.names[i]});
-    header = RecordingHeader(seed, table);
+    header = RecordingHeader(seed, table, origin);
     events.clear();
     ObservePresents();
     RecordInput([](const InputEvent& e, uint64_t poll, uint64_t frame) {
         events += std::to_string(frame) + " " + FormatEvent(e) + " @" + std::to_string(poll) + "\n";
     });
 }
+
+void RecordOrigin(const RecordingOrigin& o) { origin = o; }
 
 bool IsRecording() { return recording; }
 

@@ -10,6 +10,9 @@
 // From now on, every input event delivered is kept, stamped with its frame and poll, and the
 // game's state is summed every kCheckpointFrames frames.
 void StartRecording(int64_t seed);
+// What the recordings of this run say of their origin (a board's attempt, a machine at the
+// controls); set before StartRecording.
+void RecordOrigin(const RecordingOrigin& origin);
 bool IsRecording();
 // The run so far as a recording that ends after the given number of presented frames.
 std::string RecordingText(uint64_t endFrame);

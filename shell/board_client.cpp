@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "format/recording.h"
 #include "record/replay.h"
 #include "shell/mainloop.h"
 
@@ -30,10 +31,17 @@ std::string Verdict(const nlohmann::json& sub, int score) {
         return "the board refused the game: " + sub.value("error", std::string("no reason given"));
     const auto& game = sub.contains("stored") ? sub["stored"] : sub;
     const std::string name = game.is_object() ? game.value("name", std::string()) : "";
+    // A game played under an attempt hears whether it made the day's table, and if not, why.
+    std::string ranking;
+    if (game.is_object() && game.value("ranked", false))
+        ranking = ", ranked on the table of " + game.value("day", std::string());
+    else if (game.is_object() && game.value("unrankedCode", std::string()) != "none" &&
+             game.contains("unranked"))
+        ranking = ", not ranked: " + game.value("unranked", std::string());
     return std::string(sub.value("new", true) ? "the board has your game of "
                                               : "the board already had your game of ") +
            std::to_string(score) + " points" + (name.empty() ? "" : " as " + name) + " (game " +
-           std::to_string(sub.value("game", int64_t(0))) + ")";
+           std::to_string(sub.value("game", int64_t(0))) + ")" + ranking;
 }
 
 // One submission: sent (again while the board is busy, at most a few times), then followed
@@ -75,15 +83,51 @@ void Submit(const std::string& recording, int score) {
     std::fprintf(stderr, "koravel: %s\n", line.c_str());
 }
 
-} // namespace
-
-bool SubmitGamesTo(const std::string& url, std::string& error) {
+bool BoardAddress(const std::string& url, std::string& error) {
     const bool http = url.rfind("http://", 0) == 0 && url.size() > 7;
     if (!http || url.find_first_of(" \t\r\n", 0) != std::string::npos ||
         url.find('/', 7) != std::string::npos) {
         error = "the board's address must be http://HOST:PORT, not '" + url + "'";
         return false;
     }
+    return true;
+}
+
+} // namespace
+
+bool FetchDailyAttempt(const std::string& url, DailyAttempt& out, std::string& error) {
+    if (!BoardAddress(url, error)) return false;
+    httplib::Client client(url);
+    client.set_connection_timeout(5);
+    client.set_read_timeout(10);
+    const auto res = client.Post("/api/attempts", "", "application/octet-stream");
+    if (!res) {
+        error = "the board at " + url + " could not be reached (" +
+                httplib::to_string(res.error()) + ")";
+        return false;
+    }
+    const auto body = nlohmann::json::parse(res->body, nullptr, false);
+    if (res->status != 201) {
+        error = "the board gave no attempt at today's field: " +
+                (body.is_object() && body.contains("error") && body["error"].is_string()
+                     ? body["error"].get<std::string>()
+                     : "status " + std::to_string(res->status));
+        return false;
+    }
+    if (!body.is_object() || !body.contains("token") || !body["token"].is_string() ||
+        !body.contains("seed") || !body["seed"].is_number_integer() || !body.contains("date") ||
+        !body["date"].is_string() || !IsAttemptToken(body["token"].get<std::string>())) {
+        error = "the board at " + url + " answered an attempt the game cannot read";
+        return false;
+    }
+    out.token = body["token"].get<std::string>();
+    out.seed = body["seed"].get<int64_t>();
+    out.date = body["date"].get<std::string>().substr(0, 10);
+    return true;
+}
+
+bool SubmitGamesTo(const std::string& url, std::string& error) {
+    if (!BoardAddress(url, error)) return false;
     board = url;
     // A busy board answers before it has read an upload and closes the connection: sending the
     // rest must fail as a write, not end the program with SIGPIPE.

@@ -3,6 +3,7 @@
 // network, and one line says how it went. Nothing is lost when it fails: the player's own
 // recordings are kept as always.
 #pragma once
+#include <cstdint>
 #include <string>
 
 // From now on, every game over is submitted to the board at `url` (http://HOST:PORT).
@@ -10,3 +11,14 @@
 bool SubmitGamesTo(const std::string& url, std::string& error);
 // Waits for the submissions still on their way (at the end of the program).
 void FinishSubmissions();
+
+// An attempt at the day's field that the board issued: its seed, and the token the recording
+// carries so that the board can rank the game it brings back.
+struct DailyAttempt {
+    std::string token;
+    std::string date; // YYYY-MM-DD, UTC
+    int64_t seed = 0;
+};
+// Asks the board at `url` for an attempt at today's field (a few seconds at most). False, with
+// the reason in a few words, when the address is not one or the board gave none.
+bool FetchDailyAttempt(const std::string& url, DailyAttempt& out, std::string& error);

@@ -26,7 +26,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: koravel [--replay FILE.kvr] [--board http://HOST:PORT] [--help | -h] [--version]\n";
+    "usage: koravel [--replay FILE.kvr] [--board http://HOST:PORT] [--daily] [--help | -h]\n"
+    "               [--version]\n";
 
 void OnSignal(int) { RequestQuitFromSignal(); }
 
@@ -97,8 +98,38 @@ bool StartReplay(const std::string& file) {
 
 } // namespace
 
+// The attempt a ranked game is played under: fetched now with --daily, or handed over in
+// KORAVEL_ATTEMPT by a page that fetched it. 0 when there is none, else a usage error's status.
+int TakeAttempt(bool daily, const std::string& board) {
+    const char* handed = std::getenv("KORAVEL_ATTEMPT");
+    if (!daily && !handed) return 0;
+    if (daily && handed)
+        return UsageError("--daily fetches its own attempt; unset KORAVEL_ATTEMPT");
+    if (handed) {
+        if (!IsAttemptToken(handed)) return UsageError("KORAVEL_ATTEMPT is not an attempt's token");
+        RecordOrigin({handed, ""});
+        return 0;
+    }
+    if (board.empty())
+        return UsageError("--daily needs a board: --board http://HOST:PORT or KORAVEL_BOARD=URL");
+    if (std::getenv("KORAVEL_SEED"))
+        return UsageError("--daily plays the board's field; KORAVEL_SEED cannot choose another");
+    DailyAttempt attempt;
+    std::string error;
+    if (!FetchDailyAttempt(board, attempt, error)) {
+        std::fprintf(stderr, "koravel: %s\n", error.c_str());
+        return 1;
+    }
+    run.seed_override = attempt.seed;
+    RecordOrigin({attempt.token, ""});
+    std::fprintf(stderr, "koravel: the field of %s: the first game is ranked on its table\n",
+                 attempt.date.c_str());
+    return 0;
+}
+
 int main(int argc, char** argv) {
     std::string replay;
+    bool daily = false;
     const char* boardFromEnvironment = std::getenv("KORAVEL_BOARD");
     std::string board = boardFromEnvironment ? boardFromEnvironment : "";
     for (int i = 1; i < argc; ++i) {
@@ -108,6 +139,10 @@ int main(int argc, char** argv) {
                         "Games are recorded to koravel/replays/ in your data folder.\n"
                         "With --board (or KORAVEL_BOARD=URL), every finished game is sent to that\n"
                         "koravel-board in the background.\n"
+                        "With --daily, plays the board's field of the day under an attempt the\n"
+                        "board issues: the first game of the run is ranked on the day's table\n"
+                        "(KORAVEL_ATTEMPT=TOKEN with KORAVEL_SEED=N plays an attempt fetched\n"
+                        "before, as the page does).\n"
                         "KORAVEL_SEED=N plays the game of that seed; KORAVEL_TRACE=FILE writes\n"
                         "one line per frame, as koravel-sim --trace does (with every entity's\n"
                         "place, as --entities adds, when KORAVEL_TRACE_ENTITIES=1).\n",
@@ -117,6 +152,10 @@ int main(int argc, char** argv) {
         if (arg == "--version") {
             std::printf("koravel %s (rules %d)\n", KORAVEL_VERSION, kRulesVersion);
             return 0;
+        }
+        if (arg == "--daily") {
+            daily = true;
+            continue;
         }
         if (arg == "--replay" || arg == "--board") {
             if (i + 1 == argc || !*argv[i + 1])
@@ -131,6 +170,7 @@ int main(int argc, char** argv) {
         }
         return UsageError("unknown option '" + arg + "'");
     }
+    if (!replay.empty() && daily) return UsageError("--replay watches a game; --daily plays one");
     if (!replay.empty() && !StartReplay(replay)) return 2;
     // KORAVEL_SEED=N plays a chosen game (tests need one where nothing surprises them).
     if (const char* seed = std::getenv("KORAVEL_SEED"); seed && replay.empty()) {
@@ -153,6 +193,7 @@ int main(int argc, char** argv) {
         const int status = RunGame();
         return departed ? 3 : status;
     }
+    if (const int status = TakeAttempt(daily, board)) return status;
     keep_game_recordings = PrepareRecordingsFolder();
     std::string error;
     if (!board.empty() && !SubmitGamesTo(board, error)) {

@@ -42,7 +42,8 @@ const char* const kUsage =
     "usage: koravel-sim [--dir DIR] [--seed N] [--frames N] [--input FILE] [--lockstep]\n"
     "                   [--trace FILE] [--entities] [--shot N:FILE]... [--audio FILE.wav]\n"
     "                   [--bot NAME] [--replay FILE.kvr] [--record FILE.kvr] [--no-picture]\n"
-    "                   [--games FILE] [--board URL] [--any-rules] [--help | -h] [--version]\n";
+    "                   [--games FILE] [--board URL] [--daily] [--any-rules] [--help | -h]\n"
+    "                   [--version]\n";
 
 const char* const kHelp =
     "Runs Koravel without a window, on a virtual clock.\n"
@@ -71,11 +72,16 @@ const char* const kHelp =
     "  --record FILE   record this run's input as a .kvr that --replay plays back\n"
     "  --board URL     send every game over to that koravel-board (http://HOST:PORT), as\n"
     "                  the game does with --board\n"
+    "  --daily         with --board, play the board's field of the day under an attempt it\n"
+    "                  issues (the recording says a machine played it: never ranked)\n"
     "  --games FILE    one JSON object per game played to its game over: score, level,\n"
-    "                  the frame it ended on, the initials entered for it, and (replaying)\n"
-    "                  its identity: the same game sent in other words has the same one\n"
+    "                  the frame it ended on, the initials entered for it, the seed, the\n"
+    "                  attempt and machine the recording names, whether it was the run's\n"
+    "                  first, and (replaying) its identity: the same game sent in other\n"
+    "                  words has the same one\n"
     "  --no-picture    draw nothing and hash nothing (hash=none): the same frames, scores,\n"
     "                  sounds and trace, several times faster, for checking recordings\n"
+    "Its recordings name the machine that played them (# koravel machine koravel-sim ...).\n"
     "koravel-sim writes only the files its options name: never the player's own table or\n"
     "recordings. Scripts and recordings may hold at most 32 MiB.\n"
     "At the end prints: frames=N ms=T score=S level=L men=M hash=H\n";
@@ -97,6 +103,7 @@ struct Options {
     bool anyRules = false;
     std::string games;
     std::string board;
+    bool daily = false;
 };
 
 // Ends the run from inside the game's loop, with the process exit status.
@@ -173,6 +180,7 @@ Options ParseOptions(int argc, char** argv) {
         AnyRules,
         Games,
         Board,
+        Daily,
         Help = 'h',
         Version
     };
@@ -192,6 +200,7 @@ Options ParseOptions(int argc, char** argv) {
                                          {"any-rules", no_argument, nullptr, AnyRules},
                                          {"games", required_argument, nullptr, Games},
                                          {"board", required_argument, nullptr, Board},
+                                         {"daily", no_argument, nullptr, Daily},
                                          {"help", no_argument, nullptr, Help},
                                          {"version", no_argument, nullptr, Version},
                                          {nullptr, 0, nullptr, 0}};
@@ -268,6 +277,9 @@ Options ParseOptions(int argc, char** argv) {
             break;
         case NoPicture:
             o.noPicture = true;
+            break;
+        case Daily:
+            o.daily = true;
             break;
         case AnyRules:
             o.anyRules = true;
@@ -489,25 +501,51 @@ class Driver {
 
 } // namespace
 
+// What the run's recordings say of who played: the recording's own origin when replaying one
+// (re-recording keeps it), else this machine, with the board's attempt under --daily.
+RecordingOrigin RunOrigin(const Options& opt) {
+    if (replayed) return replayed->origin;
+    RecordingOrigin origin;
+    origin.machine = "koravel-sim" + (!opt.bot.empty()     ? " --bot " + opt.bot
+                                      : opt.lockstep       ? std::string(" --lockstep")
+                                      : !opt.input.empty() ? std::string(" --input")
+                                                           : std::string());
+    if (!opt.daily) return origin;
+    DailyAttempt attempt;
+    std::string error;
+    if (!FetchDailyAttempt(opt.board, attempt, error)) Fail(error, 1);
+    run.seed_override = attempt.seed;
+    origin.attempt = attempt.token;
+    return origin;
+}
+
 int main(int argc, char** argv) {
     const Options opt = ParseOptions(argc, argv);
+    if (opt.daily && (opt.board.empty() || opt.seed || !opt.replay.empty()))
+        Fail("--daily plays the field of the board --board names, without --seed or --replay");
     if (!opt.replay.empty() && (!opt.input.empty() || !opt.bot.empty() || opt.lockstep))
         Fail("--replay plays a recording alone, without --input, --bot or --lockstep");
     if (opt.noPicture && !opt.shots.empty()) Fail("--no-picture has no pictures for --shot");
     SkipDrawing(opt.noPicture);
     if (!opt.games.empty() && !(gamesOut = WriteOutput(opt.games)))
         Fail("cannot write " + opt.games + ": " + ReadFailure(0), 1);
+    static RecordingOrigin origin;
     if (gamesOut)
         OnGameOver([](const FinishedGame& g) {
+            static int played = 0;
             const std::string name = JsonEscaped(g.name);
             const std::string identity = replayed ? GameIdentity(*replayed, g.endPoll) : "";
-            std::vector<char> line(name.size() + identity.size() + 180);
+            const std::string machine = JsonEscaped(origin.machine);
+            std::vector<char> line(name.size() + identity.size() + machine.size() + 300);
             std::snprintf(line.data(), line.size(),
                           "{\"score\":%d,\"level\":%d,\"frame\":%" PRIu64
                           ",\"name\":\"%s\",\"identity\":\"%s\",\"rules\":%d,"
-                          "\"build\":\"koravel-sim " KORAVEL_VERSION "\"}",
+                          "\"build\":\"koravel-sim " KORAVEL_VERSION "\",\"seed\":%" PRId64
+                          ",\"attempt\":\"%s\",\"machine\":\"%s\",\"first\":%s}",
                           g.score, g.level, g.frame, name.c_str(), identity.c_str(),
-                          int(replayed ? replayed->rules : kRulesVersion));
+                          int(replayed ? replayed->rules : kRulesVersion), run.run_seed,
+                          origin.attempt.c_str(), machine.c_str(),
+                          played++ == 0 ? "true" : "false");
             Log(gamesOut, line.data());
         });
     Driver driver(opt);
@@ -522,6 +560,8 @@ int main(int argc, char** argv) {
         EnterDataFolderOrSay("koravel-sim"); // the data beside the program, or installed
     }
     run.seed_override = replaySeed ? *replaySeed : opt.seed.value_or(0);
+    origin = RunOrigin(opt);
+    RecordOrigin(origin);
     // The sim keeps only the table of the folder --dir names, and never while replaying: the
     // player's own table and recordings are never touched.
     scorefiles.scores_beside_game_only = true;

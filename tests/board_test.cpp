@@ -14,53 +14,17 @@
 #include <set>
 
 #include "format/recording.h"
-#include "tests/board_helpers.h"
-#include "tests/sim_helpers.h"
+#include "tests/board_games.h"
 
 namespace {
 
 using namespace board_test;
-
-// A recording of koravel-sim's own autopilot or random player.
-std::string Recorded(const fs::path& dir, const std::string& bot, int seed, int frames) {
-    const fs::path kvr = dir / (bot + std::to_string(seed) + "-" + std::to_string(frames) + ".kvr");
-    RunSim(dir, "--no-picture --bot " + bot + " --seed " + std::to_string(seed) + " --frames " +
-                    std::to_string(frames) + " --record " + kvr.string());
-    return ReadText(kvr);
-}
-
-// What the game itself says of a recording's finished games.
-std::vector<json> GamesOf(const fs::path& dir, const std::string& recording) {
-    std::ofstream(dir / "check.kvr", std::ios::binary) << recording;
-    const auto r = RunSim(dir, "--no-picture --replay " + (dir / "check.kvr").string() +
-                                   " --games " + (dir / "games.jsonl").string());
-    std::vector<json> games;
-    if (r.status != 0) return games;
-    std::istringstream lines(ReadText(dir / "games.jsonl"));
-    for (std::string l; std::getline(lines, l);) games.push_back(json::parse(l));
-    return games;
-}
-
-// Each line of a recording through `edit`, which may return it changed or empty to drop it.
-template <typename Edit> std::string EachLine(const std::string& text, Edit edit) {
-    std::string out;
-    std::istringstream lines(text);
-    for (std::string l; std::getline(lines, l);) {
-        const std::string changed = edit(l);
-        if (!changed.empty()) out += changed + "\n";
-    }
-    return out;
-}
 
 // A gzip bomb: a few tens of kilobytes that inflate to nearly 32 MiB of moves, all of one poll.
 std::string Bomb() {
     std::string moves = "# koravel replay 1 seed 1\n";
     while (moves.size() < (31u << 20)) moves += "0 move 1 1 @1\n";
     return GzipOf(moves + "30000 end\n");
-}
-
-int64_t FrameOf(const std::string& line) {
-    return line.empty() || line[0] == '#' ? -1 : std::stoll(line.substr(0, line.find(' ')));
 }
 
 // Connections that promise a body and never send it, and connections that say nothing, each
@@ -97,12 +61,6 @@ int ClosedWithin(const std::vector<int>& fds, int seconds) {
         ::close(fd);
     }
     return closed;
-}
-
-// A gauge's value in /metrics, or -1.
-int64_t Gauge(const std::string& metrics, const std::string& name) {
-    const auto at = metrics.find("\n" + name + " ");
-    return at == std::string::npos ? -1 : std::atoll(metrics.c_str() + at + name.size() + 2);
 }
 
 TEST(Board, AGameGoesFromTheClientToThePageAndPlaysBackTheSame) {

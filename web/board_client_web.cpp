@@ -27,3 +27,10 @@ bool SubmitGamesTo(const std::string& url, std::string&) {
 }
 
 void FinishSubmissions() {} // the browser finishes them on its own
+
+// The page asks the board for the attempt itself and hands it over in KORAVEL_SEED and
+// KORAVEL_ATTEMPT before the game starts.
+bool FetchDailyAttempt(const std::string&, DailyAttempt&, std::string& error) {
+    error = "the page fetches today's field itself (its button)";
+    return false;
+}

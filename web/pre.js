@@ -43,6 +43,21 @@ Module.preRun.push(() => {
   if (query.has('seed')) ENV.KORAVEL_SEED = query.get('seed');
   // Served by koravel-board at /play: finished games go to that board.
   if (/^\/play(\/|$)/.test(location.pathname)) ENV.KORAVEL_BOARD = location.origin;
+  // ?daily, served by a board: today's field, under an attempt the board issues now; the first
+  // game of the visit is ranked on the day's table.
+  if (query.has('daily') && ENV.KORAVEL_BOARD) {
+    addRunDependency('koravel-daily');
+    fetch(location.origin + '/api/attempts', { method: 'POST' }).then((response) =>
+      response.json().catch(() => ({})).then((body) => {
+        if (!response.ok || !body.token) throw new Error(body.error || 'the board answered ' + response.status);
+        ENV.KORAVEL_SEED = String(body.seed);
+        ENV.KORAVEL_ATTEMPT = body.token;
+        Module.daily = body;
+        say('koravel: the field of ' + body.date + ': your first game is ranked on its table');
+      })).catch((error) => {
+      say('koravel: today\'s field could not be fetched (' + error.message + '); an ordinary game follows');
+    }).finally(() => removeRunDependency('koravel-daily'));
+  }
   const watch = (name, bytes) => {
     const file = '/' + (name.replace(/[^A-Za-z0-9._-]/g, '_').slice(-64) || 'recording.kvr');
     FS.writeFile(file, bytes);

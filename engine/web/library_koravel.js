@@ -297,9 +297,11 @@ mergeInto(LibraryManager.library, {
       response.json().catch(() => ({})).then((body) => {
         if (response.ok && body.state === 'refused') return refused(response.status, body);
         if (response.ok && body.state === 'stored') {
-          const name = body.stored && body.stored.name;
+          const game = body.stored || {};
+          const ranking = game.ranked ? ', ranked on the table of ' + game.day
+            : game.unrankedCode && game.unrankedCode !== 'none' ? ', not ranked: ' + game.unranked : '';
           return say(`the board ${body.new ? 'has' : 'already had'} your game of ${score} points` +
-                     `${name ? ' as ' + name : ''} (game ${body.game})`);
+                     `${game.name ? ' as ' + game.name : ''} (game ${body.game})${ranking}`);
         }
         if (!response.ok && response.status !== 503) return refused(response.status, body);
         if (poll >= 1200) return say('the board has the game but gave no verdict yet');
