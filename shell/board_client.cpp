@@ -83,7 +83,9 @@ void Submit(const std::string& recording, int score) {
     std::fprintf(stderr, "koravel: %s\n", line.c_str());
 }
 
-bool BoardAddress(const std::string& url, std::string& error) {
+} // namespace
+
+bool IsBoardAddress(const std::string& url, std::string& error) {
     const bool http = url.rfind("http://", 0) == 0 && url.size() > 7;
     if (!http || url.find_first_of(" \t\r\n", 0) != std::string::npos ||
         url.find('/', 7) != std::string::npos) {
@@ -93,10 +95,8 @@ bool BoardAddress(const std::string& url, std::string& error) {
     return true;
 }
 
-} // namespace
-
 bool FetchDailyAttempt(const std::string& url, DailyAttempt& out, std::string& error) {
-    if (!BoardAddress(url, error)) return false;
+    if (!IsBoardAddress(url, error)) return false;
     httplib::Client client(url);
     client.set_connection_timeout(5);
     client.set_read_timeout(10);
@@ -127,7 +127,7 @@ bool FetchDailyAttempt(const std::string& url, DailyAttempt& out, std::string& e
 }
 
 bool SubmitGamesTo(const std::string& url, std::string& error) {
-    if (!BoardAddress(url, error)) return false;
+    if (!IsBoardAddress(url, error)) return false;
     board = url;
     // A busy board answers before it has read an upload and closes the connection: sending the
     // rest must fail as a write, not end the program with SIGPIPE.

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+// Whether `url` is a board's address (http://HOST:PORT); if not, why.
+bool IsBoardAddress(const std::string& url, std::string& error);
 // From now on, every game over is submitted to the board at `url` (http://HOST:PORT).
 // False, with the reason, when the address is not one.
 bool SubmitGamesTo(const std::string& url, std::string& error);

@@ -116,6 +116,7 @@ int TakeAttempt(bool daily, const std::string& board) {
         return UsageError("--daily plays the board's field; KORAVEL_SEED cannot choose another");
     DailyAttempt attempt;
     std::string error;
+    if (!IsBoardAddress(board, error)) return UsageError(error);
     if (!FetchDailyAttempt(board, attempt, error)) {
         std::fprintf(stderr, "koravel: %s\n", error.c_str());
         return 1;

@@ -44,6 +44,16 @@ inline int64_t FrameOf(const std::string& line) {
     return line.empty() || line[0] == '#' ? -1 : std::stoll(line.substr(0, line.find(' ')));
 }
 
+// A recording made by koravel-sim as if a person had played it under `token`: the line naming
+// the machine dropped (as a modified client could), the attempt's line added.
+inline std::string AsPerson(const std::string& recording, const std::string& token) {
+    std::string out = EachLine(recording, [](const std::string& l) {
+        return l.rfind("# koravel machine ", 0) == 0 ? std::string() : l;
+    });
+    if (!token.empty()) out.insert(out.find('\n') + 1, "# koravel attempt " + token + "\n");
+    return out;
+}
+
 // A gauge's value in /metrics, or -1.
 inline int64_t Gauge(const std::string& metrics, const std::string& name) {
     const auto at = metrics.find("\n" + name + " ");

@@ -981,6 +981,32 @@ TEST(Board, BehindNginxSlowClientsNeverReachTheBoard) {
     EXPECT_EQ(log.find("6.6.6.6"), std::string::npos) << log;
     EXPECT_EQ(log.find("127.0.10."), std::string::npos) << "a slow client reached the board";
 
+    // The day's field through nginx: read, an attempt asked for as curl asks (no body at all),
+    // and attempts limited as uploads are; a game under a token nginx passed on is judged by
+    // the board as ever.
+    const auto daily = client.Get("/api/daily");
+    ASSERT_TRUE(daily);
+    EXPECT_EQ(daily->status, 200);
+    const std::string attempt = "curl -s -X POST http://127.0.0.1:" + std::to_string(nginx.port) +
+                                "/api/attempts >" + (dir / "attempt.json").string();
+    ASSERT_EQ(std::system(attempt.c_str()), 0);
+    const json issued = json::parse(ReadText(dir / "attempt.json"), nullptr, false);
+    ASSERT_TRUE(issued.contains("token")) << ReadText(dir / "attempt.json");
+    int refused = 0;
+    for (int i = 0; i < 20; ++i) {
+        const int asker = Connect(nginx.port, "127.0.0.9");
+        SendAll(asker, "POST /api/attempts HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+        refused += Answer(asker).rfind("HTTP/1.1 429", 0) == 0;
+        ::close(asker);
+    }
+    EXPECT_GE(refused, 5);
+    const json forged = Verdict(
+        board, client.Post("/api/games?game=last",
+                           AsPerson(Recorded(dir, "random", 4, 1200), std::string(32, 'b')),
+                           "application/octet-stream"));
+    ASSERT_EQ(forged["state"], "stored") << forged;
+    EXPECT_EQ(forged["stored"]["unrankedCode"], "forged") << forged;
+
     // Uploads from one address: 30 a minute, bursts of 10; the rest 429 from nginx.
     int limited = 0;
     httplib::Client greedy("127.0.0.1", nginx.port);

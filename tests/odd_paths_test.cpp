@@ -238,6 +238,8 @@ TEST(OddPaths, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
         {"--frames 3 --shot 99:F.png", "--shot 99 is never reached"},
         {"--frames 3 --shot 3:F.png", "--shot 3 is never reached"},
         {"--bot player:10", "N an odd level"},
+        {"--daily", "--daily plays the field of the board --board names"},
+        {"--daily --board http://127.0.0.1:1 --seed 3", "without --seed or --replay"},
     };
     for (const Case& c : cases) {
         const Said said = RunSaying(dir, kSim + " " + c.args);
@@ -272,13 +274,25 @@ TEST(OddPaths, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
     const Case game[] = {{"--replay ''", "--replay needs a recording"},
                          {"--board ''", "--board needs a board"},
                          {"--replay", "--replay needs a recording"},
-                         {"--wrong", "unknown option '--wrong'; koravel --help for more"}};
+                         {"--wrong", "unknown option '--wrong'; koravel --help for more"},
+                         {"--daily", "--daily needs a board"},
+                         {"--daily --replay x.kvr", "--replay watches a game; --daily plays one"},
+                         {"--daily --board http://h:1 --board x", "the board's address must be"}};
     for (const Case& c : game) {
         const Said said = RunSaying(dir, kGame + " " + c.args);
         EXPECT_EQ(said.status, 2) << c.args;
         EXPECT_EQ(Lines(said.err), 1) << c.args << ": " << said.err;
         EXPECT_NE(said.err.find(c.says), std::string::npos) << c.args << ": " << said.err;
     }
+    // Today's field from a board that is not there, or a token that is not one: one line.
+    const Said away = RunSaying(dir, kGame + " --daily --board http://127.0.0.1:1");
+    EXPECT_EQ(away.status, 1) << away.err;
+    EXPECT_EQ(Lines(away.err), 1) << away.err;
+    EXPECT_EQ(away.err.rfind("koravel: the board at http://127.0.0.1:1 could not be reached", 0), 0u)
+        << away.err;
+    const Said forged = RunSaying(dir, "env KORAVEL_ATTEMPT=xyz " + kGame);
+    EXPECT_EQ(forged.status, 2) << forged.err;
+    EXPECT_NE(forged.err.find("KORAVEL_ATTEMPT is not an attempt's token"), std::string::npos);
     // A program copied away from its data says first where it looked, and goes on.
     fs::create_directories(dir / "alone");
     fs::copy_file(kSim, dir / "alone" / "koravel-sim");

@@ -39,16 +39,6 @@ struct BoardClock {
     void Set(int64_t when) const { std::ofstream(file) << when - int64_t(std::time(nullptr)); }
 };
 
-// A recording made by koravel-sim as if a person had played it under `token`: the line naming
-// the machine dropped (as a modified client could), the attempt's line added.
-std::string AsPerson(const std::string& recording, const std::string& token) {
-    std::string out = EachLine(recording, [](const std::string& l) {
-        return l.rfind("# koravel machine ", 0) == 0 ? std::string() : l;
-    });
-    if (!token.empty()) out.insert(out.find('\n') + 1, "# koravel attempt " + token + "\n");
-    return out;
-}
-
 json Get(const Board& b, const std::string& path, int* status = nullptr) {
     const auto r = b.Client().Get(path);
     if (status) *status = r ? r->status : -1;
@@ -314,6 +304,13 @@ TEST(Ranking, TodaysFieldRanksOnlyAPersonsGameUnderAnAttemptItIssued) {
                   1)
             << reason;
     EXPECT_EQ(Gauge(counted, "koravel_hidden_games"), 0);
+    // The game's own client says what became of a game under an attempt.
+    const auto machinePlayed = RunSim(dir, "--no-picture --bot player --frames 60000 --daily "
+                                           "--board " + board.Url());
+    ASSERT_EQ(machinePlayed.status, 0) << machinePlayed.err;
+    EXPECT_NE(machinePlayed.err.find(", not ranked: the recording says a machine played it\n"),
+              std::string::npos)
+        << machinePlayed.err;
 
     // A moderator hides the day's best game, from the host's command line: gone from every
     // answer.

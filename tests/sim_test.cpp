@@ -405,6 +405,20 @@ TEST(Recordings, RoundTripAndHostileFilesAreRefusedInOneLine) {
     EXPECT_EQ(again.trace, r.trace);
     const std::string good = ReadText(dir / "run.kvr");
     const std::string noEnd = good.substr(0, good.rfind("1500 end"));
+    // Its machine says who played; an attempt's token travels with it and changes nothing.
+    const size_t second = good.find('\n') + 1;
+    EXPECT_EQ(good.substr(second, good.find('\n', second) - second),
+              "# koravel machine koravel-sim --bot random");
+    const std::string token = "# koravel attempt " + std::string(32, 'c') + "\n";
+    std::ofstream(dir / "attempt.kvr") << Spliced(good, second, 0, token);
+    auto attempted = RunSim(dir, "--replay " + (dir / "attempt.kvr").string() + " --record " +
+                                     (dir / "again.kvr").string());
+    ASSERT_EQ(attempted.status, 0) << attempted.err;
+    EXPECT_EQ(attempted.trace, r.trace);
+    EXPECT_EQ(ReadText(dir / "again.kvr").substr(0, good.find('\n', second) + token.size() + 1),
+              Spliced(good, second, 0, token).substr(0, good.find('\n', second) + token.size() + 1))
+        << "a recording made of a replay keeps its origin";
+    const std::string v2 = "# koravel replay 2 seed 1 rules 1\n";
     const std::string cases[] = {
         "",                                                                       // empty
         noEnd,                                                                    // truncated
@@ -414,6 +428,13 @@ TEST(Recordings, RoundTripAndHostileFilesAreRefusedInOneLine) {
         "# koravel replay 1 seed 1\n5 press left @9\n4 release left @2\n9 end\n", // going back
         "# koravel replay 1 seed 1\n5 press left\n9 end\n",                       // no poll
         "junk\x01\x02\n",
+        v2 + "# koravel attempt 0123\n5 end\n",                            // a short token
+        v2 + "# koravel attempt " + std::string(32, 'C') + "\n5 end\n",    // not lower case
+        v2 + token + token + "5 end\n",                                    // two attempts
+        v2 + "# koravel machine " + std::string(201, 'm') + "\n5 end\n",   // a long machine
+        v2 + "# koravel machine a\x01b\n5 end\n",                          // control bytes
+        v2 + "# koravel table 1 1 -41\n" + token + "5 end\n",             // after the table
+        "# koravel replay 1 seed 1\n" + token + "5 end\n",                // in version 1
     };
     for (const std::string& text : cases) {
         std::ofstream(dir / "bad.kvr", std::ios::binary) << text;

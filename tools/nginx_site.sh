@@ -139,6 +139,12 @@ cat <<EOF
     proxy_connect_timeout 5s;
     proxy_read_timeout 60s;
 
+    # An attempt at the day's field is kept by the board: asked for as often as games are sent.
+    location = /api/attempts {
+        limit_req zone=koravel_uploads burst=10 nodelay;
+        proxy_pass http://koravel_board;
+    }
+
     location = /api/games {
         limit_req zone=koravel_uploads burst=10 nodelay;
         # Whole bodies only: the board sees an upload once it has all arrived.
