@@ -269,6 +269,27 @@ void ReadsPerSecond(const Board& board, int seconds) {
         other);
 }
 
+// Reads of the day's field (/api/daily: today, tomorrow's commitment, yesterday revealed, the
+// days with tables) and of today's table, and attempts issued, each kept in the store.
+void DailyPerSecond(int seconds) {
+    Board board(work / "daily", work / "daily" / "board.sqlite3");
+    const auto [daily, dailyOther] = Hammer(
+        board, seconds, [](httplib::Client& c, int) { return c.Get("/api/daily"); }, 200);
+    const std::string today =
+        json::parse(board.Client().Get("/api/daily")->body)["date"].get<std::string>();
+    const auto [table, tableOther] = Hammer(
+        board, seconds, [&](httplib::Client& c, int) { return c.Get("/api/daily/" + today); }, 200);
+    const auto [attempts, attemptsOther] = Hammer(
+        board, seconds,
+        [](httplib::Client& c, int) {
+            return c.Post("/api/attempts", "", "application/octet-stream");
+        },
+        201);
+    std::printf("8 clients on kept-open connections: %.0f reads/s of /api/daily (%d failed), "
+                "%.0f of today's table (%d failed), %.0f attempts issued/s (%d failed)\n",
+                daily, dailyOther, table, tableOther, attempts, attemptsOther);
+}
+
 // And uploads taken (202), each kept in the store before its answer; on PostgreSQL the front
 // verifies nothing (workers would), on SQLite one verifier refuses them meanwhile.
 void UploadsPerSecond(int seconds) {
@@ -297,7 +318,7 @@ int main(int argc, char** argv) {
     fs::create_directories(work / "scores");
     fs::create_directory_symlink(fs::path(KORAVEL_BUILD_DIR) / "gfx", work / "gfx");
     fs::create_directory_symlink(fs::path(KORAVEL_BUILD_DIR) / "sound", work / "sound");
-    // Scenes named after the seconds run alone: kept, slow, bombs, long, games, uploads.
+    // Scenes named after the seconds run alone: kept, slow, bombs, long, games, uploads, daily.
     const std::vector<std::string> only(argv + std::min(argc, 2), argv + argc);
     auto wanted = [&](const char* scene) {
         return only.empty() || std::find(only.begin(), only.end(), scene) != only.end();
@@ -309,6 +330,7 @@ int main(int argc, char** argv) {
     if (wanted("long")) LongGames(honest, seconds);
     if (wanted("games")) GamesPerSecond(seconds);
     if (wanted("uploads")) UploadsPerSecond(seconds);
+    if (wanted("daily")) DailyPerSecond(seconds);
     std::printf("(store: %s)\n", OnPostgres() ? "PostgreSQL" : "SQLite");
     fs::remove_all(work);
 }

@@ -1000,10 +1000,10 @@ TEST(Board, BehindNginxSlowClientsNeverReachTheBoard) {
         ::close(asker);
     }
     EXPECT_GE(refused, 5);
-    const json forged = Verdict(
-        board, client.Post("/api/games?game=last",
-                           AsPerson(Recorded(dir, "random", 4, 1200), std::string(32, 'b')),
-                           "application/octet-stream"));
+    const json forged =
+        Verdict(board, client.Post("/api/games?game=last",
+                                   AsPerson(Recorded(dir, "random", 4, 1200), std::string(32, 'b')),
+                                   "application/octet-stream"));
     ASSERT_EQ(forged["state"], "stored") << forged;
     EXPECT_EQ(forged["stored"]["unrankedCode"], "forged") << forged;
 

@@ -288,7 +288,8 @@ TEST(OddPaths, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
     const Said away = RunSaying(dir, kGame + " --daily --board http://127.0.0.1:1");
     EXPECT_EQ(away.status, 1) << away.err;
     EXPECT_EQ(Lines(away.err), 1) << away.err;
-    EXPECT_EQ(away.err.rfind("koravel: the board at http://127.0.0.1:1 could not be reached", 0), 0u)
+    EXPECT_EQ(away.err.rfind("koravel: the board at http://127.0.0.1:1 could not be reached", 0),
+              0u)
         << away.err;
     const Said forged = RunSaying(dir, "env KORAVEL_ATTEMPT=xyz " + kGame);
     EXPECT_EQ(forged.status, 2) << forged.err;

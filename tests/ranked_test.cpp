@@ -306,7 +306,8 @@ TEST(Ranking, TodaysFieldRanksOnlyAPersonsGameUnderAnAttemptItIssued) {
     EXPECT_EQ(Gauge(counted, "koravel_hidden_games"), 0);
     // The game's own client says what became of a game under an attempt.
     const auto machinePlayed = RunSim(dir, "--no-picture --bot player --frames 60000 --daily "
-                                           "--board " + board.Url());
+                                           "--board " +
+                                               board.Url());
     ASSERT_EQ(machinePlayed.status, 0) << machinePlayed.err;
     EXPECT_NE(machinePlayed.err.find(", not ranked: the recording says a machine played it\n"),
               std::string::npos)
@@ -332,6 +333,8 @@ TEST(Ranking, TodaysFieldRanksOnlyAPersonsGameUnderAnAttemptItIssued) {
     for (const std::string& path :
          {std::string("/api/top?all=1"), std::string("/api/top"), "/api/daily/" + day})
         EXPECT_FALSE(listsId(path)) << path;
+    const std::string link = "/api/games/" + topId + "/recording\"";
+    EXPECT_EQ(board.Client().Get("/?day=" + day)->body.find(link), std::string::npos);
     Get(board, "/api/games/" + topId, &status);
     EXPECT_EQ(status, 410);
     Get(board, "/api/games/" + topId + "/recording", &status);
@@ -356,6 +359,7 @@ TEST(Ranking, TodaysFieldRanksOnlyAPersonsGameUnderAnAttemptItIssued) {
     EXPECT_EQ(moderate("--unhide " + topId + " --why 'cleared'").first, 0);
     EXPECT_TRUE(listsId("/api/top?all=1"));
     EXPECT_TRUE(listsId("/api/daily/" + day));
+    EXPECT_NE(board.Client().Get("/?day=" + day)->body.find(link), std::string::npos);
     EXPECT_EQ(Gauge(metrics(), "koravel_hidden_games"), 0);
     const auto missing = moderate("--hide 999999 --why x");
     EXPECT_EQ(missing.first, 1);

@@ -63,6 +63,12 @@ PY
       sleep 0.1
     done
     bash -c "${follow//8642/$port}" 2>/dev/null | grep -q '"state":"stored"' || { echo "the README's upload was not stored"; ok=1; }
+    # And the day's field: an attempt issued, today's commitment read.
+    local attempt daily
+    attempt=$(grep -m1 '^curl -X POST http://127.0.0.1:8642/api/attempts$' README.md)
+    daily=$(grep -m1 '^curl http://127.0.0.1:8642/api/daily$' README.md)
+    bash -c "${attempt//8642/$port}" 2>/dev/null | grep -q '"token":"[0-9a-f]\{32\}"' || { echo "the README's attempt was not issued"; ok=1; }
+    bash -c "${daily//8642/$port}" 2>/dev/null | grep -q '"commitment":"[0-9a-f]\{64\}"' || { echo "the README's daily field was not read"; ok=1; }
   fi
   kill -- -"$server" 2>/dev/null || true
   wait "$server" 2>/dev/null || true

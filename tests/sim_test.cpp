@@ -395,6 +395,28 @@ TEST(Recordings, ReRecordingRefusesUnexplainedChanges) {
     EXPECT_EQ(ReadText(dir / "photon-death.kvr"), kvr);
 }
 
+// The day's field is a seed: the first game of a run starts on the same level however long the
+// title was watched (nothing before a game draws on the generator), so every player of the day
+// meets the same molecule.
+TEST(Recordings, ASeedsFirstGameIsOneFieldHoweverLongTheTitleRan) {
+    const auto dir = GameDir("one_field");
+    std::vector<std::string> fields;
+    for (int click : {30, 700, 1300}) {
+        const std::string script =
+            std::to_string(click) + " press left\n" + std::to_string(click + 2) + " release left\n";
+        const auto r =
+            RunSim(dir, "--no-picture --entities --seed 750467063 --frames 3200", script);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const auto play = std::find_if(r.trace.begin(), r.trace.end(), [](const std::string& l) {
+            return Field(l, "screen") == "play";
+        });
+        ASSERT_NE(play, r.trace.end()) << "no play after a click at frame " << click;
+        fields.push_back(play->substr(play->find("\"nucs\":"))); // every entity's place
+    }
+    EXPECT_EQ(fields[1], fields[0]);
+    EXPECT_EQ(fields[2], fields[0]);
+}
+
 TEST(Recordings, RoundTripAndHostileFilesAreRefusedInOneLine) {
     const auto dir = GameDir("recording");
     auto r = RunSim(dir, "--seed -9223372036854775808 --bot random --frames 1500 --record " +
@@ -428,13 +450,13 @@ TEST(Recordings, RoundTripAndHostileFilesAreRefusedInOneLine) {
         "# koravel replay 1 seed 1\n5 press left @9\n4 release left @2\n9 end\n", // going back
         "# koravel replay 1 seed 1\n5 press left\n9 end\n",                       // no poll
         "junk\x01\x02\n",
-        v2 + "# koravel attempt 0123\n5 end\n",                            // a short token
-        v2 + "# koravel attempt " + std::string(32, 'C') + "\n5 end\n",    // not lower case
-        v2 + token + token + "5 end\n",                                    // two attempts
-        v2 + "# koravel machine " + std::string(201, 'm') + "\n5 end\n",   // a long machine
-        v2 + "# koravel machine a\x01b\n5 end\n",                          // control bytes
-        v2 + "# koravel table 1 1 -41\n" + token + "5 end\n",             // after the table
-        "# koravel replay 1 seed 1\n" + token + "5 end\n",                // in version 1
+        v2 + "# koravel attempt 0123\n5 end\n",                          // a short token
+        v2 + "# koravel attempt " + std::string(32, 'C') + "\n5 end\n",  // not lower case
+        v2 + token + token + "5 end\n",                                  // two attempts
+        v2 + "# koravel machine " + std::string(201, 'm') + "\n5 end\n", // a long machine
+        v2 + "# koravel machine a\x01b\n5 end\n",                        // control bytes
+        v2 + "# koravel table 1 1 -41\n" + token + "5 end\n",            // after the table
+        "# koravel replay 1 seed 1\n" + token + "5 end\n",               // in version 1
     };
     for (const std::string& text : cases) {
         std::ofstream(dir / "bad.kvr", std::ios::binary) << text;

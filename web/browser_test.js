@@ -478,11 +478,15 @@ async function unfitBrowsers(browser, base) {
   }
 }
 
-// A game played in the page the board serves (a chosen seed, the mouse left alone, so the
-// same game every time): at its game over the page sends it, and the board lists it.
+// Today's field played in the page the board serves, by its button (the mouse left alone, so a
+// game of 0 points): the page fetches an attempt, and at the game over sends the game, which the
+// board ranks on the day's table (played in real time, by no machine) and keeps.
 async function playToTheBoard(page, url) {
-  await page.goto(url + '/play/?trace&seed=1');
-  await waitFor(page, () => window.Module && Module.frames > 30, 'the game at /play');
+  await page.goto(url + '/play/?trace');
+  await page.click('#daily');
+  await waitFor(page, () => window.Module && Module.frames > 30 && Module.daily, 'today\'s field at /play');
+  const field = await page.evaluate(() => Module.daily);
+  check(/^[0-9a-f]{32}$/.test(field.token), `the page plays today's field under ${JSON.stringify(field)}`);
   await clickToTheLevelChoice(page, 'at /play');
   // No choice made: level 1 comes when the time is up, and the idle point loses its lives.
   await waitScreen(page, ['play', 'zoom'], 'play at /play');
@@ -490,11 +494,13 @@ async function playToTheBoard(page, url) {
   await waitFor(page, () => /the board (has|refused)/.test(document.getElementById('message').textContent),
                 `the board's answer after a game at level ${level}`, 300);
   const said = await page.locator('#message').textContent();
-  check(/the board has your game of 0 points/.test(said), `the page says '${said}'`);
+  check(new RegExp('the board has your game of 0 points.*, ranked on the table of ' + field.date).test(said),
+        `the page says '${said}'`);
   // A game of 0 points is kept but not listed: it is found by the id the page was given.
   const id = /\(game ([0-9]+)\)/.exec(said)[1];
   const kept = await (await fetch(url + '/api/games/' + id)).json();
-  check(kept.level === level, `the board keeps game ${id} as ${JSON.stringify(kept)}, not at level ${level}`);
+  check(kept.level === level && kept.seed === field.seed && kept.ranked === true,
+        `the board keeps game ${id} as ${JSON.stringify(kept)}, not at level ${level} on seed ${field.seed}, ranked`);
   console.log(`a game played at /play (level ${level}) went to the board: "${said}"`);
 }
 
