@@ -268,6 +268,14 @@ std::string UserDataPath(const std::string& relative) {
     return base + "/koravel/" + relative;
 }
 
+std::string UserConfigPath(const std::string& relative) {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    if (xdg && *xdg == '/') return std::string(xdg) + "/koravel/" + relative;
+    if (home && *home == '/') return std::string(home) + "/.config/koravel/" + relative;
+    return {};
+}
+
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, size_t maxBytes,
                                                   FileKinds kinds) {
     Stream s = ReadFile(path);

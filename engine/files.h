@@ -55,6 +55,9 @@ bool Eof(const Stream& stream);
 // empty when neither is known. Relative values are ignored, as the XDG rules say: they would
 // put the user's files wherever the program happens to run.
 std::string UserDataPath(const std::string& relative);
+// The same in the user's configuration folder ($XDG_CONFIG_HOME/koravel/, else
+// ~/.config/koravel/); empty when neither names an absolute path.
+std::string UserConfigPath(const std::string& relative);
 
 // The whole file, or nothing when it is missing, unreadable, not a regular file or larger than
 // maxBytes. errno says why (EFBIG: too large). A file the user names on the command line may

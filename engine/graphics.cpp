@@ -28,6 +28,7 @@ Surface surface;
 uint32_t backBuffer[kScreenW * kScreenH];
 std::vector<DrawCall>* recorder = nullptr;
 std::vector<std::function<void()>> presentObservers;
+std::function<void()> presentPainter;
 
 // For measuring the real window's pacing: KORAVEL_PRESENT_LOG=FILE gets one line per picture:
 // when it was handed to the display (µs), the kind of Flip, and how long the display took to
@@ -258,6 +259,11 @@ void Flip(int sync) {
         else
             surface.paceAccumulator = elapsed * surface.hz;
     }
+    if (presentPainter) {
+        const int r = surface.r, g = surface.g, b = surface.b;
+        presentPainter();
+        SetColor(r, g, b);
+    }
     const int64_t handedOver = MicroSecs();
     if (surface.open) PlatformPresent(backBuffer);
     LogPresent(sync, handedOver);
@@ -270,6 +276,7 @@ void HideMouse() { PlatformShowCursor(false); }
 void ShowMouse() { PlatformShowCursor(true); }
 
 void RecordDrawCalls(std::vector<DrawCall>* into) { recorder = into; }
+void BeforePresent(std::function<void()> painter) { presentPainter = std::move(painter); }
 void OnPresented(std::function<void()> observer) {
     presentObservers.push_back(std::move(observer));
 }

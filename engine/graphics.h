@@ -54,6 +54,9 @@ void RecordDrawCalls(std::vector<DrawCall>* into);
 // Called after every picture presented (traces, recordings' checkpoints, the end of a replay),
 // each observer in the order it was added.
 void OnPresented(std::function<void()> observer);
+// Called in every Flip before the picture is handed over, to draw over it what is no part of the
+// game (the volume for a moment, say); the drawing colour is kept for the game.
+void BeforePresent(std::function<void()> painter);
 
 // For the headless twin, tests and benchmarks: the back buffer and a count of presented pictures.
 uint32_t* BackBuffer();

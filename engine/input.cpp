@@ -34,6 +34,7 @@ InputRecorder recorder;
 std::deque<std::pair<uint64_t, InputEvent>> scheduled;
 bool replayOnly = false;
 bool delivering = false; // true while the schedule delivers, false for the platform's events
+std::function<void(int)> keyListener;
 
 bool ValidKey(int key) { return key > 0 && key < kKeyCount; }
 bool ValidButton(int button) { return button >= 1 && button < kMouseButtons; }
@@ -127,9 +128,12 @@ void DeliverInput(const InputEvent& e) {
     if (replayOnly && !delivering) {
         if (e.kind == InputEvent::Quit || (e.kind == InputEvent::KeyPress && e.a == 27))
             OnTerminate();
+        else if (e.kind == InputEvent::KeyPress && keyListener)
+            keyListener(e.a);
         return;
     }
     if (recorder) recorder(e, polls, PresentedFrames());
+    if (e.kind == InputEvent::KeyPress && keyListener) keyListener(e.a);
     switch (e.kind) {
     case InputEvent::Move:
         OnMouseMove(e.a, e.b);
@@ -165,6 +169,7 @@ void DeliverInput(const InputEvent& e) {
 }
 
 void RecordInput(InputRecorder r) { recorder = std::move(r); }
+void OnKeyPressed(std::function<void(int)> listener) { keyListener = std::move(listener); }
 
 void ResetInput() {
     in = InputState{};
@@ -234,6 +239,8 @@ void MoveMouse(int x, int y) {
 }
 
 bool Suspended() { return in.suspended; }
+
+int TakeKeyHit(int key) { return ValidKey(key) ? std::exchange(in.keyHits[key], 0) : 0; }
 
 void PollInput() { Poll(); }
 

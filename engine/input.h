@@ -28,8 +28,11 @@ void ScheduleInput(uint64_t poll, const InputEvent& event);
 // Escape, which end the program.
 void ReplayOnly(bool on);
 
-// The one key the game reads: Escape leaves a game, and the program from the attract screens.
+// The keys the game reads: Escape leaves a game, and the program from the attract screens;
+// the pause key (P, Pause, a pad's Start, the page's) pauses play. A code of its own, which no
+// key had before, so recordings made without it play as they did.
 constexpr int kKeyEscape = 27;
+constexpr int kKeyPause = 19;
 
 int MouseX();
 int MouseY();
@@ -42,6 +45,13 @@ int KeyHit(int key);
 void FlushKeys();
 void MoveMouse(int x, int y);
 bool Suspended();
+// The presses of a key the polls so far delivered and nobody took, without polling again: a
+// check that costs no query keeps every recording made without it exact.
+int TakeKeyHit(int key);
+// Hears every key press delivered (the game's own, a recording's, and while a recording is
+// watched the watcher's too, which the game never sees): the player's controls of the program
+// itself (the volume, say) that are no part of the game.
+void OnKeyPressed(std::function<void(int key)> listener);
 // Pumps pending events; throws QuitRequest once a quit has been asked for.
 void PollInput();
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -27,6 +28,10 @@ std::mutex queueLock;
 std::array<Command, kQueue> queue;
 size_t queued = 0;
 uint64_t nextId = 1;
+
+// Set by the game thread, read by the renderer.
+std::atomic<bool> paused{false};
+std::atomic<int> gain{10};
 
 // Owned by whichever thread renders.
 std::array<Voice, kMaxVoices> voices;
@@ -111,6 +116,9 @@ void MixerStop(uint64_t id) {
     queue[queued++] = Command{Command::Stop, id, nullptr, false};
 }
 
+void MixerPause(bool on) { paused = on; }
+void MixerGain(int tenths) { gain = std::clamp(tenths, 0, 10); }
+
 void MixerRender(int16_t* out, int frames, int rate) {
     std::array<Command, kQueue> taken;
     size_t count;
@@ -121,6 +129,11 @@ void MixerRender(int16_t* out, int frames, int rate) {
         queued = 0;
     }
     for (size_t i = 0; i < count; ++i) Apply(taken[i]);
+    if (paused) { // every voice holds its place
+        std::fill_n(out, size_t(frames) * 2, int16_t(0));
+        return;
+    }
+    const int32_t tenths = gain;
 
     // Sum in 32 bits, a block at a time, and limit once at the end.
     constexpr int kBlock = 1024;
@@ -134,13 +147,16 @@ void MixerRender(int16_t* out, int frames, int rate) {
             MixVoice(v, sum.data(), n, rate);
             if (v.id != 0) activeVoices++;
         }
-        for (int k = 0; k < n * 2; ++k) out[size_t(done) * 2 + size_t(k)] = Limit(sum[size_t(k)]);
+        for (int k = 0; k < n * 2; ++k)
+            out[size_t(done) * 2 + size_t(k)] = Limit(sum[size_t(k)] * tenths / 10);
     }
 }
 
 int MixerVoices() { return activeVoices; }
 
 void MixerReset() {
+    paused = false;
+    gain = 10;
     std::lock_guard<std::mutex> hold(queueLock);
     queued = 0;
     voices.fill(Voice{});

@@ -19,6 +19,10 @@ uint64_t MixerStart(const Wave* wave, bool loop);
 void MixerStop(uint64_t id);
 // Mixes the next frames of stereo 16-bit output at the given rate.
 void MixerRender(int16_t* out, int frames, int rate);
+// The listener's controls, not the game's: paused voices hold their place and give silence;
+// the gain in tenths (10, full, leaves every sample as it was; 0 is silence).
+void MixerPause(bool paused);
+void MixerGain(int tenths);
 // Voices playing after the last render (for tests and the soak).
 int MixerVoices();
 // Forgets every voice and pending command (tests).

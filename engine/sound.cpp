@@ -54,3 +54,6 @@ void StopChannel(const Channel& channel) {
 void TrackStartedSounds(bool on) { tracking = on; }
 
 std::vector<std::string> TakeStartedSounds() { return std::exchange(started, {}); }
+
+void PauseSounds(bool paused) { MixerPause(paused); }
+void SetEffectsVolume(int tenths) { MixerGain(tenths); }

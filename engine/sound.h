@@ -31,6 +31,11 @@ Channel PlaySound(const Sound& sound);
 // Stops the channel at once; its voice is freed.
 void StopChannel(const Channel& channel);
 
+// The player's controls: every sound held where it is (a pause) or going on, and the volume of
+// every effect in tenths (10, as recorded; 0, silence).
+void PauseSounds(bool paused);
+void SetEffectsVolume(int tenths);
+
 // The paths of the sounds started since the last call, oldest first (for traces), once
 // tracking is on; nothing is kept otherwise.
 void TrackStartedSounds(bool on);

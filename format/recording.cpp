@@ -118,9 +118,12 @@ bool ParseEvent(const std::string& text, InputEvent& out, std::string& error) {
         else if (w[1] == "middle")
             out = {button, 3, 0};
         else if (w[1] == "esc")
-            out = {key, 27, 0};
+            out = {key, kKeyEscape, 0};
+        else if (w[1] == "pause")
+            out = {key, kKeyPause, 0};
         else {
-            error = "'" + verb + "' takes left, right, middle, esc or key N, not '" + w[1] + "'";
+            error =
+                "'" + verb + "' takes left, right, middle, esc, pause or key N, not '" + w[1] + "'";
             return false;
         }
         return true;
@@ -154,7 +157,11 @@ std::string FormatEvent(const InputEvent& e) {
     auto button = [](int b) {
         return b == 1 ? std::string("left") : b == 2 ? std::string("right") : std::string("middle");
     };
-    auto key = [](int k) { return k == 27 ? std::string("esc") : "key " + std::to_string(k); };
+    auto key = [](int k) {
+        return k == kKeyEscape  ? std::string("esc")
+               : k == kKeyPause ? std::string("pause")
+                                : "key " + std::to_string(k);
+    };
     switch (e.kind) {
     case InputEvent::Move:
         return "move " + std::to_string(e.a) + " " + std::to_string(e.b);

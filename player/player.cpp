@@ -6,6 +6,7 @@
 #include "engine/graphics.h"
 #include "engine/input.h"
 #include "engine/mathx.h"
+#include "state/comfort.h"
 #include "state/point.h"
 #include "state/trail.h"
 
@@ -26,7 +27,7 @@ void RenderPlayer() {
     const int h = point.pw / 2;
     const int d = int(point.pw * k07);
     const int e = d / 2;
-    const int c = trail.counter % 30;
+    const int c = comfort.calm ? 0 : trail.counter % 30; // calm: one steady pair of colours
     if (c <= 15)
         SetColor(0, 255, 0);
     else

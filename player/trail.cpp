@@ -6,6 +6,7 @@
 #include "atom/nucleus.h"
 #include "engine/graphics.h"
 #include "player/capture.h"
+#include "state/comfort.h"
 #include "state/field.h"
 #include "state/loop.h"
 #include "state/point.h"
@@ -72,7 +73,7 @@ void UpdateSegs() {
 
 void RenderSegs() {
     if (++trail.counter > 30) trail.counter = 0;
-    if (trail.counter <= 15)
+    if (trail.counter <= 15 || comfort.calm)
         SetColor(0, 255, 0);
     else
         SetColor(255, 0, 255);

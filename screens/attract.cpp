@@ -8,6 +8,7 @@
 #include "screens/font.h"
 #include "screens/hud.h"
 #include "state/art.h"
+#include "state/comfort.h"
 #include "state/game.h"
 #include "state/point.h"
 #include "state/trail.h"
@@ -59,7 +60,8 @@ void ShowScores() {
     for (int frame = 0; frame < 250 && !LeaveScreen(false); ++frame) {
         Cls();
         RenderScores(-1, 100);
-        DrawString("PRESS LEFT MOUSE BUTTON TO START", 232, 450, -1, (trail.counter / 10) % 4);
+        DrawString("PRESS LEFT MOUSE BUTTON TO START", 232, 450, -1,
+                   comfort.calm ? 3 : (trail.counter / 10) % 4);
         Flip(-1);
         Delay(15);
         trail.counter++;
@@ -94,7 +96,7 @@ void ShowInstructions() {
         SetColor(255, 0, 0);
         DrawRect(280, 120 - trail.counter / 5, 2, 2);
         DrawRect(230 + trail.counter / 6, 95, 2, 2);
-        if ((trail.counter / 10) % 2 == 0)
+        if ((trail.counter / 10) % 2 == 0 || comfort.calm)
             SetColor(0, 255, 0);
         else
             SetColor(255, 0, 255);

@@ -5,6 +5,7 @@
 #include "engine/rnd.h"
 #include "engine/text.h"
 #include "screens/font.h"
+#include "state/comfort.h"
 #include "state/game.h"
 #include "state/points.h"
 #include "state/scores.h"
@@ -39,7 +40,11 @@ void RenderScores(int hilite, int top) {
     for (int i = 0; i < 10; ++i) {
         const int rowY = top + 80 + 20 * i;
         int c = 1;
-        if (i == hilite) c = int(Rnd(10)) <= 4 ? 2 : 0; // flickers red and blue
+        if (i ==
+            hilite) { // flickers red and blue; calm, steady red (the draw is made all the same)
+            const int flicker = int(Rnd(10)) <= 4 ? 2 : 0;
+            c = comfort.calm ? 0 : flicker;
+        }
         DrawString(Str(hiscores.scores[size_t(i)]), 301, rowY, -1, c);
         DrawString(hiscores.names[size_t(i)], 370, rowY, -1, c);
         DrawString(Str(hiscores.levels[size_t(i)]), 470, rowY, -1, c);
@@ -50,7 +55,7 @@ void RenderPoints() {
     static const int colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
     for (auto it = pnts_list.begin(); it != pnts_list.end(); ++it) {
         pnts& p = *it;
-        const int c = (p.timer / 2) & 3;
+        const int c = comfort.calm ? 3 : (p.timer / 2) & 3;
         SetColor(colours[c][0], colours[c][1], colours[c][2]);
         if (p.timer < 10) {
             DrawString(Str(p.value), p.x - 10, p.y - 5, -1, c);

@@ -18,6 +18,7 @@
 #include "record/trace.h"
 #include "screens/hiscore.h"
 #include "shell/board_client.h"
+#include "shell/controls.h"
 #include "shell/datadir.h"
 #include "shell/mainloop.h"
 #include "shell/startup.h"
@@ -26,8 +27,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: koravel [--replay FILE.kvr] [--board http://HOST:PORT] [--daily] [--help | -h]\n"
-    "               [--version]\n";
+    "usage: koravel [--replay FILE.kvr] [--board http://HOST:PORT] [--daily] [--calm]\n"
+    "               [--help | -h] [--version]\n";
 
 void OnSignal(int) { RequestQuitFromSignal(); }
 
@@ -130,7 +131,7 @@ int TakeAttempt(bool daily, const std::string& board) {
 
 int main(int argc, char** argv) {
     std::string replay;
-    bool daily = false;
+    bool daily = false, calm = false;
     const char* boardFromEnvironment = std::getenv("KORAVEL_BOARD");
     std::string board = boardFromEnvironment ? boardFromEnvironment : "";
     for (int i = 1; i < argc; ++i) {
@@ -144,6 +145,12 @@ int main(int argc, char** argv) {
                         "board issues: the first game of the run is ranked on the day's table\n"
                         "(KORAVEL_ATTEMPT=TOKEN with KORAVEL_SEED=N plays an attempt fetched\n"
                         "before, as the page does).\n"
+                        "With --calm, nothing flashes (the reticle, the trail, the points): C\n"
+                        "turns the calm screen on and off for good.\n"
+                        "Keys: P (or Pause) pauses and goes on, Escape leaves a game, M turns the\n"
+                        "sound off and on, minus and plus step the volume; Alt+Enter switches\n"
+                        "between full screen and a window. The volume, the sound and the calm\n"
+                        "screen are kept in $XDG_CONFIG_HOME/koravel/settings.\n"
                         "KORAVEL_SEED=N plays the game of that seed; KORAVEL_TRACE=FILE writes\n"
                         "one line per frame, as koravel-sim --trace does (with every entity's\n"
                         "place, as --entities adds, when KORAVEL_TRACE_ENTITIES=1).\n",
@@ -154,8 +161,8 @@ int main(int argc, char** argv) {
             std::printf("koravel %s (rules %d)\n", KORAVEL_VERSION, kRulesVersion);
             return 0;
         }
-        if (arg == "--daily") {
-            daily = true;
+        if (arg == "--daily" || arg == "--calm") {
+            (arg == "--daily" ? daily : calm) = true;
             continue;
         }
         if (arg == "--replay" || arg == "--board") {
@@ -189,6 +196,13 @@ int main(int argc, char** argv) {
         std::signal(sig, OnSignal);
     std::signal(SIGPIPE, SIG_IGN);
     if (!TraceIfAsked()) return 2;
+    // The player's volume, sound and calm screen, kept between runs (a watched game keeps
+    // nothing it changes).
+    const std::string settings = UserConfigPath("settings");
+    if (!settings.empty())
+        TakeControls(LoadSettings(settings), replay.empty() ? settings : "", calm);
+    else
+        TakeControls(Settings{}, "", calm);
     OnPresented(AfterPresent);
     if (!replay.empty()) {
         const int status = RunGame();

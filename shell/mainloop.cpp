@@ -24,6 +24,7 @@
 #include "screens/font.h"
 #include "screens/hiscore.h"
 #include "screens/hud.h"
+#include "screens/pause.h"
 #include "screens/picklevel.h"
 #include "screens/zoom.h"
 #include "shell/startup.h"
@@ -53,6 +54,7 @@ void StartGame() {
     game.score = 0;
     game.dcount = 0;
     game.bonus = 0;
+    TakeKeyHit(kKeyPause); // pressed before the game: forgotten
     SetUpLevel();
     UpdateEnemies();
     ZoomIn();
@@ -155,6 +157,8 @@ void PlayFrame() {
     // frame is not made up for later.
     const int64_t left = 30000 - (MicroSecs() - start - levelEnd);
     if (work < 30000 && left > 0) DelayMicros(left);
+    // Read without a query of its own: games never paused replay as they always did.
+    if (TakeKeyHit(kKeyPause) && game.gameover == kGameGoesOn) PauseGame();
 }
 
 void OnGameOver(std::function<void(const FinishedGame&)> listener) {

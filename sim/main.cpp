@@ -25,16 +25,19 @@
 #include "record/trace.h"
 #include "screens/hiscore.h"
 #include "shell/board_client.h"
+#include "shell/controls.h"
 #include "shell/datadir.h"
 #include "shell/mainloop.h"
 #include "shell/startup.h"
 #include "shell/watch.h"
 #include "sim/audio_out.h"
 #include "sim/bot.h"
+#include "sim/flashes.h"
 #include "sim/identity.h"
 #include "sim/inflate.h"
 #include "sim/png.h"
 #include "state/game.h"
+#include "state/point.h"
 
 namespace {
 
@@ -42,8 +45,8 @@ const char* const kUsage =
     "usage: koravel-sim [--dir DIR] [--seed N] [--frames N] [--input FILE] [--lockstep]\n"
     "                   [--trace FILE] [--entities] [--shot N:FILE]... [--audio FILE.wav]\n"
     "                   [--bot NAME] [--replay FILE.kvr] [--record FILE.kvr] [--no-picture]\n"
-    "                   [--games FILE] [--board URL] [--daily] [--any-rules] [--help | -h]\n"
-    "                   [--version]\n";
+    "                   [--games FILE] [--board URL] [--daily] [--calm] [--any-rules]\n"
+    "                   [--help | -h] [--version]\n";
 
 const char* const kHelp =
     "Runs Koravel without a window, on a virtual clock.\n"
@@ -53,7 +56,8 @@ const char* const kHelp =
     "  --seed N        seed for the random generator (default: the virtual clock, 0)\n"
     "  --frames N      stop after N presented frames\n"
     "  --input FILE    input script: 'F EVENT' per line, applied just before frame F\n"
-    "                  events: move X Y, moveby DX DY, press|release left|esc, quit\n"
+    "                  events: move X Y, moveby DX DY, press|release left|esc|pause,\n"
+    "                  press|release key N, quit\n"
     "  --lockstep      after each frame print its trace line, then read events from stdin\n"
     "                  until 'step' or 'step N'; the end of stdin ends the run\n"
     "  --trace FILE    one JSON object per presented frame\n"
@@ -79,6 +83,9 @@ const char* const kHelp =
     "                  attempt and machine the recording names, whether it was the run's\n"
     "                  first, and (replaying) its identity: the same game sent in other\n"
     "                  words has the same one\n"
+    "  --calm          draw the calm screen: nothing flashes (the reticle, the trail, ...)\n"
+    "  --flashes       count what flashes in the pictures: at the end, the most whole-screen\n"
+    "                  flashes in a second and the changes of the reticle's colour\n"
     "  --no-picture    draw nothing and hash nothing (hash=none): the same frames, scores,\n"
     "                  sounds and trace, several times faster, for checking recordings\n"
     "Its recordings name the machine that played them (# koravel machine koravel-sim ...).\n"
@@ -104,6 +111,8 @@ struct Options {
     std::string games;
     std::string board;
     bool daily = false;
+    bool calm = false;
+    bool flashes = false;
 };
 
 // Ends the run from inside the game's loop, with the process exit status.
@@ -181,6 +190,8 @@ Options ParseOptions(int argc, char** argv) {
         Games,
         Board,
         Daily,
+        Calm,
+        Flashes,
         Help = 'h',
         Version
     };
@@ -201,6 +212,8 @@ Options ParseOptions(int argc, char** argv) {
                                          {"games", required_argument, nullptr, Games},
                                          {"board", required_argument, nullptr, Board},
                                          {"daily", no_argument, nullptr, Daily},
+                                         {"calm", no_argument, nullptr, Calm},
+                                         {"flashes", no_argument, nullptr, Flashes},
                                          {"help", no_argument, nullptr, Help},
                                          {"version", no_argument, nullptr, Version},
                                          {nullptr, 0, nullptr, 0}};
@@ -280,6 +293,12 @@ Options ParseOptions(int argc, char** argv) {
             break;
         case Daily:
             o.daily = true;
+            break;
+        case Calm:
+            o.calm = true;
+            break;
+        case Flashes:
+            o.flashes = true;
             break;
         case AnyRules:
             o.anyRules = true;
@@ -410,6 +429,9 @@ class Driver {
             std::snprintf(hash, sizeof hash, "%016" PRIx64, uint64_t(XXH3_64bits_digest(hash_)));
         std::printf("frames=%" PRIu64 " ms=%" PRId64 " score=%d level=%d men=%d hash=%s\n",
                     presented_, MilliSecs(), game.score, game.level, game.men, hash);
+        if (opt_.flashes)
+            std::printf("flashes: most-in-a-second=%d reticle-changes=%d\n",
+                        flashes_.MostInASecond(), flashes_.ReticleChanges());
     }
 
   private:
@@ -422,6 +444,11 @@ class Driver {
     void OnPresent(const uint32_t* pixels) {
         const uint64_t frame = presented_++;
         if (!opt_.noPicture) XXH3_64bits_update(hash_, pixels, size_t(kScreenW) * kScreenH * 4);
+        if (opt_.flashes) {
+            const bool reticle = game.current_screen != std::string("paused") &&
+                                 game.current_screen != std::string("scores");
+            flashes_.See(pixels, kScreenW, kScreenH, reticle ? point.x : -1, point.y, point.pw);
+        }
         const std::string line =
             traceOut || opt_.lockstep
                 ? TraceLine(frame, MilliSecs(), opt_.entities, TakeStartedSounds())
@@ -496,6 +523,7 @@ class Driver {
     int64_t stallBatches_ = 0;
     uint64_t stepsLeft_ = 0;
     AudioOut audio_;
+    FlashCount flashes_;
     std::unique_ptr<Bot> bot_;
 };
 
@@ -562,6 +590,9 @@ int main(int argc, char** argv) {
     run.seed_override = replaySeed ? *replaySeed : opt.seed.value_or(0);
     origin = RunOrigin(opt);
     RecordOrigin(origin);
+    // The controls start as the game's defaults, whatever the player keeps: the same run gives
+    // the same pictures and sound anywhere; a script's M, minus and plus change them.
+    TakeControls(Settings{}, "", opt.calm);
     // The sim keeps only the table of the folder --dir names, and never while replaying: the
     // player's own table and recordings are never touched.
     scorefiles.scores_beside_game_only = true;

@@ -38,6 +38,7 @@ trace=$work/real.trace
 start() { # [COMMAND...]: what runs the game (env -u VAR, say)
   rm -f "$trace"
   (cd "$work/elsewhere" && KORAVEL_SEED=2 KORAVEL_TRACE="$trace" XDG_DATA_HOME="$work/data" \
+     XDG_CONFIG_HOME="$work/config" \
      exec "$@" "$work/game/koravel" >"$work/out" 2>&1) &
   game=$!
   window=$(timeout 60 xdotool search --sync --name '^Koravel$' | head -1)
@@ -108,6 +109,16 @@ shot_of play 20 play
 [ "$(convert "$work/play.png" -crop 120x30+560+545 -format '%[fx:maxima.b > 0.5]' info:)" = 1 ] ||
   fail "no level display in play"
 xdotool mousemove_relative -- 12 -9 sleep 0.1 mousemove_relative -- 12 -9
+# P pauses: the field gives way to PAUSED in the game's letters; M turns the sound off, saved
+# in the player's settings; P goes on.
+xdotool key p
+shot_of paused 10 paused
+[ "$(convert "$work/paused.png" -crop 300x60+250+245 -format '%[fx:maxima.g > 0.9 && maxima.r < 0.1]' info:)" = 1 ] ||
+  fail "the pause does not say PAUSED"
+xdotool key m
+wait_for "the sound turned off and saved" grep -qx 'muted 1' "$work/config/koravel/settings"
+xdotool key p
+wait_for "play again after the pause" shown_for play 5
 # Escape leaves the game; pressed again if it came while a frame was not listening.
 for _ in 1 2 3; do
   xdotool key Escape

@@ -378,6 +378,25 @@ async function play(page, base) {
   const after = await screen(page);
   check(['play', 'death', 'zoom', 'levelclear'].includes(after), `the pause left the game for '${after}'`);
 
+  // P pauses play behind its own screen, and goes on. (A zoom after a death forgets the keys
+  // pressed before it: pressed again once play is back.)
+  for (let tries = 0; tries < 10 && (await screen(page)) !== 'paused'; ++tries) {
+    await waitScreen(page, ['play'], 'play to pause');
+    await page.keyboard.press('KeyP');
+    for (let i = 0; i < 20 && (await screen(page)) === 'play'; ++i) await page.waitForTimeout(100);
+  }
+  check((await screen(page)) === 'paused', `P did not pause: the screen is '${await screen(page)}'`);
+  const held = await page.evaluate(() => Module.traceLines().pop().replace(/"(frame|ms)":[0-9]+,/g, ''));
+  await page.mouse.move(300, 200);
+  await page.mouse.move(600, 500, { steps: 10 });
+  await page.waitForTimeout(500);
+  const still = await page.evaluate(() => Module.traceLines().pop().replace(/"(frame|ms)":[0-9]+,/g, ''));
+  check(still === held, `the paused game moved: ${held} became ${still}`);
+  await page.screenshot({ path: `${shots}/paused.png` });
+  await page.keyboard.press('KeyP');
+  await waitScreen(page, ['play', 'death', 'zoom', 'levelclear'], 'play after the pause', 10);
+  console.log('P paused the game, which held still, and P went on');
+
   // Escape leaves the game for the attract screens (whether or not the browser also ends the
   // lock: one Escape either way).
   await leaveGame(page, () => page.keyboard.press('Escape'), 'the attract screens after Escape');

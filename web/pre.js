@@ -6,7 +6,8 @@ Module.arguments = Module.arguments || [];
 Module.preRun = Module.preRun || [];
 Module.preRun.push(() => {
   const say = (text) => { if (Module.say) Module.say(text); };
-  const kept = ['/scores', '/home/web_user/.local/share/koravel'];
+  // The table and recordings, and the player's settings (the volume, the calm screen).
+  const kept = ['/scores', '/home/web_user/.local/share/koravel', '/home/web_user/.config/koravel'];
   for (const folder of kept) {
     FS.mkdirTree(folder);
     FS.mount(IDBFS, {}, folder);

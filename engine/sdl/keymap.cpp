@@ -1,6 +1,8 @@
 #include "engine/sdl/keymap.h"
 
 int VirtualKeyOf(SDL_Scancode code) {
+    // P pauses, as the Pause key does: the game's own code for it, never the letter's.
+    if (code == SDL_SCANCODE_P || code == SDL_SCANCODE_PAUSE) return 19;
     if (code >= SDL_SCANCODE_A && code <= SDL_SCANCODE_Z) return 65 + (code - SDL_SCANCODE_A);
     if (code >= SDL_SCANCODE_1 && code <= SDL_SCANCODE_9) return 49 + (code - SDL_SCANCODE_1);
     if (code >= SDL_SCANCODE_F1 && code <= SDL_SCANCODE_F12) return 112 + (code - SDL_SCANCODE_F1);

@@ -9,6 +9,7 @@ mergeInto(LibraryManager.library, {
     // the desktop applies to SDL's scancodes.
     keyCode: function(code) {
       let m;
+      if (code === 'KeyP' || code === 'Pause') return 19; // the game's pause key, as on the desktop
       if ((m = /^Key([A-Z])$/.exec(code))) return m[1].charCodeAt(0);
       if ((m = /^Digit([0-9])$/.exec(code))) return 48 + Number(m[1]);
       if ((m = /^Numpad([0-9])$/.exec(code))) return 96 + Number(m[1]);
@@ -115,6 +116,11 @@ mergeInto(LibraryManager.library, {
       Module.pressEscape = () => {
         k.push(k.KEY_PRESS, 27, 0);
         k.push(k.KEY_RELEASE, 27, 0);
+      };
+      // The page's pause control, as the P key.
+      Module.pressPause = () => {
+        k.push(k.KEY_PRESS, 19, 0);
+        k.push(k.KEY_RELEASE, 19, 0);
       };
       document.addEventListener('keydown', (e) => {
         const code = k.keyCode(e.code);
