@@ -10,6 +10,7 @@
 #include "engine/graphics.h"
 #include "engine/input_events.h"
 #include "engine/platform.h"
+#include "engine/steering.h"
 
 namespace {
 
@@ -172,6 +173,7 @@ void RecordInput(InputRecorder r) { recorder = std::move(r); }
 void OnKeyPressed(std::function<void(int)> listener) { keyListener = std::move(listener); }
 
 void ResetInput() {
+    ResetSteering();
     in = InputState{};
     polls = 0;
     recorder = nullptr;

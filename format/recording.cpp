@@ -246,6 +246,7 @@ std::string RecordingHeader(int64_t seed, const std::vector<ScoreEntry>& table,
                        std::to_string(seed) + " rules " + std::to_string(kRulesVersion) + "\n";
     if (!origin.attempt.empty()) text += "# koravel attempt " + origin.attempt + "\n";
     if (!origin.machine.empty()) text += "# koravel machine " + origin.machine + "\n";
+    if (!origin.devices.empty()) text += "# koravel devices " + origin.devices + "\n";
     static const char hex[] = "0123456789abcdef";
     for (const ScoreEntry& e : table) {
         std::string name = "-";
@@ -291,6 +292,30 @@ bool ParseHeader(const Line* line, Recording& out, std::string& error) {
                              : "line 1: a version 2 header ends with 'rules' and their number";
         return false;
     }
+    return true;
+}
+
+// Some of mouse, touch, keyboard and gamepad, each once, in that order.
+bool AreDevices(const std::string& text) {
+    const char* const order[] = {"mouse", "touch", "keyboard", "gamepad"};
+    size_t next = 0;
+    const auto words = Words(text);
+    for (const std::string& w : words) {
+        while (next < 4 && w != order[next]) ++next;
+        if (next++ >= 4) return false;
+    }
+    return !words.empty() && text.find("  ") == std::string::npos;
+}
+
+// "# koravel devices WORDS", at most once, before the table.
+bool ParseDevicesLine(const Line& line, Recording& out, std::string& error) {
+    const std::string value = line.text.substr(18);
+    if (!out.origin.devices.empty() || !out.table.empty() || !AreDevices(value)) {
+        error = At(line.number) + "a devices line, once and before the table, names some of mouse, "
+                                  "touch, keyboard and gamepad, in that order";
+        return false;
+    }
+    out.origin.devices = value;
     return true;
 }
 
@@ -362,6 +387,8 @@ bool ParseRecording(std::string_view text, Recording& out, std::string& error) {
             (line.text.rfind("# koravel attempt ", 0) == 0 ||
              line.text.rfind("# koravel machine ", 0) == 0))
             return ParseOriginLine(line, out, error);
+        if (part == Table && out.version >= 2 && line.text.rfind("# koravel devices ", 0) == 0)
+            return ParseDevicesLine(line, out, error);
         part = Events;
         if (ended) {
             error = At(line.number) + "nothing may follow the end";

@@ -25,11 +25,15 @@ struct Checkpoint {
 };
 
 // Where a run's input came from, beyond its seed: the board's attempt it was played under
-// ("# koravel attempt TOKEN"), and what drove it when no person did ("# koravel machine ...").
+// ("# koravel attempt TOKEN"), what drove it when no person did ("# koravel machine ..."), and
+// the devices a person steered with.
 // Neither changes how the game plays; a board ranks only a person's game under its own attempt.
 struct RecordingOrigin {
     std::string attempt; // 32 lower-case hex digits, or empty
     std::string machine; // printable ASCII, at most kMaxMachineText bytes, or empty
+    // What steered ("# koravel devices mouse keyboard"): some of mouse, touch, keyboard and
+    // gamepad, each once, in that order; or empty.
+    std::string devices;
 };
 constexpr size_t kAttemptDigits = 32;
 constexpr size_t kMaxMachineText = 200;

@@ -8,6 +8,7 @@
 #include "engine/files.h"
 #include "engine/graphics.h"
 #include "engine/input.h"
+#include "engine/steering.h"
 #include "engine/text.h"
 #include "format/recording.h"
 #include "record/checksum.h"
@@ -16,7 +17,8 @@
 namespace {
 
 bool recording = false;
-std::string header;
+int64_t recordedSeed = 0;
+std::vector<ScoreEntry> recordedTable;
 RecordingOrigin origin;
 std::string events; // grows by one short line per event: a few megabytes for hours of play
 
@@ -45,7 +47,7 @@ void ObservePresents() {
 // The score noted in a recording's "# score" line, or -1.
 int64_t RecordedScore(const std::string& path) {
     Stream file = ReadOwnFile(path); // a link there is replaced by the next save, never read
-    // The header's first line and its ten table lines come before it.
+    // The header's lines (its first, the origin's, the ten of the table) come before it.
     for (int i = 0; file && i < 16; ++i) {
         const std::string line = ReadLine(file, 256);
         if (line.rfind("# score ", 0) == 0) return ToInt(line.substr(8));
@@ -60,6 +62,14 @@ void Write(const std::string& path, const std::string& text) {
                      path.c_str(), std::strerror(errno));
 }
 
+// Written when the recording is taken: what steered is known only then. A replay recorded
+// again keeps its recording's devices.
+std::string Header() {
+    RecordingOrigin said = origin;
+    if (said.devices.empty()) said.devices = InputDevicesUsed();
+    return RecordingHeader(recordedSeed, recordedTable, said);
+}
+
 } // namespace
 
 void StartRecording(int64_t seed) {
@@ -67,7 +77,9 @@ void StartRecording(int64_t seed) {
     std::vector<ScoreEntry> table;
     for (size_t i = 0; i < 10; ++i)
         table.push_back({hiscores.scores[i], hiscores.levels[i], hiscores.names[i]});
-    header = RecordingHeader(seed, table, origin);
+    recordedSeed = seed;
+    recordedTable = table;
+    ForgetInputDevices();
     events.clear();
     ObservePresents();
     RecordInput([](const InputEvent& e, uint64_t poll, uint64_t frame) {
@@ -80,7 +92,7 @@ void RecordOrigin(const RecordingOrigin& o) { origin = o; }
 bool IsRecording() { return recording; }
 
 std::string RecordingText(uint64_t endFrame) {
-    return header + events + std::to_string(endFrame) + " end\n";
+    return Header() + events + std::to_string(endFrame) + " end\n";
 }
 
 std::string RecordingOfFinishedGame() { return RecordingText(PresentedFrames() + 1); }
@@ -100,7 +112,7 @@ void SaveGameRecordings(int finalScore) {
     if (!recording || !keep_game_recordings) return;
     const std::string last = UserDataPath("replays/last.kvr");
     if (last.empty()) return;
-    const std::string text = header + "# score " + Str(finalScore) + "\n" + events +
+    const std::string text = Header() + "# score " + Str(finalScore) + "\n" + events +
                              std::to_string(PresentedFrames()) + " end\n";
     Write(last, text);
     const std::string best = UserDataPath("replays/best.kvr");

@@ -108,7 +108,7 @@ int TakeAttempt(bool daily, const std::string& board) {
         return UsageError("--daily fetches its own attempt; unset KORAVEL_ATTEMPT");
     if (handed) {
         if (!IsAttemptToken(handed)) return UsageError("KORAVEL_ATTEMPT is not an attempt's token");
-        RecordOrigin({handed, ""});
+        RecordOrigin({handed, "", ""});
         return 0;
     }
     if (board.empty())
@@ -123,7 +123,7 @@ int TakeAttempt(bool daily, const std::string& board) {
         return 1;
     }
     run.seed_override = attempt.seed;
-    RecordOrigin({attempt.token, ""});
+    RecordOrigin({attempt.token, "", ""});
     std::fprintf(stderr, "koravel: the field of %s: the first game is ranked on its table\n",
                  attempt.date.c_str());
     return 0;
@@ -137,24 +137,27 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            std::printf("%sPlays Koravel. With --replay, shows a recorded game (.kvr) instead.\n"
-                        "Games are recorded to koravel/replays/ in your data folder.\n"
-                        "With --board (or KORAVEL_BOARD=URL), every finished game is sent to that\n"
-                        "koravel-board in the background.\n"
-                        "With --daily, plays the board's field of the day under an attempt the\n"
-                        "board issues: the first game of the run is ranked on the day's table\n"
-                        "(KORAVEL_ATTEMPT=TOKEN with KORAVEL_SEED=N plays an attempt fetched\n"
-                        "before, as the page does).\n"
-                        "With --calm, nothing flashes (the reticle, the trail, the points): C\n"
-                        "turns the calm screen on and off for good.\n"
-                        "Keys: P (or Pause) pauses and goes on, Escape leaves a game, M turns the\n"
-                        "sound off and on, minus and plus step the volume; Alt+Enter switches\n"
-                        "between full screen and a window. The volume, the sound and the calm\n"
-                        "screen are kept in $XDG_CONFIG_HOME/koravel/settings.\n"
-                        "KORAVEL_SEED=N plays the game of that seed; KORAVEL_TRACE=FILE writes\n"
-                        "one line per frame, as koravel-sim --trace does (with every entity's\n"
-                        "place, as --entities adds, when KORAVEL_TRACE_ENTITIES=1).\n",
-                        kUsage);
+            std::printf(
+                "%sPlays Koravel. With --replay, shows a recorded game (.kvr) instead.\n"
+                "Games are recorded to koravel/replays/ in your data folder.\n"
+                "With --board (or KORAVEL_BOARD=URL), every finished game is sent to that\n"
+                "koravel-board in the background.\n"
+                "With --daily, plays the board's field of the day under an attempt the\n"
+                "board issues: the first game of the run is ranked on the day's table\n"
+                "(KORAVEL_ATTEMPT=TOKEN with KORAVEL_SEED=N plays an attempt fetched\n"
+                "before, as the page does).\n"
+                "With --calm, nothing flashes (the reticle, the trail, the points): C\n"
+                "turns the calm screen on and off for good.\n"
+                "Keys: the arrows (or W, A, S, D) steer as the mouse does and Space is its\n"
+                "button (a pad's stick, cross, A and Start too); P (or Pause) pauses and\n"
+                "goes on, Escape leaves a game, M turns the sound off and on, minus and\n"
+                "plus step the volume; Alt+Enter switches between full screen and a\n"
+                "window. The volume, the sound and the calm screen are kept in\n"
+                "$XDG_CONFIG_HOME/koravel/settings.\n"
+                "KORAVEL_SEED=N plays the game of that seed; KORAVEL_TRACE=FILE writes\n"
+                "one line per frame, as koravel-sim --trace does (with every entity's\n"
+                "place, as --entities adds, when KORAVEL_TRACE_ENTITIES=1).\n",
+                kUsage);
             return 0;
         }
         if (arg == "--version") {

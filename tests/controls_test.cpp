@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "engine/input.h"
+#include "engine/steering.h"
 #include "shell/controls.h"
 #include "tests/sim_helpers.h"
 
@@ -116,6 +118,79 @@ TEST(Controls, TheCalmScreenFlashesNothingAndOtherwiseChangesNoPicture) {
                     &most);
         EXPECT_LE(most, 3) << name;
     }
+}
+
+// Keys steer as a mouse does: Space clicks the game into play, the arrows and W, A, S, D move
+// the point, faster the longer they are held; recorded as motion, named in the header, and
+// replayed to the same trace.
+TEST(Controls, ArrowKeysAndSpaceSteerAndReplayAsTheyWerePlayed) {
+    const auto dir = GameDir("keys");
+    const std::string script = "30 press key 32\n32 release key 32\n500 press key 39\n"
+                               "560 release key 39\n570 press key 87\n600 release key 87\n"
+                               "605 press key 37\n606 press key 83\n615 release key 37\n"
+                               "615 release key 83\n";
+    const auto r =
+        RunSim(dir, "--seed 5 --frames 640 --record " + (dir / "k.kvr").string(), script);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(Field(r.trace[499], "screen"), "play") << "Space did not start the game";
+    EXPECT_EQ(Num(r.trace[499], "x"), 400);
+    // Slowly first, then at about a brisk mouse's pace, to the field's edge.
+    const int early = Num(r.trace[503], "x") - Num(r.trace[501], "x");
+    const int later = Num(r.trace[530], "x") - Num(r.trace[528], "x");
+    EXPECT_GT(early, 0);
+    EXPECT_GT(later, early);
+    EXPECT_LE(later, 2 * 10);
+    EXPECT_EQ(Num(r.trace[559], "x"), 740);
+    EXPECT_LT(Num(r.trace[600], "y"), 150); // W: up
+    EXPECT_EQ(Num(r.trace[600], "x"), 740);
+    EXPECT_LT(Num(r.trace[616], "x"), 740); // A and S at once: down and to the left
+    EXPECT_GT(Num(r.trace[616], "y"), Num(r.trace[604], "y"));
+    const std::string kvr = ReadText(dir / "k.kvr");
+    EXPECT_NE(kvr.find("\n# koravel devices keyboard\n"), std::string::npos);
+    EXPECT_EQ(kvr.find("key 39"), std::string::npos) << "the arrows are motion, not keys";
+    const auto again = RunSim(dir, "--replay " + (dir / "k.kvr").string());
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.trace, r.trace);
+}
+
+// A pad: its stick steers in proportion (nothing within the dead zone), A is the left button
+// and Start the pause key.
+TEST(Controls, APadsStickAndButtonsAreMotionAClickAndThePause) {
+    ResetInput();
+    std::vector<InputEvent> heard;
+    RecordInput([&](const InputEvent& e, uint64_t, uint64_t) { heard.push_back(e); });
+    auto frame = [&] {
+        heard.clear();
+        SteerAfterPresent();
+        SteerPump();
+        return heard;
+    };
+    SteerStick(0.1, -0.15);
+    EXPECT_TRUE(frame().empty());
+    SteerStick(1, 0);
+    auto moved = frame();
+    ASSERT_EQ(moved.size(), 1u);
+    EXPECT_EQ(moved[0].kind, InputEvent::MoveBy);
+    EXPECT_EQ(moved[0].a, 26);
+    EXPECT_EQ(moved[0].b, 0);
+    SteerStick(0, -0.6);
+    moved = frame();
+    ASSERT_EQ(moved.size(), 1u);
+    EXPECT_LT(moved[0].b, 0);
+    EXPECT_GT(moved[0].b, -26);
+    SteerStick(0, 0);
+    heard.clear();
+    SteerPadButton(kPadA, true);
+    SteerPadButton(kPadA, true); // held, not pressed again
+    SteerPadButton(kPadA, false);
+    SteerPadButton(kPadStart, true);
+    ASSERT_EQ(heard.size(), 3u);
+    EXPECT_EQ(heard[0].kind, InputEvent::Press);
+    EXPECT_EQ(heard[1].kind, InputEvent::Release);
+    EXPECT_EQ(heard[2].kind, InputEvent::KeyPress);
+    EXPECT_EQ(heard[2].a, kKeyPause);
+    EXPECT_EQ(InputDevicesUsed(), "gamepad");
+    ResetInput();
 }
 
 TEST(Controls, SettingsAreKeptWholeAndAFileOfNonsenseGivesTheDefaults) {

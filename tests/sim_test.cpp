@@ -457,6 +457,9 @@ TEST(Recordings, RoundTripAndHostileFilesAreRefusedInOneLine) {
         v2 + "# koravel machine a\x01b\n5 end\n",                        // control bytes
         v2 + "# koravel table 1 1 -41\n" + token + "5 end\n",            // after the table
         "# koravel replay 1 seed 1\n" + token + "5 end\n",               // in version 1
+        v2 + "# koravel devices keyboard mouse\n5 end\n",                // out of order
+        v2 + "# koravel devices mouse mouse\n5 end\n",                   // twice
+        v2 + "# koravel devices joystick\n5 end\n",                      // not a device
     };
     for (const std::string& text : cases) {
         std::ofstream(dir / "bad.kvr", std::ios::binary) << text;

@@ -119,6 +119,12 @@ xdotool key m
 wait_for "the sound turned off and saved" grep -qx 'muted 1' "$work/config/koravel/settings"
 xdotool key p
 wait_for "play again after the pause" shown_for play 5
+# The arrow keys steer the point as the mouse does (recorded as motion: the replay below holds it).
+x_now() { tail -n 1 "$trace" | sed 's/.*"x":\([0-9]*\).*/\1/'; }
+before_x=$(x_now)
+xdotool keydown Right sleep 0.6 keyup Right
+moved_right() { [ "$(x_now)" -gt $((before_x + 40)) ]; }
+wait_for "the right arrow to move the point" moved_right
 # Escape leaves the game; pressed again if it came while a frame was not listening.
 for _ in 1 2 3; do
   xdotool key Escape

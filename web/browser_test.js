@@ -292,6 +292,49 @@ async function clickToTheLevelChoice(page, where) {
 }
 
 // Once loaded, the page plays offline; its manifest is valid and its icons load.
+// A pad, as the Gamepad API shows one (the page's own, stood in for here): A clicks the game
+// into play, the stick steers the point, Start pauses; the recording names the gamepad.
+async function padPlay(browser, base) {
+  const context = await browser.newContext({ viewport: { width: 960, height: 760 } });
+  await context.addInitScript(() => {
+    const button = () => ({ pressed: false, value: 0 });
+    window.fakePad = { connected: true, axes: [0, 0, 0, 0], buttons: Array.from({ length: 17 }, button) };
+    navigator.getGamepads = () => [window.fakePad];
+  });
+  const page = await context.newPage();
+  try {
+    await page.goto(base + '/?trace&seed=2');
+    await page.bringToFront();
+    await waitScreen(page, ['title'], 'the title for the pad');
+    const press = (i, down) => page.evaluate(([b, d]) => { window.fakePad.buttons[b].pressed = d; }, [i, down]);
+    for (let tries = 0; tries < 5 && !['picklevel', 'zoom', 'play'].includes(await screen(page)); ++tries) {
+      await press(0, true);
+      await page.waitForTimeout(300);
+      await press(0, false);
+      await page.waitForTimeout(2000);
+    }
+    await waitScreen(page, ['play'], 'play started by the pad');
+    await page.waitForTimeout(300);
+    const x0 = await page.evaluate(() => Number(/"x":([0-9]+)/.exec(Module.traceLines().pop())[1]));
+    await page.evaluate(() => { window.fakePad.axes[0] = 1; });
+    await page.waitForTimeout(600);
+    await page.evaluate(() => { window.fakePad.axes[0] = 0; });
+    const x1 = await page.evaluate(() => Number(/"x":([0-9]+)/.exec(Module.traceLines().pop())[1]));
+    check(x1 > x0 + 40, `the stick moved the point from x ${x0} only to ${x1}`);
+    for (let tries = 0; tries < 5 && (await screen(page)) !== 'paused'; ++tries) {
+      await waitScreen(page, ['play'], 'play to pause with Start');
+      await press(9, true);
+      await page.waitForTimeout(200);
+      await press(9, false);
+      for (let i = 0; i < 20 && (await screen(page)) === 'play'; ++i) await page.waitForTimeout(100);
+    }
+    check((await screen(page)) === 'paused', `Start did not pause: the screen is '${await screen(page)}'`);
+    console.log(`a pad started the game, steered the point from x ${x0} to ${x1}, and Start paused it`);
+  } finally {
+    await context.close();
+  }
+}
+
 async function playsOffline(browser, base) {
   const context = await browser.newContext({ viewport: { width: 960, height: 760 } });
   const page = await context.newPage();
@@ -573,6 +616,7 @@ run(root, fixtures, async ({ browser, base }) => {
     console.log('browsers without WebAssembly or Pointer Lock are told so');
     await legibleAtEverySize(browser, base);
     if (boardProgram) await touchPlay(browser, base, path.join(path.dirname(boardProgram), 'koravel-sim'));
+    await padPlay(browser, base);
     await playsOffline(browser, base);
     if (boardProgram) await boardServesThePage(page);
     console.log('browser tests passed');

@@ -3,6 +3,7 @@
 
 #include "engine/headless/headless.h"
 #include "engine/platform.h"
+#include "engine/steering.h"
 
 namespace {
 
@@ -22,14 +23,18 @@ bool PlatformOpen(int, int, bool, std::string&) { return true; }
 void PlatformClose() {}
 
 void PlatformPresent(const uint32_t* pixels) {
+    SteerAfterPresent();
     if (presentHook) presentHook(pixels);
 }
 
+// A script's arrow keys and Space steer as a keyboard does in the real window.
 void PlatformPump() {
+    SteerPump();
     while (!pending.empty()) {
         const HeadlessEvent e = pending.front();
         pending.pop_front();
-        DeliverInput(e);
+        const bool key = e.kind == InputEvent::KeyPress || e.kind == InputEvent::KeyRelease;
+        if (!key || !SteerKey(e.a, e.kind == InputEvent::KeyPress)) DeliverInput(e);
     }
 }
 

@@ -18,6 +18,7 @@
 #include "engine/mixer.h"
 #include "engine/platform.h"
 #include "engine/sdl/keymap.h"
+#include "engine/steering.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ bool cursorHidden = false;
 SDL_Rect viewport{0, 0, 800, 600}; // where the picture lands in the window's output pixels
 double windowToSurface = 1.0;      // surface pixels per window coordinate unit
 double motionX = 0, motionY = 0;   // relative motion not yet delivered: whole pixels only
+double stickX = 0, stickY = 0;     // the left stick of the pad last moved
 int windowOffsetX = 0, windowOffsetY = 0;
 SDL_AudioDeviceID audioDevice = 0;
 int audioRate = 44100;
@@ -248,19 +250,46 @@ bool Handle(const SDL_Event& e) {
             break;
         }
         if (e.key.repeat) break; // held, not pressed again
-        if (const int key = VirtualKeyOf(e.key.keysym.scancode)) Deliver(InputEvent::KeyPress, key);
+        if (const int key = VirtualKeyOf(e.key.keysym.scancode); key && !SteerKey(key, true))
+            Deliver(InputEvent::KeyPress, key);
         break;
     case SDL_KEYUP:
-        if (const int key = VirtualKeyOf(e.key.keysym.scancode))
+        if (const int key = VirtualKeyOf(e.key.keysym.scancode); key && !SteerKey(key, false))
             Deliver(InputEvent::KeyRelease, key);
         break;
+    case SDL_CONTROLLERDEVICEADDED:
+        SDL_GameControllerOpen(e.cdevice.which); // closed with the subsystem
+        break;
+    case SDL_CONTROLLERAXISMOTION:
+        if (e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX ||
+            e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTY) {
+            (e.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX ? stickX : stickY) = e.caxis.value / 32767.0;
+            SteerStick(stickX, stickY);
+        }
+        break;
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP: {
+        const bool down = e.type == SDL_CONTROLLERBUTTONDOWN;
+        // The pad's cross steers as the arrow keys do.
+        const int arrow = e.cbutton.button == SDL_CONTROLLER_BUTTON_DPAD_LEFT    ? 37
+                          : e.cbutton.button == SDL_CONTROLLER_BUTTON_DPAD_UP    ? 38
+                          : e.cbutton.button == SDL_CONTROLLER_BUTTON_DPAD_RIGHT ? 39
+                          : e.cbutton.button == SDL_CONTROLLER_BUTTON_DPAD_DOWN  ? 40
+                                                                                 : 0;
+        if (arrow) SteerKey(arrow, down), NoteInputDevice(kPadDevice);
+        if (e.cbutton.button == SDL_CONTROLLER_BUTTON_A) SteerPadButton(kPadA, down);
+        if (e.cbutton.button == SDL_CONTROLLER_BUTTON_START) SteerPadButton(kPadStart, down);
+        break;
+    }
     case SDL_MOUSEBUTTONDOWN:
+        NoteInputDevice(kMouseDevice);
         if (const int b = ButtonOf(e.button.button)) Deliver(InputEvent::Press, b);
         break;
     case SDL_MOUSEBUTTONUP:
         if (const int b = ButtonOf(e.button.button)) Deliver(InputEvent::Release, b);
         break;
     case SDL_MOUSEMOTION:
+        NoteInputDevice(kMouseDevice);
         if (RelativeMode()) {
             // Whole surface pixels only, the rest kept for later: nothing is lost on a scaled
             // window, and a recorded game replays exactly.
@@ -418,6 +447,11 @@ bool PlatformOpen(int width, int height, bool fullscreen, std::string& error) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
+    // Pads steer too; without the subsystem (no udev, say) the game plays on without them.
+    {
+        QuietProbe quiet;
+        SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
+    }
     // Hidden until its full screen is settled, so that it is mapped once, at its real size.
     window = SDL_CreateWindow("Koravel", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
                               height, SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
@@ -466,6 +500,7 @@ void PlatformClose() {
 }
 
 void PlatformPresent(const uint32_t* pixels) {
+    SteerAfterPresent();
     if (!window) return;
     if (!renderer) return PresentOnSurface(pixels);
     if (!texture) return;
@@ -478,6 +513,7 @@ void PlatformPresent(const uint32_t* pixels) {
 
 void PlatformPump() {
     if (!window) return;
+    SteerPump();
     SDL_Event e;
     while (SDL_PollEvent(&e))
         if (Handle(e)) WaitInBackground();

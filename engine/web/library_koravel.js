@@ -263,6 +263,30 @@ mergeInto(LibraryManager.library, {
     return 1;
   },
 
+  koravel_web_touch__deps: ['$KoravelWeb'],
+  koravel_web_touch: function() { return KoravelWeb.touched ? 1 : 0; },
+
+  // The first pad the browser knows: its left stick (thousandths, kind 10) and its A and Start
+  // buttons (kind 11: 0 A, 1 Start) when they change; its cross as the arrow keys.
+  koravel_web_poll_pads__deps: ['$KoravelWeb'],
+  koravel_web_poll_pads: function() {
+    const k = KoravelWeb;
+    const pads = navigator.getGamepads ? Array.from(navigator.getGamepads() || []) : [];
+    const pad = pads.find((p) => p && p.connected);
+    if (!pad) return;
+    const x = Math.round((pad.axes[0] || 0) * 1000), y = Math.round((pad.axes[1] || 0) * 1000);
+    if (x !== (k.padX || 0) || y !== (k.padY || 0)) { k.padX = x; k.padY = y; k.push(10, x, y); }
+    const pressed = (i) => !!(pad.buttons[i] && pad.buttons[i].pressed);
+    const was = k.padButtons || (k.padButtons = {});
+    const changed = (i) => { const now = pressed(i); const c = now !== !!was[i]; was[i] = now; return c; };
+    if (changed(0)) k.push(11, 0, was[0] ? 1 : 0);
+    if (changed(9)) k.push(11, 1, was[9] ? 1 : 0);
+    // Up, down, left, right on the standard layout.
+    [[12, 38], [13, 40], [14, 37], [15, 39]].forEach(([i, arrow]) => {
+      if (changed(i)) k.push(was[i] ? k.KEY_PRESS : k.KEY_RELEASE, arrow, 0);
+    });
+  },
+
   koravel_web_away__deps: ['$KoravelWeb'],
   koravel_web_away: function() { return document.hidden || KoravelWeb.blurred ? 1 : 0; },
 

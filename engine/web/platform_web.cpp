@@ -12,6 +12,7 @@
 #include "engine/input.h"
 #include "engine/mixer.h"
 #include "engine/platform.h"
+#include "engine/steering.h"
 
 extern "C" {
 void koravel_web_open(int width, int height);
@@ -22,6 +23,9 @@ void koravel_web_feed_audio();
 void koravel_web_closed();
 // Marks the end of a sleep: the game's work on a frame is timed from there to its picture.
 void koravel_web_awake();
+// Reads the pads the browser knows (the Gamepad API) into the event queue.
+void koravel_web_poll_pads();
+int koravel_web_touch();
 
 // Called back by koravel_web_feed_audio: the next frames of sound at the output's 44.1 kHz.
 EMSCRIPTEN_KEEPALIVE int16_t* koravel_web_mix(int frames) {
@@ -40,12 +44,24 @@ std::vector<uint32_t> rgba; // the canvas wants bytes in R, G, B, A order
 // in IndexedDB): the usual one instead, before the game writes anything.
 const mode_t usualUmask = ::umask(022);
 
+// The page's own kinds beyond the game's: a pad's stick (thousandths) and its buttons.
+constexpr int kPadStick = 10, kPadButtonEvent = 11;
+
 void DeliverWaiting() {
     int e[3];
     // The page numbers its events as InputEvent::Kind does, from MoveBy to KeyRelease.
     while (koravel_web_next_event(e)) {
-        if (e[0] >= InputEvent::MoveBy && e[0] <= InputEvent::KeyRelease)
+        if (e[0] == kPadStick) {
+            SteerStick(e[1] / 1000.0, e[2] / 1000.0);
+        } else if (e[0] == kPadButtonEvent) {
+            SteerPadButton(e[1] == 0 ? kPadA : kPadStart, e[2] != 0);
+        } else if (e[0] == InputEvent::KeyPress || e[0] == InputEvent::KeyRelease) {
+            if (!SteerKey(e[1], e[0] == InputEvent::KeyPress))
+                DeliverInput({InputEvent::Kind(e[0]), e[1], e[2]});
+        } else if (e[0] >= InputEvent::MoveBy && e[0] <= InputEvent::Release) {
+            NoteInputDevice(koravel_web_touch() ? kTouchDevice : kMouseDevice);
             DeliverInput({InputEvent::Kind(e[0]), e[1], e[2]});
+        }
     }
 }
 
@@ -72,6 +88,7 @@ bool PlatformOpen(int width, int height, bool, std::string&) {
 void PlatformClose() { koravel_web_closed(); }
 
 void PlatformPresent(const uint32_t* pixels) {
+    SteerAfterPresent();
     // 0xXXRRGGBB to the bytes R, G, B, 255 (WebAssembly is little-endian).
     for (size_t i = 0, n = rgba.size(); i < n; ++i) {
         const uint32_t p = pixels[i];
@@ -82,6 +99,8 @@ void PlatformPresent(const uint32_t* pixels) {
 
 void PlatformPump() {
     koravel_web_feed_audio();
+    SteerPump();
+    koravel_web_poll_pads();
     DeliverWaiting();
     if (koravel_web_away()) WaitWhileAway();
 }
