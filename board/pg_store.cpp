@@ -115,7 +115,9 @@ constexpr const char* kSchema =
     " ADD COLUMN IF NOT EXISTS unranked TEXT NOT NULL DEFAULT 'none',"
     " ADD COLUMN IF NOT EXISTS machine TEXT NOT NULL DEFAULT '',"
     " ADD COLUMN IF NOT EXISTS hidden INTEGER NOT NULL DEFAULT 0,"
-    " ADD COLUMN IF NOT EXISTS uploaded BIGINT NOT NULL DEFAULT 0;"
+    " ADD COLUMN IF NOT EXISTS uploaded BIGINT NOT NULL DEFAULT 0,"
+    " ADD COLUMN IF NOT EXISTS pauses INTEGER NOT NULL DEFAULT 0,"
+    " ADD COLUMN IF NOT EXISTS paused_frames BIGINT NOT NULL DEFAULT 0;"
     "CREATE INDEX IF NOT EXISTS games_by_day ON games (day, ranked, score DESC, uploaded, id);"
     "CREATE TABLE IF NOT EXISTS attempts (token TEXT PRIMARY KEY, day TEXT NOT NULL,"
     " seed BIGINT NOT NULL, issued BIGINT NOT NULL, used_by BIGINT);"
@@ -220,7 +222,8 @@ class PostgresStore final : public Store {
             Run(*c, "add game", Dollars(kAddGame) + " ON CONFLICT (digest) DO NOTHING RETURNING id",
                 {int64_t(g.score), int64_t(g.level), int64_t(g.frames), g.name, g.submitted,
                  int64_t(g.rules), g.verifier, identity, job.id, claim.seed, standing.day,
-                 int64_t(standing.code.empty()), standing.code, claim.machine});
+                 int64_t(standing.code.empty()), standing.code, claim.machine, int64_t(g.pauses),
+                 int64_t(g.pausedFrames)});
         if (added.Rows() == 1) {
             sub.game = added.Int(0, 0);
             sub.newGame = true;
@@ -362,11 +365,12 @@ class PostgresStore final : public Store {
     static constexpr size_t kMostConnections = 8;
 
     static BoardGame GameFrom(const Result& r, int row) {
-        return BoardGame{r.Int(row, 0),           int(r.Int(row, 1)),  int(r.Int(row, 2)),
-                         uint64_t(r.Int(row, 3)), r.Text(row, 4),      r.Int(row, 5),
-                         int(r.Int(row, 6)),      r.Text(row, 7),      r.Int(row, 8),
-                         r.Text(row, 9),          r.Int(row, 10) != 0, r.Text(row, 11),
-                         r.Text(row, 12),         r.Int(row, 13) != 0, r.Int(row, 14)};
+        return BoardGame{r.Int(row, 0),           int(r.Int(row, 1)),      int(r.Int(row, 2)),
+                         uint64_t(r.Int(row, 3)), r.Text(row, 4),          r.Int(row, 5),
+                         int(r.Int(row, 6)),      r.Text(row, 7),          r.Int(row, 8),
+                         r.Text(row, 9),          r.Int(row, 10) != 0,     r.Text(row, 11),
+                         r.Text(row, 12),         r.Int(row, 13) != 0,     r.Int(row, 14),
+                         int(r.Int(row, 15)),     uint64_t(r.Int(row, 16))};
     }
     static std::vector<BoardGame> GamesFrom(const Result& r) {
         std::vector<BoardGame> games;

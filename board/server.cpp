@@ -29,6 +29,8 @@ json ToJson(const BoardGame& g) {
               {"day", g.day},       {"ranked", g.ranked}};
     if (!g.ranked) j["unranked"] = UnrankedText(g.unranked), j["unrankedCode"] = g.unranked;
     if (!g.machine.empty()) j["machine"] = g.machine;
+    j["pauses"] = g.pauses;
+    j["pausedFrames"] = g.pausedFrames;
     return j;
 }
 

@@ -76,6 +76,8 @@ BoardGame GameFrom(const Statement& s) {
     g.machine = s.Text(12);
     g.hidden = s.Int(13) != 0;
     g.uploaded = s.Int(14);
+    g.pauses = int(s.Int(15));
+    g.pausedFrames = uint64_t(s.Int(16));
     return g;
 }
 
@@ -174,7 +176,8 @@ class SqliteStore final : public Store {
                   "seed INTEGER NOT NULL DEFAULT 0", "day TEXT NOT NULL DEFAULT ''",
                   "ranked INTEGER NOT NULL DEFAULT 0", "unranked TEXT NOT NULL DEFAULT 'none'",
                   "machine TEXT NOT NULL DEFAULT ''", "hidden INTEGER NOT NULL DEFAULT 0",
-                  "uploaded INTEGER NOT NULL DEFAULT 0"})
+                  "uploaded INTEGER NOT NULL DEFAULT 0", "pauses INTEGER NOT NULL DEFAULT 0",
+                  "paused_frames INTEGER NOT NULL DEFAULT 0"})
                 if (!HasColumn(writer_, "games",
                                std::string(column).substr(0, std::string(column).find(' '))))
                     Exec(writer_, (std::string("ALTER TABLE games ADD COLUMN ") + column).c_str());
@@ -288,6 +291,7 @@ class SqliteStore final : public Store {
             add.Bind(5, g.submitted).Bind(6, g.rules).Bind(7, g.verifier).Bind(8, identity);
             add.Bind(9, job.id).Bind(10, claim.seed).Bind(11, standing.day);
             add.Bind(12, standing.code.empty()).Bind(13, standing.code).Bind(14, claim.machine);
+            add.Bind(15, g.pauses).Bind(16, int64_t(g.pausedFrames));
             add.Run();
             sub.game = sqlite3_last_insert_rowid(writer_);
             sub.newGame = true;

@@ -27,12 +27,14 @@ struct BoardGame {
     int rules = 1;         // the rules it was played and replayed by
     std::string verifier;  // the build whose replay proved it ("koravel-sim 1.2.0")
     int64_t seed = 0;
-    std::string day;      // the day whose field it was played on, or empty
-    bool ranked = false;  // on that day's table
-    std::string unranked; // else why not: a code of kUnranked
-    std::string machine;  // what its recording says drove it, or empty
-    bool hidden = false;  // by a moderator, the game itself or its name
-    int64_t uploaded = 0; // Unix seconds its first upload arrived
+    std::string day;           // the day whose field it was played on, or empty
+    bool ranked = false;       // on that day's table
+    std::string unranked;      // else why not: a code of kUnranked
+    std::string machine;       // what its recording says drove it, or empty
+    bool hidden = false;       // by a moderator, the game itself or its name
+    int64_t uploaded = 0;      // Unix seconds its first upload arrived
+    int pauses = 0;            // how often its player paused it
+    uint64_t pausedFrames = 0; // and the frames the pauses lasted
 };
 
 // A moderator's act, noted with its time, reason and operator in the audit table.

@@ -13,7 +13,7 @@ constexpr const char* kGameColumns =
     "g.id, g.score, g.level, g.frames, g.name, g.submitted, g.rules, g.verifier, g.seed, g.day,"
     " g.ranked, g.unranked, g.machine,"
     " CASE WHEN g.hidden <> 0 OR g.name IN (SELECT name FROM hidden_names) THEN 1 ELSE 0 END,"
-    " g.uploaded";
+    " g.uploaded, g.pauses, g.paused_frames";
 #define KORAVEL_VISIBLE " g.hidden = 0 AND g.name NOT IN (SELECT name FROM hidden_names) "
 
 // The best games since ?1, at most ?2: each name's best once, or every game with `all`.
@@ -40,8 +40,9 @@ inline const std::string kRankedDays =
 // A verified game from its upload's bytes, arriving time and the verdict's values.
 constexpr const char* kAddGame =
     "INSERT INTO games (score, level, frames, name, submitted, rules, verifier, digest, seed, day,"
-    " ranked, unranked, machine, recording, uploaded)"
-    " SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?10, ?11, ?12, ?13, ?14, recording, submitted"
+    " ranked, unranked, machine, pauses, paused_frames, recording, uploaded)"
+    " SELECT ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?10, ?11, ?12, ?13, ?14, ?15, ?16, recording,"
+    " submitted"
     " FROM submissions WHERE id = ?9";
 // An attempt used up by upload ?1, if no upload used it before (no change: one did).
 constexpr const char* kUseAttempt =

@@ -187,6 +187,8 @@ Verdict VerifyRecording(const std::string& simPath, const std::string& workFolde
         g.attempt = j.value("attempt", std::string());
         g.machine = j.value("machine", std::string());
         g.first = j.value("first", false);
+        g.pauses = j.value("pauses", 0);
+        g.pausedFrames = j.value("pausedFrames", uint64_t(0));
         if (g.identity.size() != 64) return {false, "the verifier named no game", {}, false, true};
         v.games.push_back(g);
     }

@@ -17,6 +17,8 @@ struct VerifiedGame {
     int64_t seed = 0;
     std::string attempt, machine; // what the recording's header says of its origin
     bool first = true;            // the recording's first game
+    int pauses = 0;               // how often it was paused
+    uint64_t pausedFrames = 0;    // and for how long
 };
 
 struct VerifierLimits {

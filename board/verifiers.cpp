@@ -121,6 +121,8 @@ void Verifiers::Judge(const Job& job) {
     game.submitted = now;
     game.rules = chosen->rules;
     game.verifier = chosen->verifier;
+    game.pauses = chosen->pauses;
+    game.pausedFrames = chosen->pausedFrames;
     const Claim claim{chosen->seed, chosen->attempt, chosen->machine, chosen->first,
                       fields_.DayOfSeed(chosen->seed, now)};
     if (store_.StoreGame(job, game, chosen->identity, claim))

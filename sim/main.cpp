@@ -81,8 +81,8 @@ const char* const kHelp =
     "  --games FILE    one JSON object per game played to its game over: score, level,\n"
     "                  the frame it ended on, the initials entered for it, the seed, the\n"
     "                  attempt and machine the recording names, whether it was the run's\n"
-    "                  first, and (replaying) its identity: the same game sent in other\n"
-    "                  words has the same one\n"
+    "                  first, its pauses and the frames they lasted, and (replaying) its\n"
+    "                  identity: the same game sent in other words has the same one\n"
     "  --calm          draw the calm screen: nothing flashes (the reticle, the trail, ...)\n"
     "  --flashes       count what flashes in the pictures: at the end, the most whole-screen\n"
     "                  flashes in a second and the changes of the reticle's colour\n"
@@ -128,6 +128,9 @@ constexpr uint64_t kMaxLockstepSteps = uint64_t(1) << 40;
 Stream traceOut, gamesOut;
 // The recording being replayed, which names each game it holds.
 std::optional<Recording> replayed;
+// The pauses of the game on, and the frames they lasted, for its line in --games.
+int pausesThisGame = 0;
+uint64_t pausedFramesThisGame = 0;
 
 // Renames the logs into place; false, having said which in one line, when one could not be
 // written whole (the old file is then kept).
@@ -443,6 +446,10 @@ class Driver {
 
     void OnPresent(const uint32_t* pixels) {
         const uint64_t frame = presented_++;
+        const bool paused = game.current_screen == std::string("paused");
+        pausesThisGame += paused && !wasPaused_;
+        pausedFramesThisGame += paused;
+        wasPaused_ = paused;
         if (!opt_.noPicture) XXH3_64bits_update(hash_, pixels, size_t(kScreenW) * kScreenH * 4);
         if (opt_.flashes) {
             const bool reticle = game.current_screen != std::string("paused") &&
@@ -524,6 +531,7 @@ class Driver {
     uint64_t stepsLeft_ = 0;
     AudioOut audio_;
     FlashCount flashes_;
+    bool wasPaused_ = false;
     std::unique_ptr<Bot> bot_;
 };
 
@@ -569,11 +577,14 @@ int main(int argc, char** argv) {
                           "{\"score\":%d,\"level\":%d,\"frame\":%" PRIu64
                           ",\"name\":\"%s\",\"identity\":\"%s\",\"rules\":%d,"
                           "\"build\":\"koravel-sim " KORAVEL_VERSION "\",\"seed\":%" PRId64
-                          ",\"attempt\":\"%s\",\"machine\":\"%s\",\"first\":%s}",
+                          ",\"attempt\":\"%s\",\"machine\":\"%s\",\"first\":%s,\"pauses\":%d,"
+                          "\"pausedFrames\":%" PRIu64 "}",
                           g.score, g.level, g.frame, name.c_str(), identity.c_str(),
                           int(replayed ? replayed->rules : kRulesVersion), run.run_seed,
-                          origin.attempt.c_str(), machine.c_str(),
-                          played++ == 0 ? "true" : "false");
+                          origin.attempt.c_str(), machine.c_str(), played++ == 0 ? "true" : "false",
+                          pausesThisGame, pausedFramesThisGame);
+            pausesThisGame = 0;
+            pausedFramesThisGame = 0;
             Log(gamesOut, line.data());
         });
     Driver driver(opt);
