@@ -454,6 +454,17 @@ class Board {
     static constexpr const char* kHiddenGame = "this game was hidden by the board's moderators";
 };
 
+// The days' fields from the secret the store keeps (drawn now on a new board); nothing, said in
+// one line, when the store cannot give it.
+std::optional<DailyFields> FieldsOf(Store& store) {
+    try {
+        return DailyFields(store.Secret(RandomHex(32)));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "koravel-board: %s\n", e.what());
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 bool RunBoard(const BoardSettings& s, Store& store) {
@@ -471,13 +482,8 @@ bool RunBoard(const BoardSettings& s, Store& store) {
         std::fprintf(stderr, "koravel-board: %s\n", e.what());
         return false;
     }
-    std::optional<DailyFields> fields;
-    try {
-        fields.emplace(store.Secret(RandomHex(32)));
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "koravel-board: %s\n", e.what());
-        return false;
-    }
+    const std::optional<DailyFields> fields = FieldsOf(store);
+    if (!fields) return false;
     Verifiers verifiers(s.verifiers, store, *fields);
     Board board(s, store, verifiers, play, *fields);
     Routes routes;
@@ -497,13 +503,8 @@ bool stopAsked = false;
 } // namespace
 
 bool RunWorker(const VerifierSettings& s, Store& store, const std::string& where) {
-    std::optional<DailyFields> fields;
-    try {
-        fields.emplace(store.Secret(RandomHex(32)));
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "koravel-board: %s\n", e.what());
-        return false;
-    }
+    const std::optional<DailyFields> fields = FieldsOf(store);
+    if (!fields) return false;
     Verifiers verifiers(s, store, *fields);
     std::printf("koravel-board: verifying uploads kept in %s with %d verifiers\n", where.c_str(),
                 s.count);
