@@ -35,6 +35,7 @@ void PauseGame() {
         DrawCentred("PAUSED", 8, 250, 1);
         SetColor(255, 255, 255);
         DrawCentred("P GOES ON   ESC LEAVES   M SOUND   - + VOLUME", 1.5f, 360, 3);
+        DrawCentred("ARROWS OR W A S D STEER   SPACE CLICKS   C CALM SCREEN", 1.5f, 390, 3);
         Flip(0);
         Delay(30);
     }
