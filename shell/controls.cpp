@@ -31,14 +31,14 @@ void Apply() {
     comfort.calm = current.calm || calmForced;
 }
 
-// Over the picture's top edge, in the game's own letters.
+// Near the top of the picture, under the scores, in the game's own letters.
 void ShowSetting() {
     if (PresentedFrames() >= shownUntil) return;
     const std::string text = shownCalm       ? (comfort.calm ? "CALM SCREEN" : "CALM SCREEN OFF")
                              : current.muted ? "SOUND OFF"
                                              : "VOLUME " + std::to_string(current.volume);
     SetColor(255, 255, 255);
-    DrawString(text, 400 - int(text.size()) * 6, 8, -1, 3);
+    DrawString(text, 400 - int(text.size()) * 6, 44, -1, 3); // below the scores
 }
 
 void OnKey(int key) {
