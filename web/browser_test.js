@@ -436,6 +436,11 @@ async function play(page, base) {
   const still = await page.evaluate(() => Module.traceLines().pop().replace(/"(frame|ms)":[0-9]+,/g, ''));
   check(still === held, `the paused game moved: ${held} became ${still}`);
   await page.screenshot({ path: `${shots}/paused.png` });
+  // M turns the sound off, kept in the page's own settings (checked again after a reload).
+  await page.keyboard.press('KeyM');
+  await waitFor(page, () => {
+    try { return /^muted 1$/m.test(FS.readFile('/home/web_user/.config/koravel/settings', { encoding: 'utf8' })); } catch (e) { return false; }
+  }, 'M to turn the sound off and keep it', 10);
   await page.keyboard.press('KeyP');
   await waitScreen(page, ['play', 'death', 'zoom', 'levelclear'], 'play after the pause', 10);
   console.log('P paused the game, which held still, and P went on');
@@ -481,6 +486,8 @@ async function reloadKeepsFiles(page, base, table) {
   await waitFor(page, () => window.Module && Module.frames > 5, 'the game after a reload');
   const kept = await page.evaluate(() => Array.from(FS.readFile('/scores/hiscores.dat')));
   check(JSON.stringify(kept) === JSON.stringify(table), 'the score table was not kept across a reload');
+  const settings = await page.evaluate(() => FS.readFile('/home/web_user/.config/koravel/settings', { encoding: 'utf8' }));
+  check(/^muted 1$/m.test(settings), `the sound's setting was not kept across a reload: ${settings}`);
   await waitFor(page, () => !document.getElementById('download').hidden, 'the kept recording to download');
 }
 
