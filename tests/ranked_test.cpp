@@ -366,7 +366,8 @@ TEST(Ranking, TodaysFieldRanksOnlyAPersonsGameUnderAnAttemptItIssued) {
     ASSERT_FALSE(name.empty()) << "no ranked game had initials";
     ASSERT_EQ(moderate("--hide-name '" + name + "' --why 'impersonation'").first, 0);
     for (const json& g : Get(board, "/api/top?all=1")) EXPECT_NE(g["name"], name);
-    for (const json& g : Get(board, "/api/daily/" + day)["games"]) EXPECT_NE(g["name"], name);
+    const json withoutName = Get(board, "/api/daily/" + day);
+    for (const json& g : withoutName["games"]) EXPECT_NE(g["name"], name);
     EXPECT_EQ(moderate("--unhide-name '" + name + "'").first, 0);
     EXPECT_EQ(moderate("--unhide " + topId + " --why 'cleared'").first, 0);
     EXPECT_TRUE(listsId("/api/top?all=1"));
