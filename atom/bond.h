@@ -8,7 +8,6 @@
 
 struct bond;
 template <> KindList<bond>& ListOf<bond>(); // the World holds it
-extern KindList<bond>& bond_list;
 
 struct bond : Kind<bond> {
     std::shared_ptr<nuc> nuc1; // the lower slot

@@ -8,6 +8,7 @@
 #include "state/field.h"
 #include "state/points.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
@@ -61,14 +62,15 @@ void CreateElectrons(const std::shared_ptr<nuc>& nucleus) {
 }
 
 void UpdateElectrons() {
-    for (auto it = elec_list.begin(); it != elec_list.end(); ++it) {
+    World& world = CurrentWorld();
+    for (auto it = world.elec_list.begin(); it != world.elec_list.end(); ++it) {
         elec& e = *it;
         const nuc& p = *e.parent;
         if (p.active != kSlotFree || e.withnuc == 1) {
             if (e.caught == 0) Orbit(e);
             e.cx = int(p.x);
             e.cy = int(p.y);
-            if (e.caught == 1 && trail.looping == 0) {
+            if (e.caught == 1 && world.trail.looping == 0) {
                 // One caught with its nucleus was paid in the nucleus's award.
                 if (p.active != kSlotFree) CreatePoints(int(p.x + e.ox), int(p.y + e.oy), -20);
                 e.Remove();
@@ -91,7 +93,7 @@ void UpdateElectrons() {
                 continue;
             }
         }
-        if (e.caught == 1 && trail.looping == 0) {
+        if (e.caught == 1 && world.trail.looping == 0) {
             CreatePoints(int(e.ox), int(e.oy), -200);
             e.Remove();
         }
@@ -99,10 +101,11 @@ void UpdateElectrons() {
 }
 
 void RenderElectrons() {
-    field.elecsalive = 0;
-    for (auto& e : elec_list) {
-        field.elecsalive++;
-        const col& c = *art.cols[size_t(e.cnum)];
+    World& world = CurrentWorld();
+    world.field.elecsalive = 0;
+    for (auto& e : world.elec_list) {
+        world.field.elecsalive++;
+        const col& c = *world.art.cols[size_t(e.cnum)];
         SetColor(c.r, c.g, c.b);
         if (e.loose == 0 && e.caught == 0)
             DrawRect(ElecX(e), ElecY(e), 2, 2);

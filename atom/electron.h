@@ -7,7 +7,6 @@
 
 struct elec;
 template <> KindList<elec>& ListOf<elec>(); // the World holds it
-extern KindList<elec>& elec_list;
 
 struct elec : Kind<elec> {
     std::shared_ptr<nuc> parent;

@@ -11,14 +11,17 @@
 #include "state/field.h"
 #include "state/game.h"
 #include "state/sounds.h"
+#include "state/world.h"
 
 void UpdateEnemies() {
+    World& world = CurrentWorld();
     // The photon launcher keeps counting, and shortening its cycle, even when it launches nothing.
-    if (--field.phtimer < 0) {
-        field.phtimer = difficulty.phcreatewait + 10;
-        difficulty.phcreatewait = std::max(difficulty.phcreatewait - 1, 0);
+    if (--world.field.phtimer < 0) {
+        world.field.phtimer = world.field.phcreatewait + 10;
+        world.field.phcreatewait = std::max(world.field.phcreatewait - 1, 0);
         // No launch (the point on the centre gives no direction), no launch sound.
-        if (field.nucsalive > 0 && game.level > 1 && CreatePhoton()) PlaySound(sfx.snd_photon);
+        if (world.field.nucsalive > 0 && world.game.level > 1 && CreatePhoton())
+            PlaySound(world.sfx.snd_photon);
     }
     UpdateNucleus();
     UpdateBonds();

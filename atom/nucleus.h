@@ -9,7 +9,6 @@
 
 struct nuc;
 template <> KindList<nuc>& ListOf<nuc>(); // the World holds it
-extern KindList<nuc>& nuc_list;
 
 struct nuc : Kind<nuc> {
     float x = 0, y = 0, dx = 0, dy = 0;

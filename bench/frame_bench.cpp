@@ -14,6 +14,7 @@
 #include "hostiles/frag.h"
 #include "hostiles/star.h"
 #include "state/field.h"
+#include "state/world.h"
 
 namespace {
 
@@ -55,10 +56,11 @@ void BM_Frame_Level1(benchmark::State& state) {
 BENCHMARK(BM_Frame_Level1);
 
 void BM_Frame_WorstCase(benchmark::State& state) {
+    World& world = CurrentWorld();
     SceneWorst();
     Timed(state, [] { PlayWork(true); });
-    state.counters["stars"] = field.starsalive;
-    state.counters["frags"] = field.fragsalive;
+    state.counters["stars"] = world.field.starsalive;
+    state.counters["frags"] = world.field.fragsalive;
 }
 BENCHMARK(BM_Frame_WorstCase);
 

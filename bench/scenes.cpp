@@ -22,6 +22,7 @@
 #include "state/point.h"
 #include "state/points.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 void BenchStartup() {
     std::filesystem::current_path(KORAVEL_BUILD_DIR);
@@ -30,57 +31,60 @@ void BenchStartup() {
 }
 
 void SceneLevel1() {
-    game.level = 0;
-    game.men = 3;
+    World& world = CurrentWorld();
+    world.game.level = 0;
+    world.game.men = 3;
     SetUpLevel();
-    point.x = 400, point.y = 300;
+    world.point.x = 400, world.point.y = 300;
 }
 
 void SceneWorst() {
-    game.level = 59;
-    game.men = 5;
+    World& world = CurrentWorld();
+    world.game.level = 59;
+    world.game.men = 5;
     SetUpLevel(); // 8 nuclei, 4 pulsars at level 60
-    elec_list.Clear();
+    world.elec_list.Clear();
     for (int s = 0; s < 8; ++s) {
         for (int k = 1; k <= 5; ++k) {
             auto e = New<elec>();
-            e->parent = field.nucs[size_t(s)];
+            e->parent = world.field.nucs[size_t(s)];
             e->rad = 20 * k + 15;
             e->dx = 0.2f, e->dy = 1.0f;
-            e->cnum = field.nucs[size_t(s)]->cnum;
+            e->cnum = world.field.nucs[size_t(s)]->cnum;
         }
     }
     for (int s = 0; s < 7; ++s) {
-        field.bnds[size_t(s)][size_t(s + 1)] = 1;
-        CreateBonds(field.nucs[size_t(s)], field.nucs[size_t(s + 1)]);
+        world.field.bnds[size_t(s)][size_t(s + 1)] = 1;
+        CreateBonds(world.field.nucs[size_t(s)], world.field.nucs[size_t(s + 1)]);
     }
-    while (field.starsalive < 19) CreateStars(-1, -1);
-    while (pulsar_list.Count() < 4) CreatePulsars();
+    while (world.field.starsalive < 19) CreateStars(-1, -1);
+    while (world.pulsar_list.Count() < 4) CreatePulsars();
     // A trail of 31 segments on a wide spiral near the edge, clear of the nuclei.
-    trail.segdur = 30;
-    point.x = trail.xold = 70, point.y = trail.yold = 40;
+    world.trail.segdur = 30;
+    world.point.x = world.trail.xold = 70, world.point.y = world.trail.yold = 40;
     for (int i = 1; i <= 31; ++i) {
         const double a = i * 0.19;
-        point.x = int(400 - 330 * std::cos(a)), point.y = int(300 - 260 * std::sin(a));
+        world.point.x = int(400 - 330 * std::cos(a)), world.point.y = int(300 - 260 * std::sin(a));
         LaySegmentIfMoved();
     }
-    point.x = 60, point.y = 560;
+    world.point.x = 60, world.point.y = 560;
     for (int i = 0; i < 2; ++i) CreateFrags(); // 112 fragments
     for (int i = 0; i < 6; ++i) CreatePoints(300 + 40 * i, 300, 300);
 }
 
 void PlayWork(bool fragments) {
+    World& world = CurrentWorld();
     Cls();
     UpdateEnemies();
-    for (auto& s : seg_list) s.life = std::max(s.life, 2); // keep the trail for every round
+    for (auto& s : world.seg_list) s.life = std::max(s.life, 2); // keep the trail for every round
     UpdateSegs();
     UpdatePlayer();
-    point.dead = 0;
+    world.point.dead = 0;
     RenderPlayer();
     RenderSegs();
     RenderEnemies();
     RenderPoints();
-    for (auto& p : pnts_list) p.timer = std::max(p.timer, 20);
+    for (auto& p : world.pnts_list) p.timer = std::max(p.timer, 20);
     if (fragments) RenderFrags();
     SetColor(0, 0, 255);
     RenderScore();
@@ -88,13 +92,14 @@ void PlayWork(bool fragments) {
 }
 
 void TitleWork(int frame) {
+    World& world = CurrentWorld();
     Cls();
     SetColor(0, 0, std::min(frame / 3 + 128, 255));
     const float s = 18;
     DrawString("KORAVEL", 76, 88, s, 0);
     DrawString("BY LORVEN TASKA - 2001", int(460 - 72 * (s - 10) / 2), 400, (s - 10) / 2, 2);
     DrawString("PORTED TO MORDAVEX IN 2006", int(420 - 72 * (s - 10) / 2), 450, (s - 10) / 2, 2);
-    point.x = 500, point.y = 268, point.pw = 10;
-    DrawLine(684, 268, point.x, point.y);
+    world.point.x = 500, world.point.y = 268, world.point.pw = 10;
+    DrawLine(684, 268, world.point.x, world.point.y);
     RenderPlayer();
 }

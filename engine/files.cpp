@@ -225,36 +225,6 @@ bool WriteLine(const Stream& stream, const std::string& text) {
     return WriteBytes(stream, text) && WriteBytes(stream, "\r\n");
 }
 
-int32_t ReadInt(const Stream& stream) {
-    uint8_t b[4] = {0, 0, 0, 0}; // past the end the missing bytes read as zero
-    size_t got = 0;
-    if (stream && stream->file) got = std::fread(b, 1, 4, stream->file);
-    static_cast<void>(got);
-    return int32_t(uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3]);
-}
-
-std::string ReadString(const Stream& stream, int length) {
-    std::string text;
-    if (!stream || !stream->file || length <= 0) return text;
-    // Read in pieces so a forged length costs no more memory than the file really holds.
-    char buf[4096];
-    while (int(text.size()) < length) {
-        const size_t want = std::min(sizeof buf, size_t(length) - text.size());
-        const size_t got = std::fread(buf, 1, want, stream->file);
-        text.append(buf, got);
-        if (got < want) break;
-    }
-    return text;
-}
-
-bool Eof(const Stream& stream) {
-    if (!stream || !stream->file) return true;
-    const int c = std::getc(stream->file);
-    if (c == EOF) return true;
-    std::ungetc(c, stream->file);
-    return false;
-}
-
 std::string UserDataPath(const std::string& relative) {
     const char* xdg = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");

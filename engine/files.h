@@ -47,9 +47,6 @@ std::string ReadLine(const Stream& stream, size_t maxLength = kMaxLine);
 bool WriteLine(const Stream& stream, const std::string& text);
 // Every byte or nothing: a short write marks the stream failed.
 bool WriteBytes(const Stream& stream, const std::string& bytes);
-int32_t ReadInt(const Stream& stream);
-std::string ReadString(const Stream& stream, int length);
-bool Eof(const Stream& stream);
 
 // A path in the user's data folder: $XDG_DATA_HOME/koravel/..., else ~/.local/share/koravel/...;
 // empty when neither is known. Relative values are ignored, as the XDG rules say: they would

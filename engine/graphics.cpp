@@ -10,6 +10,7 @@
 #include "engine/bitmap.h"
 #include "engine/input.h"
 #include "engine/platform.h"
+#include "engine/session.h"
 
 namespace {
 
@@ -20,7 +21,6 @@ struct Surface {
     int r = 255, g = 255, b = 255;
     int64_t openedMs = 0;
     int64_t paceAccumulator = 0; // milliseconds x hz, 64 bits so it never overflows
-    uint64_t presented = 0;
     std::string error;
 };
 
@@ -267,7 +267,7 @@ void Flip(int sync) {
     const int64_t handedOver = MicroSecs();
     if (surface.open) PlatformPresent(backBuffer);
     LogPresent(sync, handedOver);
-    surface.presented++;
+    Session().presented++;
     for (const auto& observe : presentObservers) observe();
     PollInput(); // keeps the window responsive, and closable, in screens that read no input
 }
@@ -282,4 +282,4 @@ void OnPresented(std::function<void()> observer) {
 }
 
 uint32_t* BackBuffer() { return backBuffer; }
-uint64_t PresentedFrames() { return surface.presented; }
+uint64_t PresentedFrames() { return Session().presented; }

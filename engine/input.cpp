@@ -1,38 +1,23 @@
 #include "engine/input.h"
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <csignal>
-#include <deque>
 #include <utility>
 
 #include "engine/graphics.h"
 #include "engine/input_events.h"
 #include "engine/platform.h"
+#include "engine/session.h"
 #include "engine/steering.h"
 
 namespace {
 
-struct InputState {
-    std::array<int, kKeyCount> keyDown{};
-    std::array<int, kKeyCount> keyHits{};
-    std::array<int, kMouseButtons> mouseDown{};
-    std::array<int, kMouseButtons> mouseHits{};
-    // The pointer is virtual: relative motion moves it, MoveMouse sets it.
-    int pointerX = kScreenW / 2;
-    int pointerY = kScreenH / 2;
-    int mouseZ = 0;
-    bool suspended = false;
-    bool terminate = false;
-    bool quitThrown = false;
-};
+// The bound game's own input.
+InputState& In() { return Session().input; }
 
-InputState in;
 volatile std::sig_atomic_t signalQuit = 0;
-uint64_t polls = 0;
 InputRecorder recorder;
-std::deque<std::pair<uint64_t, InputEvent>> scheduled;
 bool replayOnly = false;
 bool delivering = false; // true while the schedule delivers, false for the platform's events
 std::function<void(int)> keyListener;
@@ -41,87 +26,82 @@ bool ValidKey(int key) { return key > 0 && key < kKeyCount; }
 bool ValidButton(int button) { return button >= 1 && button < kMouseButtons; }
 
 void ClampPointer() {
-    in.pointerX = std::clamp(in.pointerX, 0, kScreenW - 1);
-    in.pointerY = std::clamp(in.pointerY, 0, kScreenH - 1);
+    In().pointerX = std::clamp(In().pointerX, 0, kScreenW - 1);
+    In().pointerY = std::clamp(In().pointerY, 0, kScreenH - 1);
 }
 
 void Poll() {
-    ++polls;
+    EngineSession& session = Session();
+    ++session.polls;
     PlatformPump();
     delivering = true;
-    while (!scheduled.empty() && scheduled.front().first <= polls) {
-        const InputEvent e = scheduled.front().second;
-        scheduled.pop_front();
+    while (!session.scheduled.empty() && session.scheduled.front().first <= session.polls) {
+        const InputEvent e = session.scheduled.front().second;
+        session.scheduled.pop_front();
         DeliverInput(e);
     }
     delivering = false;
-    if ((in.terminate || signalQuit) && !in.quitThrown) {
-        in.quitThrown = true;
+    if ((In().terminate || signalQuit) && !In().quitThrown) {
+        In().quitThrown = true;
         throw QuitRequest{};
     }
 }
 
 void ClearMouse() {
-    in.mouseDown.fill(0);
-    in.mouseHits.fill(0);
-    in.mouseZ = 0;
+    In().mouseDown.fill(0);
+    In().mouseHits.fill(0);
+    In().mouseZ = 0;
 }
 
 void ClearKeys() {
-    in.keyDown.fill(0);
-    in.keyHits.fill(0);
+    In().keyDown.fill(0);
+    In().keyHits.fill(0);
 }
 
 void OnKeyDown(int key) {
     if (!ValidKey(key)) return;
-    if (!in.keyDown[key]) in.keyHits[key]++;
-    in.keyDown[key] = 1;
+    if (!In().keyDown[key]) In().keyHits[key]++;
+    In().keyDown[key] = 1;
 }
 
 void OnKeyUp(int key) {
-    if (ValidKey(key)) in.keyDown[key] = 0;
+    if (ValidKey(key)) In().keyDown[key] = 0;
 }
 
 void OnMouseDown(int button) {
     if (!ValidButton(button)) return;
-    if (!in.mouseDown[button]) in.mouseHits[button]++;
-    in.mouseDown[button] = 1;
+    if (!In().mouseDown[button]) In().mouseHits[button]++;
+    In().mouseDown[button] = 1;
 }
 
 void OnMouseUp(int button) {
-    if (ValidButton(button)) in.mouseDown[button] = 0;
+    if (ValidButton(button)) In().mouseDown[button] = 0;
 }
 
 void OnMouseMove(int x, int y) {
-    in.pointerX = x;
-    in.pointerY = y;
+    In().pointerX = x;
+    In().pointerY = y;
     ClampPointer();
 }
 
 void OnMouseMotion(int dx, int dy) {
-    in.pointerX += dx;
-    in.pointerY += dy;
+    In().pointerX += dx;
+    In().pointerY += dy;
     ClampPointer();
 }
 
 // Held within int: a flood of huge turns saturates instead of overflowing.
 void OnMouseWheel(int dz) {
-    in.mouseZ = int(std::clamp<int64_t>(int64_t(in.mouseZ) + dz, INT_MIN, INT_MAX));
+    In().mouseZ = int(std::clamp<int64_t>(int64_t(In().mouseZ) + dz, INT_MIN, INT_MAX));
 }
 
-void OnSuspend() {
+// The window lost or regained the focus: what it held down meanwhile is not the game's.
+void ForgetHeld() {
     ClearKeys();
     ClearMouse();
-    in.suspended = true;
 }
 
-void OnResume() {
-    ClearKeys();
-    ClearMouse();
-    in.suspended = false;
-}
-
-void OnTerminate() { in.terminate = true; }
+void OnTerminate() { In().terminate = true; }
 
 } // namespace
 
@@ -133,7 +113,7 @@ void DeliverInput(const InputEvent& e) {
             keyListener(e.a);
         return;
     }
-    if (recorder) recorder(e, polls, PresentedFrames());
+    if (recorder) recorder(e, Session().polls, PresentedFrames());
     if (e.kind == InputEvent::KeyPress && keyListener) keyListener(e.a);
     switch (e.kind) {
     case InputEvent::Move:
@@ -161,10 +141,8 @@ void DeliverInput(const InputEvent& e) {
         OnTerminate();
         break;
     case InputEvent::Suspend:
-        OnSuspend();
-        break;
     case InputEvent::Resume:
-        OnResume();
+        ForgetHeld();
         break;
     }
 }
@@ -174,15 +152,17 @@ void OnKeyPressed(std::function<void(int)> listener) { keyListener = std::move(l
 
 void ResetInput() {
     ResetSteering();
-    in = InputState{};
-    polls = 0;
+    In() = InputState{};
+    Session().polls = 0;
     recorder = nullptr;
-    scheduled.clear();
+    Session().scheduled.clear();
     replayOnly = false;
 }
-uint64_t PollCount() { return polls; }
+uint64_t PollCount() { return Session().polls; }
 
-void ScheduleInput(uint64_t poll, const InputEvent& event) { scheduled.emplace_back(poll, event); }
+void ScheduleInput(uint64_t poll, const InputEvent& event) {
+    Session().scheduled.emplace_back(poll, event);
+}
 void ReplayOnly(bool on) { replayOnly = on; }
 
 void RequestQuitFromSignal() { signalQuit = 1; }
@@ -190,28 +170,28 @@ bool QuitSignalled() { return signalQuit != 0; }
 
 int MouseX() {
     Poll();
-    return in.pointerX;
+    return In().pointerX;
 }
 
 int MouseY() {
     Poll();
-    return in.pointerY;
+    return In().pointerY;
 }
 
 int MouseZ() {
     Poll();
-    return in.mouseZ;
+    return In().mouseZ;
 }
 
 int MouseDown(int button) {
     Poll();
-    return ValidButton(button) ? in.mouseDown[button] : 0;
+    return ValidButton(button) ? In().mouseDown[button] : 0;
 }
 
 int MouseHit(int button) {
     Poll();
     if (!ValidButton(button)) return 0;
-    return std::exchange(in.mouseHits[button], 0);
+    return std::exchange(In().mouseHits[button], 0);
 }
 
 void FlushMouse() {
@@ -221,13 +201,13 @@ void FlushMouse() {
 
 int KeyDown(int key) {
     Poll();
-    return ValidKey(key) ? in.keyDown[key] : 0;
+    return ValidKey(key) ? In().keyDown[key] : 0;
 }
 
 int KeyHit(int key) {
     Poll();
     if (!ValidKey(key)) return 0;
-    return std::exchange(in.keyHits[key], 0);
+    return std::exchange(In().keyHits[key], 0);
 }
 
 void FlushKeys() {
@@ -240,9 +220,7 @@ void MoveMouse(int x, int y) {
     OnMouseMove(x, y);
 }
 
-bool Suspended() { return in.suspended; }
-
-int TakeKeyHit(int key) { return ValidKey(key) ? std::exchange(in.keyHits[key], 0) : 0; }
+int TakeKeyHit(int key) { return ValidKey(key) ? std::exchange(In().keyHits[key], 0) : 0; }
 
 void PollInput() { Poll(); }
 

@@ -44,7 +44,6 @@ int KeyDown(int key);
 int KeyHit(int key);
 void FlushKeys();
 void MoveMouse(int x, int y);
-bool Suspended();
 // The presses of a key the polls so far delivered and nobody took, without polling again: a
 // check that costs no query keeps every recording made without it exact.
 int TakeKeyHit(int key);

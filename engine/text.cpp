@@ -27,16 +27,8 @@ int32_t ToInt(const std::string& text) {
     return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-std::string Mid(const std::string& s, int pos, int n) {
-    if (pos < 1 || size_t(pos) > s.size()) return {};
-    const size_t start = size_t(pos - 1);
-    return n < 0 ? s.substr(start) : s.substr(start, size_t(n));
-}
-
 std::string Left(const std::string& s, int n) {
     return n <= 0 ? std::string() : s.substr(0, size_t(n));
 }
-
-int Asc(const std::string& s) { return s.empty() ? -1 : static_cast<unsigned char>(s[0]); }
 
 std::string Chr(int code) { return std::string(1, char(code)); }

@@ -7,7 +7,5 @@ std::string Str(int64_t value);
 // Leading blanks, an optional sign, then "%" binary, "$" hex or decimal digits; stops at the first
 // character that does not fit. Saturates at the 32-bit range instead of wrapping.
 int32_t ToInt(const std::string& text);
-std::string Mid(const std::string& s, int pos, int n = -1);
 std::string Left(const std::string& s, int n);
-int Asc(const std::string& s);
 std::string Chr(int code);

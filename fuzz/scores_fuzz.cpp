@@ -8,6 +8,7 @@
 #include <string>
 
 #include "screens/hiscore.h"
+#include "state/world.h"
 #include "tests/temp_dir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -28,6 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::filesystem::current_path(back);
     for (size_t i = 0; i < 10; ++i)
-        if (hiscores.names[i].size() > 4096) __builtin_trap();
+        if (CurrentWorld().hiscores.names[i].size() > 4096) __builtin_trap();
     return 0;
 }

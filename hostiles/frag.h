@@ -4,7 +4,6 @@
 
 struct Frag;
 template <> KindList<Frag>& ListOf<Frag>(); // the World holds it
-extern KindList<Frag>& Frag_list;
 
 struct Frag : Kind<Frag> {
     float x = 0, y = 0, dx = 0, dy = 0;

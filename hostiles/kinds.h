@@ -9,6 +9,7 @@
 #include "state/difficulty.h"
 #include "state/loop.h"
 #include "state/point.h"
+#include "state/world.h"
 
 struct HostileKind {
     const char* traceKey; // its count in the trace; its places under traceKey + "s"
@@ -46,7 +47,7 @@ template <class List> void CaptureIn(const List& list) {
     for (auto& e : list) {
         if (e.caught == 0 && InLoop(int(e.x), int(e.y))) {
             e.caught = 1;
-            loop.g_numkilled++;
+            CurrentWorld().loop.g_numkilled++;
         }
     }
 }

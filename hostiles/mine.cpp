@@ -7,23 +7,25 @@
 #include "state/points.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 void CreateMine(int mx, int my) {
     auto m = New<mine>();
     m->x = mx;
     m->y = my;
-    m->life = difficulty.minedur;
+    m->life = CurrentWorld().difficulty.minedur;
     m->caught = 0;
 }
 
 void UpdateMines() {
-    for (auto it = mine_list.begin(); it != mine_list.end(); ++it) {
+    World& world = CurrentWorld();
+    for (auto it = world.mine_list.begin(); it != world.mine_list.end(); ++it) {
         mine& m = *it;
         if (m.caught == 0) {
             if (--m.life < 10) m.Remove();
-        } else if (trail.looping == 0) {
+        } else if (world.trail.looping == 0) {
             CreatePoints(m.x, m.y, Award(300));
-            PlaySound(sfx.snd_killmine);
+            PlaySound(world.sfx.snd_killmine);
             m.Remove();
         }
     }
@@ -31,7 +33,7 @@ void UpdateMines() {
 
 void RenderMines() {
     SetColor(0, 255, 0);
-    for (const auto& m : mine_list) {
+    for (const auto& m : CurrentWorld().mine_list) {
         if (m.caught) {
             DrawRect(m.x - 5, m.y, 11, 1);
             DrawRect(m.x, m.y - 5, 1, 11);
@@ -48,7 +50,7 @@ void RenderMines() {
 // Deadly, and catchable, only above a life of 15; the box shrinks as the mine fades.
 int MineContacts(const HitBox& p) {
     int hits = 0;
-    for (const auto& m : mine_list) {
+    for (const auto& m : CurrentWorld().mine_list) {
         if (m.caught != 0 || m.life <= 15) continue;
         const int q = m.life / 10;
         hits += Touches(p, m.x - q / 2, m.y - q / 2, q, q);
@@ -57,12 +59,13 @@ int MineContacts(const HitBox& p) {
 }
 
 void CaptureMines() {
-    for (auto& m : mine_list) {
+    World& world = CurrentWorld();
+    for (auto& m : world.mine_list) {
         if (m.caught == 0 && m.life > 15 && InLoop(m.x, m.y)) {
             m.caught = 1;
-            loop.g_numkilled++;
+            world.loop.g_numkilled++;
         }
     }
 }
 
-void MinePlaces(std::string& out) { PlacesOf(mine_list, out); }
+void MinePlaces(std::string& out) { PlacesOf(CurrentWorld().mine_list, out); }

@@ -7,7 +7,6 @@
 
 struct mine;
 template <> KindList<mine>& ListOf<mine>(); // the World holds it
-extern KindList<mine>& mine_list;
 
 struct mine : Kind<mine> {
     int x = 0, y = 0; // whole pixels

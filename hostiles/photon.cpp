@@ -10,6 +10,7 @@
 #include "state/points.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 bool PhotonLaunchPoint(double px, double py, double& ex, double& ey) {
     // The straight cases first: they have no slope to divide by.
@@ -37,27 +38,29 @@ bool PhotonLaunchPoint(double px, double py, double& ex, double& ey) {
 }
 
 bool CreatePhoton() {
+    World& world = CurrentWorld();
     double ex, ey;
-    if (!PhotonLaunchPoint(point.x, point.y, ex, ey)) return false;
+    if (!PhotonLaunchPoint(world.point.x, world.point.y, ex, ey)) return false;
     const double d = std::sqrt((ex - 400) * (ex - 400) + (ey - 300) * (ey - 300));
     auto p = New<phot>();
     p->x = float(ex);
     p->y = float(ey);
-    p->dx = float(-(ex - 400) / d * difficulty.phspeed);
-    p->dy = float(-(ey - 300) / d * difficulty.phspeed);
+    p->dx = float(-(ex - 400) / d * world.difficulty.phspeed);
+    p->dy = float(-(ey - 300) / d * world.difficulty.phspeed);
     return true;
 }
 
 void UpdatePhotons() {
-    for (auto it = phot_list.begin(); it != phot_list.end(); ++it) {
+    World& world = CurrentWorld();
+    for (auto it = world.phot_list.begin(); it != world.phot_list.end(); ++it) {
         phot& p = *it;
         if (++p.frame > 3) p.frame = 0;
         if (p.caught == 0) {
             p.x = p.x + p.dx;
             p.y = p.y + p.dy;
             if (p.x < 0 || p.x > 800 || p.y > 600 || p.y < 0) p.Remove();
-        } else if (trail.looping == 0) {
-            PlaySound(sfx.snd_killphoton);
+        } else if (world.trail.looping == 0) {
+            PlaySound(world.sfx.snd_killphoton);
             CreatePoints(int(p.x), int(p.y), Award(200));
             p.Remove();
         }
@@ -65,14 +68,16 @@ void UpdatePhotons() {
 }
 
 void RenderPhotons() {
-    if (++field.phcol > 2) field.phcol = 0;
+    World& world = CurrentWorld();
+    if (++world.field.phcol > 2) world.field.phcol = 0;
     static const int colours[3][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    SetColor(colours[field.phcol][0], colours[field.phcol][1], colours[field.phcol][2]);
+    SetColor(colours[world.field.phcol][0], colours[world.field.phcol][1],
+             colours[world.field.phcol][2]);
     static const float corners[4][3][2] = {{{0, -10}, {9, 5}, {-9, 5}},
                                            {{5, -9}, {5, 9}, {-10, 0}},
                                            {{9, -5}, {0, 10}, {-9, -5}},
                                            {{10, 0}, {-5, 9}, {-5, -9}}};
-    for (const auto& p : phot_list) {
+    for (const auto& p : world.phot_list) {
         const float k = p.caught ? 2.0f : 1.0f; // caught: double size
         const auto& c = corners[p.frame & 3];
         for (int i = 0; i < 3; ++i) {
@@ -83,6 +88,6 @@ void RenderPhotons() {
     }
 }
 
-int PhotonContacts(const HitBox& p) { return ContactsOf(phot_list, p, 7, 15); }
-void CapturePhotons() { CaptureIn(phot_list); }
-void PhotonPlaces(std::string& out) { PlacesOf(phot_list, out); }
+int PhotonContacts(const HitBox& p) { return ContactsOf(CurrentWorld().phot_list, p, 7, 15); }
+void CapturePhotons() { CaptureIn(CurrentWorld().phot_list); }
+void PhotonPlaces(std::string& out) { PlacesOf(CurrentWorld().phot_list, out); }

@@ -7,7 +7,6 @@
 
 struct phot;
 template <> KindList<phot>& ListOf<phot>(); // the World holds it
-extern KindList<phot>& phot_list;
 
 struct phot : Kind<phot> {
     float x = 0, y = 0, dx = 0, dy = 0;

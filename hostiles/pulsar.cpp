@@ -12,18 +12,20 @@
 #include "state/points.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 void CreatePulsars() {
     auto p = New<pulsar>();
     p->caught = 0;
     PlaceOffCentre(p->x, p->y);
-    RandomVelocity(p->dx, p->dy, 0.5, difficulty.pulsarspeed);
+    RandomVelocity(p->dx, p->dy, 0.5, CurrentWorld().difficulty.pulsarspeed);
     p->pulse = int(Rnd(0, 32));
     p->dir = 1;
 }
 
 void UpdatePulsars() {
-    for (auto it = pulsar_list.begin(); it != pulsar_list.end(); ++it) {
+    World& world = CurrentWorld();
+    for (auto it = world.pulsar_list.begin(); it != world.pulsar_list.end(); ++it) {
         pulsar& p = *it;
         p.pulse += p.dir;
         if (p.pulse == 48) p.dir = -1;
@@ -34,19 +36,23 @@ void UpdatePulsars() {
             BounceX(p.x, p.dx);
             BounceY(p.y, p.dy);
             if (Rnd(0, 1000) > 500) { // re-aim at the player, about every other frame
-                const int hx = int(p.x - float(point.x)), hy = int(p.y - float(point.y));
-                if (std::abs(hx) > 10) p.dx = float(-Sgn(hx) * Rnd(0.5, difficulty.pulsarspeed));
-                if (std::abs(hy) > 10) p.dy = float(-Sgn(hy) * Rnd(0.5, difficulty.pulsarspeed));
+                const int hx = int(p.x - float(world.point.x)),
+                          hy = int(p.y - float(world.point.y));
+                if (std::abs(hx) > 10)
+                    p.dx = float(-Sgn(hx) * Rnd(0.5, world.difficulty.pulsarspeed));
+                if (std::abs(hy) > 10)
+                    p.dy = float(-Sgn(hy) * Rnd(0.5, world.difficulty.pulsarspeed));
             }
-        } else if (trail.looping == 0) {
+        } else if (world.trail.looping == 0) {
             CreatePoints(int(p.x), int(p.y), Award(300));
-            PlaySound(sfx.snd_killpuls);
+            PlaySound(world.sfx.snd_killpuls);
             p.Remove();
         }
     }
 }
 
 void RenderPulsars() {
+    World& world = CurrentWorld();
     struct Stroke {
         int from;
         float x1, y1, x2, y2;
@@ -59,7 +65,7 @@ void RenderPulsars() {
         {10, 15, 25, 0, 25},
     };
     static const int colours[3][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    for (const auto& p : pulsar_list) {
+    for (const auto& p : world.pulsar_list) {
         if (p.caught) {
             // No colour of its own: the cross takes whatever was drawn last.
             DrawRect(p.x - 7, p.y, 15, 1);
@@ -68,7 +74,7 @@ void RenderPulsars() {
         }
         SetColor(255, 255, 255);
         DrawRect(p.x - 2, p.y, 5, 5);
-        if (p.pulse == 20 && p.dir == 1) PlaySound(sfx.snd_pulsar);
+        if (p.pulse == 20 && p.dir == 1) PlaySound(world.sfx.snd_pulsar);
         const int k = p.pulse / 4;
         SetColor(colours[k % 3][0], colours[k % 3][1], colours[k % 3][2]);
         for (const Stroke& s : shield)
@@ -102,10 +108,10 @@ bool TouchesPulsar(const HitBox& p, const pulsar& s) {
 
 // One pulsar's touch is enough: the rest are not looked at.
 int PulsarContacts(const HitBox& p) {
-    for (const auto& s : pulsar_list)
+    for (const auto& s : CurrentWorld().pulsar_list)
         if (s.caught == 0 && TouchesPulsar(p, s)) return 1;
     return 0;
 }
 
-void CapturePulsars() { CaptureIn(pulsar_list); }
-void PulsarPlaces(std::string& out) { PlacesOf(pulsar_list, out); }
+void CapturePulsars() { CaptureIn(CurrentWorld().pulsar_list); }
+void PulsarPlaces(std::string& out) { PlacesOf(CurrentWorld().pulsar_list, out); }

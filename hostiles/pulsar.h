@@ -7,7 +7,6 @@
 
 struct pulsar;
 template <> KindList<pulsar>& ListOf<pulsar>(); // the World holds it
-extern KindList<pulsar>& pulsar_list;
 
 struct pulsar : Kind<pulsar> {
     float x = 0, y = 0, dx = 0, dy = 0;

@@ -11,10 +11,12 @@
 #include "state/points.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 void CreateStars(int sx, int sy) {
+    World& world = CurrentWorld();
     auto s = New<star>();
-    s->InsertBefore(*star_list.First()); // new stars lead the list
+    s->InsertBefore(*world.star_list.First()); // new stars lead the list
     s->caught = 0;
     if (sx == -1) {
         PlaceOffCentre(s->x, s->y);
@@ -22,14 +24,15 @@ void CreateStars(int sx, int sy) {
         s->x = float(sx);
         s->y = float(sy);
     }
-    RandomVelocity(s->dx, s->dy, 0.5, difficulty.starspeed);
+    RandomVelocity(s->dx, s->dy, 0.5, world.difficulty.starspeed);
     s->frame = int(Rnd(0, 31));
-    field.starsalive++;
+    world.field.starsalive++;
 }
 
 void UpdateStars() {
-    if (--field.startimer < 0) field.startimer = difficulty.starsplitwait;
-    for (auto it = star_list.begin(); it != star_list.end(); ++it) {
+    World& world = CurrentWorld();
+    if (--world.field.startimer < 0) world.field.startimer = world.difficulty.starsplitwait;
+    for (auto it = world.star_list.begin(); it != world.star_list.end(); ++it) {
         star& s = *it;
         if (++s.frame > 7) s.frame = 0;
         if (s.caught == 0) {
@@ -37,29 +40,31 @@ void UpdateStars() {
             s.y = s.y + s.dy;
             BounceX(s.x, s.dx);
             BounceY(s.y, s.dy);
-            if (field.startimer == 0 && field.nucsalive > 0 && field.starsalive < 18) {
+            if (world.field.startimer == 0 && world.field.nucsalive > 0 &&
+                world.field.starsalive < 18) {
                 CreateStars(int(s.x), int(s.y));
                 CreateStars(int(s.x), int(s.y));
-                PlaySound(sfx.snd_split4);
+                PlaySound(world.sfx.snd_split4);
             }
-        } else if (trail.looping == 0) {
-            CreatePoints(int(s.x), int(s.y), Award(loop.numstarskilled * 100));
-            PlaySound(sfx.snd_killstar);
+        } else if (world.trail.looping == 0) {
+            CreatePoints(int(s.x), int(s.y), Award(world.loop.numstarskilled * 100));
+            PlaySound(world.sfx.snd_killstar);
             s.Remove();
-            field.starsalive--;
+            world.field.starsalive--;
         }
     }
 }
 
 void RenderStars() {
-    if (field.starsalive <= 0) return;
-    const bool flashing = field.startimer < 60 && (field.startimer / 8) % 2 == 0;
+    World& world = CurrentWorld();
+    if (world.field.starsalive <= 0) return;
+    const bool flashing = world.field.startimer < 60 && (world.field.startimer / 8) % 2 == 0;
     if (flashing) {
         SetColor(255, 255, 255);
         // Played while drawing, so every redraw at these moments sounds again.
-        if (field.startimer == 54) PlaySound(sfx.snd_split1);
-        if (field.startimer == 38) PlaySound(sfx.snd_split2);
-        if (field.startimer == 22) PlaySound(sfx.snd_split3);
+        if (world.field.startimer == 54) PlaySound(world.sfx.snd_split1);
+        if (world.field.startimer == 38) PlaySound(world.sfx.snd_split2);
+        if (world.field.startimer == 22) PlaySound(world.sfx.snd_split3);
     } else {
         SetColor(255, 255, 0);
     }
@@ -69,7 +74,7 @@ void RenderStars() {
         {{0, 10, -3, 0}, {9, 2, -2, 2}, {2, 2, 7, -9}, {3, 0, -7, -9}, {0, -3, -9, 2}},
         {{0, -10, 3, 0}, {-9, -2, 2, -2}, {-2, -2, -7, 9}, {-3, 0, 7, 9}, {0, 3, 9, -2}},
     };
-    for (const auto& s : star_list) {
+    for (const auto& s : world.star_list) {
         if (s.caught) {
             DrawRect(s.x - 7, s.y, 15, 1);
             DrawRect(s.x, s.y - 7, 1, 15);
@@ -82,22 +87,23 @@ void RenderStars() {
     }
 }
 
-int StarContacts(const HitBox& p) { return ContactsOf(star_list, p, 9, 18); }
+int StarContacts(const HitBox& p) { return ContactsOf(CurrentWorld().star_list, p, 9, 18); }
 
 // A star within the loop's bounding box counts towards the bonus even when the polygon misses it.
 void CaptureStars() {
-    for (auto& st : star_list) {
+    World& world = CurrentWorld();
+    for (auto& st : world.star_list) {
         if (st.caught != 0) continue;
         const int px = int(st.x), py = int(st.y);
-        if (!RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx,
-                          loop.maxy - loop.miny))
+        if (!RectsOverlap(px, py, 1, 1, world.loop.minx, world.loop.miny,
+                          world.loop.maxx - world.loop.minx, world.loop.maxy - world.loop.miny))
             continue;
-        loop.numstarskilled = std::min(loop.numstarskilled + 1, 4);
+        world.loop.numstarskilled = std::min(world.loop.numstarskilled + 1, 4);
         if (PointInPoly(px, py)) {
             st.caught = 1;
-            loop.g_numkilled++;
+            world.loop.g_numkilled++;
         }
     }
 }
 
-void StarPlaces(std::string& out) { PlacesOf(star_list, out); }
+void StarPlaces(std::string& out) { PlacesOf(CurrentWorld().star_list, out); }

@@ -7,7 +7,6 @@
 
 struct star;
 template <> KindList<star>& ListOf<star>(); // the World holds it
-extern KindList<star>& star_list;
 
 struct star : Kind<star> {
     float x = 0, y = 0, dx = 0, dy = 0;

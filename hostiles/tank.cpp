@@ -9,18 +9,21 @@
 #include "state/points.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 void CreateTanks() {
+    World& world = CurrentWorld();
     auto t = New<tank>();
     t->caught = 0;
     PlaceOffCentre(t->x, t->y);
-    RandomVelocity(t->dx, t->dy, double(0.3f), difficulty.tankspeed);
-    t->timer = int(Rnd(5, difficulty.tankminewait));
+    RandomVelocity(t->dx, t->dy, double(0.3f), world.difficulty.tankspeed);
+    t->timer = int(Rnd(5, world.difficulty.tankminewait));
     t->frame = int(Rnd(0, 31));
 }
 
 void UpdateTanks() {
-    for (auto it = tank_list.begin(); it != tank_list.end(); ++it) {
+    World& world = CurrentWorld();
+    for (auto it = world.tank_list.begin(); it != world.tank_list.end(); ++it) {
         tank& t = *it;
         if (++t.frame > 31) t.frame = 0;
         if (t.caught == 0) {
@@ -39,15 +42,15 @@ void UpdateTanks() {
             BounceX(t.x, t.dx);
             BounceY(t.y, t.dy);
             if (--t.timer < 0) {
-                t.timer = difficulty.tankminewait;
-                if (field.nucsalive > 0) {
+                t.timer = world.difficulty.tankminewait;
+                if (world.field.nucsalive > 0) {
                     CreateMine(int(t.x), int(t.y));
-                    PlaySound(sfx.snd_mine);
+                    PlaySound(world.sfx.snd_mine);
                 }
             }
-        } else if (trail.looping == 0) {
+        } else if (world.trail.looping == 0) {
             CreatePoints(int(t.x), int(t.y), Award(100));
-            PlaySound(sfx.snd_killtank);
+            PlaySound(world.sfx.snd_killtank);
             t.Remove();
         }
     }
@@ -64,7 +67,7 @@ void Triangle(float cx, float cy, const float (&c)[3][2]) {
 
 void RenderTanks() {
     static const float tips[4] = {10, 12, 15, 12};
-    for (const auto& t : tank_list) {
+    for (const auto& t : CurrentWorld().tank_list) {
         if (t.timer <= 10)
             SetColor(255, 255, 255); // a mine is coming
         else
@@ -90,6 +93,6 @@ void RenderTanks() {
     }
 }
 
-int TankContacts(const HitBox& p) { return ContactsOf(tank_list, p, 9, 18); }
-void CaptureTanks() { CaptureIn(tank_list); }
-void TankPlaces(std::string& out) { PlacesOf(tank_list, out); }
+int TankContacts(const HitBox& p) { return ContactsOf(CurrentWorld().tank_list, p, 9, 18); }
+void CaptureTanks() { CaptureIn(CurrentWorld().tank_list); }
+void TankPlaces(std::string& out) { PlacesOf(CurrentWorld().tank_list, out); }

@@ -7,7 +7,6 @@
 
 struct tank;
 template <> KindList<tank>& ListOf<tank>(); // the World holds it
-extern KindList<tank>& tank_list;
 
 struct tank : Kind<tank> {
     float x = 0, y = 0, dx = 0, dy = 0;

@@ -12,6 +12,7 @@
 #include "state/loop.h"
 #include "state/point.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
@@ -35,31 +36,33 @@ bool Overlap(const Extent& a, const Extent& b) {
 } // namespace
 
 void BeginChoosing(int trailLife, LoopMode mode) {
-    trail.segdur = trailLife;
-    point.pw = 4;
-    loop.loopmode = mode;
-    point.x = trail.xold = 400;
-    point.y = trail.yold = 300;
+    World& world = CurrentWorld();
+    world.trail.segdur = trailLife;
+    world.point.pw = 4;
+    world.loop.loopmode = mode;
+    world.point.x = world.trail.xold = 400;
+    world.point.y = world.trail.yold = 300;
     MoveMouse(400, 300);
 }
 
 void EndChoosing() {
-    loop.loopmode = kCaptureLoop;
+    CurrentWorld().loop.loopmode = kCaptureLoop;
     ClearSegs();
 }
 
 void CheckBonds(seg& newest) {
-    if (field.bondact != kBondsDeadly) return;
-    const Extent s = ExtentOf(point.x, point.y, trail.xold, trail.yold);
+    World& world = CurrentWorld();
+    if (world.field.bondact != kBondsDeadly) return;
+    const Extent s = ExtentOf(world.point.x, world.point.y, world.trail.xold, world.trail.yold);
     double m, b;
-    if (point.x == trail.xold) {
+    if (world.point.x == world.trail.xold) {
         m = 100000000;
-        b = trail.yold;
+        b = world.trail.yold;
     } else {
-        m = double(point.y - trail.yold) / double(point.x - trail.xold);
-        b = trail.yold - m * trail.xold;
+        m = double(world.point.y - world.trail.yold) / double(world.point.x - world.trail.xold);
+        b = world.trail.yold - m * world.trail.xold;
     }
-    for (auto& bd : bond_list) {
+    for (auto& bd : world.bond_list) {
         const nuc& a = *bd.nuc1;
         const nuc& c = *bd.nuc2;
         const Extent e = ExtentOf(a.x, a.y, c.x, c.y);
@@ -74,18 +77,19 @@ void CheckBonds(seg& newest) {
         if (e.x0 <= X && X <= e.x1 && s.x0 <= X && X <= s.x1) {
             newest.x1 = float(X);
             newest.y1 = float(Y);
-            point.x = int(X);
-            point.y = int(Y);
-            MoveMouse(point.x, point.y);
+            world.point.x = int(X);
+            world.point.y = int(Y);
+            MoveMouse(world.point.x, world.point.y);
             CreateFrags();
-            point.dead = 1;
+            world.point.dead = 1;
             return;
         }
     }
 }
 
 void CheckForLoop(seg& S) {
-    if (trail.segs <= 2) return;
+    World& world = CurrentWorld();
+    if (world.trail.segs <= 2) return;
     const Extent s = ExtentOf(S.x1, S.y1, S.x2, S.y2);
     double m1, b1;
     if (s.x1 - s.x0 == 0) {
@@ -95,20 +99,20 @@ void CheckForLoop(seg& S) {
         m1 = (double(S.y1) - S.y2) / (double(S.x1) - S.x2);
         b1 = S.y1 - m1 * S.x1;
     }
-    for (auto it = seg_list.begin(); it != seg_list.end(); ++it) {
+    for (auto it = world.seg_list.begin(); it != world.seg_list.end(); ++it) {
         seg& T = *it;
         if (&T == &S || T.shrink != 0) continue;
         const Extent t = ExtentOf(T.x1, T.y1, T.x2, T.y2);
         if (!Overlap(t, s)) continue;
         if (T.x1 == T.x2) {
-            CreateLoop(point.x, point.y, S, T);
+            CreateLoop(world.point.x, world.point.y, S, T);
             continue;
         }
         const double mT = (double(T.y1) - T.y2) / (double(T.x1) - T.x2);
         const double bT = T.y1 - mT * T.x1;
         const double d = m1 - mT;
         if (d == 0) {
-            if (m1 == 0) CreateLoop(point.x, point.y, S, T);
+            if (m1 == 0) CreateLoop(world.point.x, world.point.y, S, T);
             continue;
         }
         const double X = (bT - b1) / d;
@@ -118,46 +122,47 @@ void CheckForLoop(seg& S) {
 }
 
 void CreateLoop(int crossX, int crossY, seg& S, seg& T) {
-    if (trail.looping == 1) return;
-    trail.looping = 1;
+    World& world = CurrentWorld();
+    if (world.trail.looping == 1) return;
+    world.trail.looping = 1;
     T.x2 = float(crossX);
     T.y2 = float(crossY);
     S.x1 = float(crossX);
     S.y1 = float(crossY);
-    loop.cpx = loop.cpy = 0;
-    loop.maxx = 0, loop.minx = 800, loop.maxy = 0, loop.miny = 600;
+    world.loop.cpx = world.loop.cpy = 0;
+    world.loop.maxx = 0, world.loop.minx = 800, world.loop.maxy = 0, world.loop.miny = 600;
     int n = 0, count = 0;
     bool past = false;
-    for (auto& g : seg_list) {
+    for (auto& g : world.seg_list) {
         if (past) {
             g.life = 1;
         } else {
             // Consecutive loops can make a trail longer than the polygon's room; the vertices
             // beyond it are dropped, the segments still shrink.
-            if (n < int(loop.xpseg.size()) - 1) {
-                loop.xpseg[size_t(n)] = g.x1;
-                loop.ypseg[size_t(n)] = g.y1;
+            if (n < int(world.loop.xpseg.size()) - 1) {
+                world.loop.xpseg[size_t(n)] = g.x1;
+                world.loop.ypseg[size_t(n)] = g.y1;
                 n++;
             }
             count++;
-            if (g.x1 > float(loop.maxx)) loop.maxx = int(g.x1);
-            if (g.x1 < float(loop.minx)) loop.minx = int(g.x1);
-            if (g.y1 > float(loop.maxy)) loop.maxy = int(g.y1);
-            if (g.y1 < float(loop.miny)) loop.miny = int(g.y1);
-            loop.cpx += g.x1 + g.x2; // summed in single precision, as the globals are stored
-            loop.cpy += g.y1 + g.y2;
+            if (g.x1 > float(world.loop.maxx)) world.loop.maxx = int(g.x1);
+            if (g.x1 < float(world.loop.minx)) world.loop.minx = int(g.x1);
+            if (g.y1 > float(world.loop.maxy)) world.loop.maxy = int(g.y1);
+            if (g.y1 < float(world.loop.miny)) world.loop.miny = int(g.y1);
+            world.loop.cpx += g.x1 + g.x2; // summed in single precision, as the globals are stored
+            world.loop.cpy += g.y1 + g.y2;
             g.life = 1;
             g.shrink = 5;
         }
         if (&g == &T) past = true;
     }
-    loop.xpseg[size_t(n)] = loop.xpseg[0];
-    loop.ypseg[size_t(n)] = loop.ypseg[0];
-    loop.cpx = loop.cpx / float(2 * count);
-    loop.cpy = loop.cpy / float(2 * count);
-    loop.g_numkilled = 0;
-    loop.numsegsinloop = n;
-    switch (loop.loopmode) {
+    world.loop.xpseg[size_t(n)] = world.loop.xpseg[0];
+    world.loop.ypseg[size_t(n)] = world.loop.ypseg[0];
+    world.loop.cpx = world.loop.cpx / float(2 * count);
+    world.loop.cpy = world.loop.cpy / float(2 * count);
+    world.loop.g_numkilled = 0;
+    world.loop.numsegsinloop = n;
+    switch (world.loop.loopmode) {
     case 0:
         KillEm();
         break;

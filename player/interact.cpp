@@ -16,18 +16,20 @@
 #include "state/loop.h"
 #include "state/point.h"
 #include "state/sounds.h"
+#include "state/world.h"
 
 namespace {
 
 void Hit() {
     CreateFrags();
-    point.dead = 1;
+    CurrentWorld().point.dead = 1;
 }
 
 // A bond kills where its line crosses either diagonal of the hit box, within the box and the
 // bond's horizontal extent; the point is snapped onto the crossing first.
 void TestBonds(const HitBox& p) {
-    for (auto& bd : bond_list) {
+    World& world = CurrentWorld();
+    for (auto& bd : world.bond_list) {
         const nuc& a = *bd.nuc1;
         const nuc& b = *bd.nuc2;
         const int minX = int(std::min(a.x, b.x)), maxX = int(std::max(a.x, b.x));
@@ -43,9 +45,9 @@ void TestBonds(const HitBox& p) {
         if (1 - m != 0) {
             const double X = (c - c1) / (1 - m), Y = (c - m * c1) / (1 - m);
             if (onBoth(X)) {
-                point.x = int(X);
-                point.y = int(Y);
-                MoveMouse(point.x, point.y);
+                world.point.x = int(X);
+                world.point.y = int(Y);
+                MoveMouse(world.point.x, world.point.y);
                 Hit();
                 return;
             }
@@ -54,9 +56,9 @@ void TestBonds(const HitBox& p) {
         if (-1 - m != 0) {
             const double X = (c - c2) / (-1 - m), Y = (-c - m * c2) / (-1 - m);
             if (onBoth(X)) {
-                point.x = int(X);
-                point.y = int(Y);
-                MoveMouse(point.x, point.y);
+                world.point.x = int(X);
+                world.point.y = int(Y);
+                MoveMouse(world.point.x, world.point.y);
                 Hit();
             }
         }
@@ -66,13 +68,14 @@ void TestBonds(const HitBox& p) {
 } // namespace
 
 void TestContacts() {
+    World& world = CurrentWorld();
     const HitBox p = PlayerBox();
-    if (field.bondact == kBondsDeadly) TestBonds(p);
-    field.nucsalive = 0;
+    if (world.field.bondact == kBondsDeadly) TestBonds(p);
+    world.field.nucsalive = 0;
     for (int i = 0; i < 8; ++i) {
-        const nuc& n = *field.nucs[size_t(i)];
+        const nuc& n = *world.field.nucs[size_t(i)];
         if (n.active == kSlotFree || n.caught != 0) continue;
-        field.nucsalive++;
+        world.field.nucsalive++;
         if (Touches(p, int(n.x - 5), int(n.y - 5), 11, 11)) Hit();
     }
     // Each hostile that touches is a hit of its own (a burst of fragments each).
@@ -82,17 +85,18 @@ void TestContacts() {
 }
 
 void KillEm() {
-    loop.g_numkilled = 0;
+    World& world = CurrentWorld();
+    world.loop.g_numkilled = 0;
     bool electrons = false;
     for (int i = 0; i < 8; ++i) {
-        nuc& n = *field.nucs[size_t(i)];
+        nuc& n = *world.field.nucs[size_t(i)];
         if (n.active != kSlotFree && n.caught == 0 && InLoop(int(n.x), int(n.y))) {
             n.caught = 1;
-            loop.g_numkilled++;
-            point.nucskilled = 1;
+            world.loop.g_numkilled++;
+            world.point.nucskilled = 1;
         }
     }
-    for (auto& e : elec_list) {
+    for (auto& e : world.elec_list) {
         if (e.caught != 0) continue;
         nuc& p = *e.parent;
         if (p.active != kSlotFree) {
@@ -110,5 +114,5 @@ void KillEm() {
     }
     for (const HostileKind& kind : HostileKinds())
         if (kind.capture) kind.capture();
-    if (loop.g_numkilled == 0 && !electrons) PlaySound(sfx.snd_loop);
+    if (world.loop.g_numkilled == 0 && !electrons) PlaySound(world.sfx.snd_loop);
 }

@@ -11,6 +11,7 @@
 #include "state/game.h"
 #include "state/point.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ struct Sum {
 } // namespace
 
 uint64_t StateChecksum() {
+    World& world = CurrentWorld();
     Sum sum;
     sum.Bytes(TraceLine(PresentedFrames(), 0, true, {}));
     sum.Add(int64_t(RndState()));
@@ -41,14 +43,16 @@ uint64_t StateChecksum() {
     // What the trace leaves out: the trail's every segment, the point's timers, the counters
     // that decide what comes next.
     for (const int64_t n :
-         {int64_t(point.xm), int64_t(point.ym), int64_t(point.pwtimer), int64_t(point.nucskilled),
-          int64_t(point.dead), int64_t(trail.segdur), int64_t(trail.xold), int64_t(trail.yold),
-          int64_t(trail.counter), int64_t(game.playgame), int64_t(game.gameover),
-          int64_t(game.numfreemen), game.bonus, int64_t(game.dcount), int64_t(field.bondact),
-          int64_t(field.startimer), int64_t(field.phtimer), int64_t(field.phcol)})
+         {int64_t(world.point.xm), int64_t(world.point.ym), int64_t(world.point.pwtimer),
+          int64_t(world.point.nucskilled), int64_t(world.point.dead), int64_t(world.trail.segdur),
+          int64_t(world.trail.xold), int64_t(world.trail.yold), int64_t(world.trail.counter),
+          int64_t(world.game.playgame), int64_t(world.game.gameover),
+          int64_t(world.game.numfreemen), world.game.bonus, int64_t(world.game.dcount),
+          int64_t(world.field.bondact), int64_t(world.field.startimer),
+          int64_t(world.field.phtimer), int64_t(world.field.phcol)})
         sum.Add(n);
-    sum.Add(field.bcount);
-    for (const seg& s : seg_list) {
+    sum.Add(world.field.bcount);
+    for (const seg& s : world.seg_list) {
         for (const float f : {s.x1, s.y1, s.x2, s.y2}) sum.Add(f);
         sum.Add(int64_t(s.life) << 32 | uint32_t(s.shrink));
     }

@@ -13,6 +13,7 @@
 #include "format/recording.h"
 #include "record/checksum.h"
 #include "screens/hiscore.h"
+#include "state/world.h"
 
 namespace {
 
@@ -73,10 +74,12 @@ std::string Header() {
 } // namespace
 
 void StartRecording(int64_t seed) {
+    World& world = CurrentWorld();
     recording = true;
     std::vector<ScoreEntry> table;
     for (size_t i = 0; i < 10; ++i)
-        table.push_back({hiscores.scores[i], hiscores.levels[i], hiscores.names[i]});
+        table.push_back(
+            {world.hiscores.scores[i], world.hiscores.levels[i], world.hiscores.names[i]});
     recordedSeed = seed;
     recordedTable = table;
     ForgetInputDevices();

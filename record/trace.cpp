@@ -9,6 +9,7 @@
 #include "state/point.h"
 #include "state/points.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ template <class List> void Positions(std::string& out, const char* name, const L
 
 int ActiveNuclei() {
     int n = 0;
-    for (const auto& e : nuc_list) n += e.active != kSlotFree;
+    for (const auto& e : CurrentWorld().nuc_list) n += e.active != kSlotFree;
     return n;
 }
 
@@ -55,29 +56,30 @@ int ActiveNuclei() {
 
 std::string TraceLine(uint64_t frame, int64_t ms, bool entities,
                       const std::vector<std::string>& sounds) {
+    World& world = CurrentWorld();
     std::string out = "{\"frame\":" + std::to_string(frame);
     Field(out, "ms", ms);
     out += ",\"screen\":\"";
-    out += game.current_screen;
+    out += world.game.current_screen;
     out += "\"";
-    Field(out, "score", game.score);
-    Field(out, "level", game.level);
-    Field(out, "men", game.men);
-    Field(out, "x", point.x);
-    Field(out, "y", point.y);
-    Field(out, "pw", point.pw);
-    Field(out, "segs", trail.segs);
-    Field(out, "looping", trail.looping);
+    Field(out, "score", world.game.score);
+    Field(out, "level", world.game.level);
+    Field(out, "men", world.game.men);
+    Field(out, "x", world.point.x);
+    Field(out, "y", world.point.y);
+    Field(out, "pw", world.point.pw);
+    Field(out, "segs", world.trail.segs);
+    Field(out, "looping", world.trail.looping);
     Field(out, "nuc", ActiveNuclei());
-    Field(out, "elec", elec_list.Count());
+    Field(out, "elec", world.elec_list.Count());
     for (const HostileKind& kind : HostileKinds()) Field(out, kind.traceKey, kind.list().Count());
-    Field(out, "pnts", pnts_list.Count());
+    Field(out, "pnts", world.pnts_list.Count());
     out += ",\"sounds\":[";
     for (size_t i = 0; i < sounds.size(); ++i) out += (i ? ",\"" : "\"") + sounds[i] + "\"";
     out += "]";
     if (entities) {
-        Positions(out, "nucs", nuc_list);
-        Positions(out, "elecs", elec_list);
+        Positions(out, "nucs", world.nuc_list);
+        Positions(out, "elecs", world.elec_list);
         for (const HostileKind& kind : HostileKinds()) {
             if (!kind.places) continue;
             std::string places;

@@ -23,8 +23,9 @@
 #include "state/world.h"
 
 void KillPlayer() {
-    game.current_screen = "death";
-    PlaySound(sfx.snd_death);
+    World& world = CurrentWorld();
+    world.game.current_screen = "death";
+    PlaySound(world.sfx.snd_death);
     Cls();
     RenderPlayer();
     RenderSegs();
@@ -35,7 +36,7 @@ void KillPlayer() {
     Flip(-1);
     Delay(500);
     // The explosion plays over the frozen field.
-    while (field.fragsalive > 0) {
+    while (world.field.fragsalive > 0) {
         Cls();
         UpdateFrags();
         RenderEnemies();
@@ -45,35 +46,35 @@ void KillPlayer() {
         Flip(-1);
         Delay(5);
     }
-    if (field.chn_bond) {
-        StopChannel(field.chn_bond);
-        field.chn_bond = nullptr;
+    if (world.field.chn_bond) {
+        StopChannel(world.field.chn_bond);
+        world.field.chn_bond = nullptr;
     }
     Delay(1000);
-    if (--game.men <= 0) game.gameover = kGameIsOver;
-    point.dead = 0;
+    if (--world.game.men <= 0) world.game.gameover = kGameIsOver;
+    world.point.dead = 0;
     ClearSegs();
-    pnts_list.Clear();
-    for (auto& bd : bond_list)
+    world.pnts_list.Clear();
+    for (auto& bd : world.bond_list)
         if (bd.nuc1->active == kSlotFree || bd.nuc2->active == kSlotFree) bd.Remove();
-    field.ResetBonds();
-    point.nucskilled = 0;
-    difficulty.phcreatewait = std::max(200 - 6 * game.level, 50);
-    loop.numstarskilled = 0;
-    field.ResetStars(difficulty.starsplitwait);
-    if (game.gameover == kGameGoesOn) {
+    world.field.ResetBonds();
+    world.point.nucskilled = 0;
+    world.field.phcreatewait = world.difficulty.phcreatewait;
+    world.loop.numstarskilled = 0;
+    world.field.ResetStars(world.difficulty.starsplitwait);
+    if (world.game.gameover == kGameGoesOn) {
         ClearHostiles();
         for (int rank = 1; rank <= int(HostileKinds().size()); ++rank)
             for (const HostileKind& kind : HostileKinds())
                 if (kind.spawn && kind.respawnRank == rank)
-                    for (int i = 0; i < difficulty.*kind.perLevel; ++i) kind.spawn();
-        for (auto& n : nuc_list)
+                    for (int i = 0; i < world.difficulty.*kind.perLevel; ++i) kind.spawn();
+        for (auto& n : world.nuc_list)
             if (n.active != kSlotFree) ScatterNucleus(n);
     }
-    point.pw = 4;
-    point.pwtimer = 0;
-    trail.xold = point.x = 400;
-    trail.yold = point.y = 300;
+    world.point.pw = 4;
+    world.point.pwtimer = 0;
+    world.trail.xold = world.point.x = 400;
+    world.trail.yold = world.point.y = 300;
     MoveMouse(400, 300);
     FlushMouse();
 }

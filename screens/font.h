@@ -10,7 +10,6 @@
 
 struct digit;
 template <> KindList<digit>& ListOf<digit>(); // the World holds it
-extern KindList<digit>& digit_list;
 
 struct digit : Kind<digit> {
     float x1 = 0, y1 = 0, x2 = 0, y2 = 0;

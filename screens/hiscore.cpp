@@ -22,6 +22,7 @@
 #include "state/loop.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
@@ -42,17 +43,19 @@ std::string UserScoreFile() {
 }
 
 Table Current() {
+    World& world = CurrentWorld();
     Table t;
     for (size_t i = 0; i < 10; ++i)
-        t[i] = {hiscores.scores[i], hiscores.levels[i], hiscores.names[i]};
+        t[i] = {world.hiscores.scores[i], world.hiscores.levels[i], world.hiscores.names[i]};
     return t;
 }
 
 void SetCurrent(const Table& t) {
+    World& world = CurrentWorld();
     for (size_t i = 0; i < 10; ++i) {
-        hiscores.scores[i] = t[i].score;
-        hiscores.levels[i] = t[i].level;
-        hiscores.names[i] = t[i].name;
+        world.hiscores.scores[i] = t[i].score;
+        world.hiscores.levels[i] = t[i].level;
+        world.hiscores.names[i] = t[i].name;
     }
 }
 
@@ -223,10 +226,11 @@ void LoadScores() {
 }
 
 void ReplaceScores(const std::vector<ScoreEntry>& table) {
+    World& world = CurrentWorld();
     for (size_t i = 0; i < 10 && i < table.size(); ++i) {
-        hiscores.scores[i] = table[i].score;
-        hiscores.levels[i] = table[i].level;
-        hiscores.names[i] = table[i].name;
+        world.hiscores.scores[i] = table[i].score;
+        world.hiscores.levels[i] = table[i].level;
+        world.hiscores.names[i] = table[i].name;
     }
     baseline = Current();
 }
@@ -293,26 +297,27 @@ bool SaveScores() {
 int ScorePosition(int newScore) {
     int p = 10;
     for (int i = 9; i >= 0; --i)
-        if (hiscores.scores[size_t(i)] < newScore) p = i;
+        if (CurrentWorld().hiscores.scores[size_t(i)] < newScore) p = i;
     return p;
 }
 
 void HighScore() {
-    const int p = ScorePosition(game.score);
+    World& world = CurrentWorld();
+    const int p = ScorePosition(world.game.score);
     if (p == 10) return;
-    game.current_screen = "highscore";
+    world.game.current_screen = "highscore";
     for (int i = 9; i >= p + 1; --i) {
-        hiscores.scores[size_t(i)] = hiscores.scores[size_t(i - 1)];
-        hiscores.names[size_t(i)] = hiscores.names[size_t(i - 1)];
-        hiscores.levels[size_t(i)] = hiscores.levels[size_t(i - 1)];
+        world.hiscores.scores[size_t(i)] = world.hiscores.scores[size_t(i - 1)];
+        world.hiscores.names[size_t(i)] = world.hiscores.names[size_t(i - 1)];
+        world.hiscores.levels[size_t(i)] = world.hiscores.levels[size_t(i - 1)];
     }
-    std::string& name = hiscores.names[size_t(p)];
+    std::string& name = world.hiscores.names[size_t(p)];
     name.clear();
-    hiscores.scores[size_t(p)] = game.score;
-    hiscores.levels[size_t(p)] = game.level;
+    world.hiscores.scores[size_t(p)] = world.game.score;
+    world.hiscores.levels[size_t(p)] = world.game.level;
 
     int t = 750;
-    loop.letterselected = -9999;
+    world.loop.letterselected = -9999;
     BeginChoosing(30, kLetterLoop);
     bool done = false;
     while (t > 0 && !KeyDown(kKeyEscape) && !done) {
@@ -331,9 +336,9 @@ void HighScore() {
         RenderSegs();
         RenderPlayer();
         t--;
-        if (loop.letterselected >= 0 && trail.looping == 0) {
-            PlaySound(sfx.snd_split1);
-            const int k = loop.letterselected;
+        if (world.loop.letterselected >= 0 && world.trail.looping == 0) {
+            PlaySound(world.sfx.snd_split1);
+            const int k = world.loop.letterselected;
             std::string add;
             if (k < 26)
                 add = Chr(65 + k);
@@ -346,7 +351,7 @@ void HighScore() {
             else if (k == 29)
                 done = true;
             if (name.size() < 3) name += add;
-            loop.letterselected = -999;
+            world.loop.letterselected = -999;
         }
         Flip(-1);
         Delay(30);

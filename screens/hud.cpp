@@ -9,18 +9,20 @@
 #include "state/game.h"
 #include "state/points.h"
 #include "state/scores.h"
+#include "state/world.h"
 
 void RenderScore() {
-    int hi = hiscores.scores[0];
-    if (game.score > hi) hi = game.score;
+    World& world = CurrentWorld();
+    int hi = world.hiscores.scores[0];
+    if (world.game.score > hi) hi = world.game.score;
     DrawString("1 UP", 60, 0, -1, 2);
-    DrawString(Str(game.score), 60, 20, -1, 3);
+    DrawString(Str(world.game.score), 60, 20, -1, 3);
     DrawString(Str(hi), 370, 0, -1, 3);
-    DrawString("LEVEL " + Str(game.level), 580, 550, -1, 2);
+    DrawString("LEVEL " + Str(world.game.level), 580, 550, -1, 2);
 }
 
 void RenderMenLeft() {
-    for (int i = 1; i <= game.men - 1; ++i) {
+    for (int i = 1; i <= CurrentWorld().game.men - 1; ++i) {
         const int cx = 120 + 20 * i, cy = 550;
         SetColor(255, 0, 255);
         DrawLine(cx, cy - 4, cx, cy + 5);
@@ -32,6 +34,7 @@ void RenderMenLeft() {
 }
 
 void RenderScores(int hilite, int top) {
+    World& world = CurrentWorld();
     SetColor(255, 255, 255);
     DrawString("TOP SCORES", 340, top + 25, -1, 2);
     DrawString("SCORE", 270, top + 50, -1, 0);
@@ -45,15 +48,16 @@ void RenderScores(int hilite, int top) {
             const int flicker = int(Rnd(10)) <= 4 ? 2 : 0;
             c = comfort.calm ? 0 : flicker;
         }
-        DrawString(Str(hiscores.scores[size_t(i)]), 301, rowY, -1, c);
-        DrawString(hiscores.names[size_t(i)], 370, rowY, -1, c);
-        DrawString(Str(hiscores.levels[size_t(i)]), 470, rowY, -1, c);
+        DrawString(Str(world.hiscores.scores[size_t(i)]), 301, rowY, -1, c);
+        DrawString(world.hiscores.names[size_t(i)], 370, rowY, -1, c);
+        DrawString(Str(world.hiscores.levels[size_t(i)]), 470, rowY, -1, c);
     }
 }
 
 void RenderPoints() {
+    World& world = CurrentWorld();
     static const int colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
-    for (auto it = pnts_list.begin(); it != pnts_list.end(); ++it) {
+    for (auto it = world.pnts_list.begin(); it != world.pnts_list.end(); ++it) {
         pnts& p = *it;
         const int c = comfort.calm ? 3 : (p.timer / 2) & 3;
         SetColor(colours[c][0], colours[c][1], colours[c][2]);

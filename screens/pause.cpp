@@ -9,6 +9,7 @@
 #include "screens/hud.h"
 #include "state/game.h"
 #include "state/point.h"
+#include "state/world.h"
 
 namespace {
 
@@ -22,8 +23,9 @@ void DrawCentred(const std::string& text, float scale, int y, int colour) {
 } // namespace
 
 void PauseGame() {
-    const char* const was = game.current_screen;
-    game.current_screen = "paused";
+    World& world = CurrentWorld();
+    const char* const was = world.game.current_screen;
+    world.game.current_screen = "paused";
     PauseSounds(true);
     // One picture a frame, each frame's input read once: the pause is recorded like any play.
     while (!KeyDown(kKeyEscape) && !TakeKeyHit(kKeyPause)) {
@@ -41,6 +43,6 @@ void PauseGame() {
     }
     PauseSounds(false);
     // The mouse moved meanwhile does not throw the point across the field.
-    MoveMouse(point.x, point.y);
-    game.current_screen = was;
+    MoveMouse(world.point.x, world.point.y);
+    world.game.current_screen = was;
 }

@@ -15,13 +15,15 @@
 #include "state/point.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 void PickLevel() {
-    game.current_screen = "picklevel";
+    World& world = CurrentWorld();
+    world.game.current_screen = "picklevel";
     int o = 0;
     int t = 360;
-    game.level = 0;
-    loop.levelselected = -9999;
+    world.game.level = 0;
+    world.loop.levelselected = -9999;
     BeginChoosing(24, kLevelLoop);
     bool done = false;
     while (t > 0 && !KeyDown(kKeyEscape) && !done) {
@@ -43,9 +45,10 @@ void PickLevel() {
         PointFollowsMouse();
         LaySegmentIfMoved();
         if (t % 3 == 0) {
-            if (point.x > 640 && point.y > 200 && point.y < 600 && o < game.highestlevel - 10)
+            if (world.point.x > 640 && world.point.y > 200 && world.point.y < 600 &&
+                o < world.game.highestlevel - 10)
                 o += 2;
-            if (point.x < 160 && point.y > 200 && point.y < 600 && o > 1) o -= 2;
+            if (world.point.x < 160 && world.point.y > 200 && world.point.y < 600 && o > 1) o -= 2;
         }
         UpdateSegs();
         RenderSegs();
@@ -53,10 +56,10 @@ void PickLevel() {
         Flip(-1);
         Delay(30);
         t--;
-        if (loop.levelselected >= 0 && trail.looping == 0) {
+        if (world.loop.levelselected >= 0 && world.trail.looping == 0) {
             done = true;
-            game.level = 2 * loop.levelselected + o;
-            PlaySound(sfx.snd_bonus);
+            world.game.level = 2 * world.loop.levelselected + o;
+            PlaySound(world.sfx.snd_bonus);
         }
     }
     EndChoosing();

@@ -9,6 +9,7 @@
 #include "state/point.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
@@ -22,8 +23,9 @@ void DrawGameOverText(float s) {
 } // namespace
 
 void ZoomIn() {
-    game.current_screen = "zoom";
-    PlaySound(sfx.snd_zoom);
+    World& world = CurrentWorld();
+    world.game.current_screen = "zoom";
+    PlaySound(world.sfx.snd_zoom);
     for (int d = 400; d >= 0; d -= 8) {
         const int h = d / 2;
         RenderScore();
@@ -43,16 +45,16 @@ void ZoomIn() {
         Cls();
         Delay(2);
     }
-    trail.xold = 400;
-    trail.yold = 300;
-    point.x = 400;
-    point.y = 300;
+    world.trail.xold = 400;
+    world.trail.yold = 300;
+    world.point.x = 400;
+    world.point.y = 300;
     MoveMouse(400, 300);
     FlushKeys();
 }
 
 void RenderGameOver() {
-    game.current_screen = "gameover";
+    CurrentWorld().game.current_screen = "gameover";
     for (int t = 0; t <= 399; t += 7) {
         Cls();
         RenderScore();

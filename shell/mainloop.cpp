@@ -33,6 +33,7 @@
 #include "state/point.h"
 #include "state/sounds.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
@@ -40,35 +41,23 @@ std::vector<std::function<void(const FinishedGame&)>> gameOverListeners;
 
 // After each attract screen: a click starts the level choice, otherwise pause between screens.
 void AfterAttractScreen() {
-    if (MouseHit(1) && game.playgame == kNoGame) {
-        game.playgame = kInGame;
+    World& world = CurrentWorld();
+    if (MouseHit(1) && world.game.playgame == kNoGame) {
+        world.game.playgame = kInGame;
         PickLevel();
-    } else if (!KeyDown(kKeyEscape) && game.playgame == kNoGame) {
+    } else if (!KeyDown(kKeyEscape) && world.game.playgame == kNoGame) {
         Delay(1500);
     }
 }
 
-void StartGame() {
-    game.numfreemen = 1;
-    game.men = game.nummen;
-    game.score = 0;
-    game.dcount = 0;
-    game.bonus = 0;
-    TakeKeyHit(kKeyPause); // pressed before the game: forgotten
-    SetUpLevel();
-    UpdateEnemies();
-    ZoomIn();
-    FlushMouse();
-    if (game.level > 1) game.bonus = StartBonus(game.level);
-}
-
 // The point moves by 0.35 of the mouse's movement; the pointer is put back onto it.
 void MouseToPoint() {
-    point.xm = int((MouseX() - point.x) * k035);
-    point.ym = int((MouseY() - point.y) * k035);
-    point.x = std::clamp(point.x + point.xm, 60, 740);
-    point.y = std::clamp(point.y + point.ym, 30, 570);
-    MoveMouse(point.x, point.y);
+    World& world = CurrentWorld();
+    world.point.xm = int((MouseX() - world.point.x) * k035);
+    world.point.ym = int((MouseY() - world.point.y) * k035);
+    world.point.x = std::clamp(world.point.x + world.point.xm, 60, 740);
+    world.point.y = std::clamp(world.point.y + world.point.ym, 30, 570);
+    MoveMouse(world.point.x, world.point.y);
 }
 
 void DrawCentredLine(const std::string& text, float s, int lineY) {
@@ -80,27 +69,29 @@ void DrawCentredLine(const std::string& text, float s, int lineY) {
 }
 
 void LevelComplete() {
-    game.current_screen = "levelclear";
-    if (game.bonus > 0) {
+    World& world = CurrentWorld();
+    world.game.current_screen = "levelclear";
+    if (world.game.bonus > 0) {
         SetColor(255, 0, 0);
-        const float s = std::min(float(game.dcount) / 4, 10.0f);
+        const float s = std::min(float(world.game.dcount) / 4, 10.0f);
         DrawCentredLine("LEVEL BONUS!", s, int(270 - 8 * s));
-        DrawCentredLine(Str(game.bonus), s, int(300 + 8 * s));
+        DrawCentredLine(Str(world.game.bonus), s, int(300 + 8 * s));
     }
-    if (trail.looping != 0 && game.dcount == 0) return; // wait for the loop animation to end
-    game.dcount++;
-    if (game.dcount == 1 && game.bonus > 0) {
-        AddScore(game.bonus);
+    if (world.trail.looping != 0 && world.game.dcount == 0)
+        return; // wait for the loop animation to end
+    world.game.dcount++;
+    if (world.game.dcount == 1 && world.game.bonus > 0) {
+        AddScore(world.game.bonus);
         ExtraLife(LifeFrom::Bonus); // one life however many thresholds the bonus crossed
-        PlaySound(sfx.snd_bonus);
+        PlaySound(world.sfx.snd_bonus);
     }
-    if (game.dcount > 60) {
+    if (world.game.dcount > 60) {
         Delay(200);
-        game.bonus = 0;
+        world.game.bonus = 0;
         SetUpLevel();
         UpdateEnemies();
         ZoomIn();
-        game.dcount = 0;
+        world.game.dcount = 0;
     }
 }
 
@@ -116,24 +107,41 @@ void DrawPlayFrame() {
 
 // Returns true when this frame's death ended the game.
 bool DeathBranch() {
+    World& world = CurrentWorld();
     KillPlayer();
-    if (game.gameover == kGameIsOver) {
+    if (world.game.gameover == kGameIsOver) {
         RenderGameOver();
-        game.bonus = 0;
-        for (auto& n : nuc_list) n.active = kSlotFree;
+        world.game.bonus = 0;
+        for (auto& n : world.nuc_list) n.active = kSlotFree;
         return true;
     }
     Cls();
     UpdateEnemies();
     ZoomIn();
-    game.current_screen = "play";
+    world.game.current_screen = "play";
     return false;
 }
 
 } // namespace
 
+void StartGame() {
+    World& world = CurrentWorld();
+    world.game.numfreemen = 1;
+    world.game.men = world.game.nummen;
+    world.game.score = 0;
+    world.game.dcount = 0;
+    world.game.bonus = 0;
+    TakeKeyHit(kKeyPause); // pressed before the game: forgotten
+    SetUpLevel();
+    UpdateEnemies();
+    ZoomIn();
+    FlushMouse();
+    if (world.game.level > 1) world.game.bonus = StartBonus(world.game.level);
+}
+
 void PlayFrame() {
-    game.current_screen = game.dcount > 0 ? "levelclear" : "play";
+    World& world = CurrentWorld();
+    world.game.current_screen = world.game.dcount > 0 ? "levelclear" : "play";
     const int64_t start = MicroSecs();
     Cls();
     UpdateEnemies();
@@ -142,15 +150,15 @@ void PlayFrame() {
     LaySegmentIfMoved();
     UpdatePlayer();
     bool gameEnded = false;
-    if (point.dead == 1)
+    if (world.point.dead == 1)
         gameEnded = DeathBranch();
     else
         DrawPlayFrame();
     const int64_t work = MicroSecs() - start;
-    game.tim = work / 1000;
+    world.game.tim = work / 1000;
     // A game lost in this frame stays lost, even if the level was also just cleared.
     const int64_t beforeLevelEnd = MicroSecs();
-    if (field.nucsalive == 0 && field.elecsalive == 0 && !gameEnded) LevelComplete();
+    if (world.field.nucsalive == 0 && world.field.elecsalive == 0 && !gameEnded) LevelComplete();
     const int64_t levelEnd = MicroSecs() - beforeLevelEnd; // a level's transition is not counted
     Flip(0);
     // The frame lasts 30 ms from its start, presenting included, and never less; a slower
@@ -158,7 +166,7 @@ void PlayFrame() {
     const int64_t left = 30000 - (MicroSecs() - start - levelEnd);
     if (work < 30000 && left > 0) DelayMicros(left);
     // Read without a query of its own: games never paused replay as they always did.
-    if (TakeKeyHit(kKeyPause) && game.gameover == kGameGoesOn) PauseGame();
+    if (TakeKeyHit(kKeyPause) && world.game.gameover == kGameGoesOn) PauseGame();
 }
 
 void OnGameOver(std::function<void(const FinishedGame&)> listener) {
@@ -166,31 +174,34 @@ void OnGameOver(std::function<void(const FinishedGame&)> listener) {
 }
 
 void EndGame() {
-    SaveGameRecordings(game.score);
-    if (field.chn_bond) {
-        StopChannel(field.chn_bond);
-        field.chn_bond = nullptr;
+    World& world = CurrentWorld();
+    SaveGameRecordings(world.game.score);
+    if (world.field.chn_bond) {
+        StopChannel(world.field.chn_bond);
+        world.field.chn_bond = nullptr;
     }
-    game.playgame = kNoGame;
-    if (game.gameover == kGameIsOver) {
-        if (game.level - 1 > game.highestlevel) game.highestlevel = game.level - 1;
-        const size_t place = size_t(ScorePosition(game.score));
-        FinishedGame finished{game.score, game.level, PresentedFrames(), "", PollCount()};
+    world.game.playgame = kNoGame;
+    if (world.game.gameover == kGameIsOver) {
+        if (world.game.level - 1 > world.game.highestlevel)
+            world.game.highestlevel = world.game.level - 1;
+        const size_t place = size_t(ScorePosition(world.game.score));
+        FinishedGame finished{world.game.score, world.game.level, PresentedFrames(), "",
+                              PollCount()};
         HighScore();
-        if (place < hiscores.names.size()) finished.name = hiscores.names[place];
+        if (place < world.hiscores.names.size()) finished.name = world.hiscores.names[place];
         for (const auto& listener : gameOverListeners) listener(finished);
-        game.gameover = kGameGoesOn;
+        world.game.gameover = kGameGoesOn;
     } else {
         // Left with Escape: leave nothing of the game alive for the screens that follow.
-        for (auto& n : nuc_list) n.active = kSlotFree;
-        field.bondact = kBondsHarmless;
+        for (auto& n : world.nuc_list) n.active = kSlotFree;
+        world.field.bondact = kBondsHarmless;
     }
 }
 
 namespace {
 
 void PlayFrames() {
-    while (!KeyHit(kKeyEscape) && game.gameover == kGameGoesOn) PlayFrame();
+    while (!KeyHit(kKeyEscape) && CurrentWorld().game.gameover == kGameGoesOn) PlayFrame();
 }
 
 void Shutdown() {
@@ -202,20 +213,21 @@ void Shutdown() {
 } // namespace
 
 void MainCycle() {
+    World& world = CurrentWorld();
     while (!KeyHit(kKeyEscape)) {
         const uint64_t presentedBefore = PresentedFrames();
-        if (game.playgame == kInGame) {
+        if (world.game.playgame == kInGame) {
             StartGame();
             PlayFrames();
             EndGame();
         }
         ShowTitle();
         AfterAttractScreen();
-        if (game.playgame == kNoGame) {
+        if (world.game.playgame == kNoGame) {
             ShowScores();
             AfterAttractScreen();
         }
-        if (game.playgame == kNoGame) {
+        if (world.game.playgame == kNoGame) {
             ShowInstructions();
             AfterAttractScreen();
         }
@@ -225,6 +237,7 @@ void MainCycle() {
 }
 
 int RunGame(void (*afterStartup)()) {
+    World& world = CurrentWorld();
     if (!Startup()) return 1;
     if (afterStartup) afterStartup();
     try {
@@ -232,7 +245,7 @@ int RunGame(void (*afterStartup)()) {
     } catch (const QuitRequest&) {
         // The window was closed or the process was asked to stop: end as Escape does, and keep
         // a game cut short as its recording up to this frame.
-        if (game.playgame == kInGame) SaveGameRecordings(game.score);
+        if (world.game.playgame == kInGame) SaveGameRecordings(world.game.score);
     }
     Shutdown();
     return 0;

@@ -5,6 +5,8 @@
 #include <string>
 
 void MainCycle();
+// Starts a game at game.level: the score and lives new, its first level set up and zoomed in.
+void StartGame();
 // One 30 ms frame of play: enemies, trail, point, contact, drawing, the level's end.
 void PlayFrame();
 // Ends a game: the hum stops, and a game left with Escape leaves nothing alive behind.

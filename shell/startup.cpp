@@ -31,26 +31,28 @@ void WarnMissingSounds(const std::vector<std::string>& missing) {
 } // namespace
 
 void NewGameWorld() {
+    World& world = CurrentWorld();
     NewWorld();
-    trail.xold = point.x;
-    trail.yold = point.y;
-    for (int i = 0; i < 8; ++i) field.nucs[size_t(i)] = New<nuc>();
+    world.trail.xold = world.point.x;
+    world.trail.yold = world.point.y;
+    for (int i = 0; i < 8; ++i) world.field.nucs[size_t(i)] = New<nuc>();
     for (int i = 0; i < 7; ++i) {
         auto c = New<col>();
         c->r = kColourTable[i][0];
         c->g = kColourTable[i][1];
         c->b = kColourTable[i][2];
-        art.cols[size_t(i)] = c;
+        world.art.cols[size_t(i)] = c;
     }
     LoadFont();
     FillGlyphCaches();
     for (int i = 0; i < 30; ++i) {
-        art.demoposx[size_t(i)] = kDemoPath[i][0];
-        art.demoposy[size_t(i)] = kDemoPath[i][1];
+        world.art.demoposx[size_t(i)] = kDemoPath[i][0];
+        world.art.demoposy[size_t(i)] = kDemoPath[i][1];
     }
 }
 
 bool Startup() {
+    World& world = CurrentWorld();
     // A new world (the run settings and the score files' rules are the caller's, set before).
     NewGameWorld();
     LoadScores();
@@ -60,8 +62,8 @@ bool Startup() {
         return false;
     }
     HideMouse();
-    art.spheres = LoadAnimImage("gfx/spheres.bmp", 13, 13, 0, 7, -1);
-    if (!art.spheres)
+    world.art.spheres = LoadAnimImage("gfx/spheres.bmp", 13, 13, 0, 7, -1);
+    if (!world.art.spheres)
         std::fprintf(stderr,
                      "koravel: warning: gfx/spheres.bmp is missing or not a 91 x 13 bitmap; "
                      "the nuclei will not be drawn\n");

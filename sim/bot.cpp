@@ -22,10 +22,11 @@
 #include "state/field.h"
 #include "state/game.h"
 #include "state/point.h"
+#include "state/world.h"
 
 namespace {
 
-bool Screen(const char* name) { return std::strcmp(game.current_screen, name) == 0; }
+bool Screen(const char* name) { return std::strcmp(CurrentWorld().game.current_screen, name) == 0; }
 bool AttractScreen() { return Screen("title") || Screen("scores") || Screen("instructions"); }
 bool InPlay() { return Screen("play") || Screen("levelclear"); }
 
@@ -67,14 +68,15 @@ class PlayerBot : public Bot {
     PlayerBot(int startLevel, bool bondRunner, bool hunt)
         : start_(startLevel), bondRunner_(bondRunner), hunt_(hunt) {}
     void AfterFrame(uint64_t) override {
+        World& world = CurrentWorld();
         if (AttractScreen()) return Click();
         LetGo();
         if (Screen("picklevel")) return PickLevel();
         if (Screen("highscore")) return Initials();
         if (Screen("play") && hunt_) {
             const auto [px, py] = hunter_.Step();
-            return Queue(HeadlessEvent::Move, point.x + PointerOffset(px - point.x),
-                         point.y + PointerOffset(py - point.y));
+            return Queue(HeadlessEvent::Move, world.point.x + PointerOffset(px - world.point.x),
+                         world.point.y + PointerOffset(py - world.point.y));
         }
         if (InPlay()) return Play();
         hunter_.Reset();
@@ -141,55 +143,60 @@ class PlayerBot : public Bot {
                                                     {110, 555}, {100, 200}, {60, 190}};
 
     void Play() {
+        World& world = CurrentWorld();
         const int n = int(std::size(kLoop));
         auto [tx, ty] = kLoop[leg_ % n];
-        if (point.x == tx && point.y == ty) {
+        if (world.point.x == tx && world.point.y == ty) {
             leg_ = (leg_ + 1) % n;
             std::tie(tx, ty) = kLoop[leg_];
         }
-        const bool running = bondRunner_ && game.level > start_;
-        const bool seekBond = running && field.bondact == kBondsDeadly && bond_list.Count() > 0;
-        if (!seekBond || (point.x == run_.first && point.y == run_.second)) run_ = {-1, -1};
+        const bool running = bondRunner_ && world.game.level > start_;
+        const bool seekBond =
+            running && world.field.bondact == kBondsDeadly && world.bond_list.Count() > 0;
+        if (!seekBond || (world.point.x == run_.first && world.point.y == run_.second))
+            run_ = {-1, -1};
         if (seekBond) { // through the middle of the first bond, out as far again beyond it
             if (run_.first < 0) {
-                const bond& b = *bond_list.begin();
-                run_ = {std::clamp(int(b.nuc1->x + b.nuc2->x) - point.x, 60, 740),
-                        std::clamp(int(b.nuc1->y + b.nuc2->y) - point.y, 30, 570)};
+                const bond& b = *world.bond_list.begin();
+                run_ = {std::clamp(int(b.nuc1->x + b.nuc2->x) - world.point.x, 60, 740),
+                        std::clamp(int(b.nuc1->y + b.nuc2->y) - world.point.y, 30, 570)};
             }
             std::tie(tx, ty) = run_;
         } else if (running) { // wait for the bonds to go live, clear of the chasers
             std::tie(tx, ty) = Refuge();
         }
         int dx, dy;
-        StepToward(point.x, point.y, tx, ty, dx, dy);
+        StepToward(world.point.x, world.point.y, tx, ty, dx, dy);
         // Hold back, or sidestep, when the step would touch something deadly.
         const std::pair<int, int> tries[] = {
             {dx, dy},           {dx / 2, dy / 2},  {0, 0},
             {-dx / 2, -dy / 2}, {dy / 2, -dx / 2}, {-dy / 2, dx / 2}};
         for (auto [sx, sy] : tries) {
-            if (Safe(point.x + sx, point.y + sy, !seekBond)) {
+            if (Safe(world.point.x + sx, world.point.y + sy, !seekBond)) {
                 dx = sx, dy = sy;
                 break;
             }
         }
-        Queue(HeadlessEvent::Move, point.x + PointerOffset(dx), point.y + PointerOffset(dy));
+        Queue(HeadlessEvent::Move, world.point.x + PointerOffset(dx),
+              world.point.y + PointerOffset(dy));
     }
 
     // The corner to wait in: the current one until a hostile particle comes near, then the
     // one farthest from it.
     std::pair<int, int> Refuge() {
+        World& world = CurrentWorld();
         static constexpr std::pair<int, int> kCorners[] = {
             {75, 45}, {725, 50}, {720, 555}, {80, 550}};
         float nearest = 1e9f, hx = 400, hy = 300;
         auto consider = [&](float ex, float ey) {
-            const float d = std::hypot(ex - float(point.x), ey - float(point.y));
+            const float d = std::hypot(ex - float(world.point.x), ey - float(world.point.y));
             if (d < nearest) nearest = d, hx = ex, hy = ey;
         };
-        for (const auto& p : phot_list) consider(p.x, p.y);
-        for (const auto& t : tank_list) consider(t.x, t.y);
-        for (const auto& m : mine_list) consider(float(m.x), float(m.y));
-        for (const auto& s : star_list) consider(s.x, s.y);
-        for (const auto& p : pulsar_list) consider(p.x, p.y);
+        for (const auto& p : world.phot_list) consider(p.x, p.y);
+        for (const auto& t : world.tank_list) consider(t.x, t.y);
+        for (const auto& m : world.mine_list) consider(float(m.x), float(m.y));
+        for (const auto& s : world.star_list) consider(s.x, s.y);
+        for (const auto& p : world.pulsar_list) consider(p.x, p.y);
         if (nearest < 220) {
             float best = -1;
             for (const auto& [cx, cy] : kCorners) {

@@ -14,29 +14,32 @@
 #include "state/difficulty.h"
 #include "state/field.h"
 #include "state/point.h"
+#include "state/world.h"
 
 namespace {
 
 // Calls f(x, y, half) for every deadly particle where it will be next frame (photons also two
 // frames on: they are fast), half being the half width of what kills there.
 template <class F> void ForEachThreat(F f) {
-    for (const auto& n : nuc_list)
+    World& world = CurrentWorld();
+    for (const auto& n : world.nuc_list)
         if (n.active != kSlotFree && n.caught == 0) f(n.x + n.dx, n.y + n.dy, 6.0f);
-    for (const auto& p : phot_list)
+    for (const auto& p : world.phot_list)
         if (p.caught == 0) f(p.x + p.dx, p.y + p.dy, 8.0f), f(p.x + 2 * p.dx, p.y + 2 * p.dy, 8.0f);
-    for (const auto& t : tank_list)
+    for (const auto& t : world.tank_list)
         if (t.caught == 0) f(t.x + t.dx, t.y + t.dy, 10.0f);
-    for (const auto& m : mine_list)
+    for (const auto& m : world.mine_list)
         if (m.caught == 0 && m.life > 15) f(float(m.x), float(m.y), float(m.life / 20 + 1));
-    for (const auto& s : star_list)
+    for (const auto& s : world.star_list)
         if (s.caught == 0) f(s.x + s.dx, s.y + s.dy, 10.0f);
-    for (const auto& s : pulsar_list)
+    for (const auto& s : world.pulsar_list)
         if (s.caught == 0) f(s.x + s.dx, s.y + s.dy, s.pulse >= 20 ? 40.0f : 4.0f);
 }
 
 bool BondsLiveWithin(int frames) {
-    return field.bondact == kBondsDeadly ||
-           field.bcount + float(frames) >= float(difficulty.bcountdead) - 1;
+    World& world = CurrentWorld();
+    return world.field.bondact == kBondsDeadly ||
+           world.field.bcount + float(frames) >= float(world.difficulty.bcountdead) - 1;
 }
 
 float Cross(float ax, float ay, float bx, float by) { return ax * by - ay * bx; }
@@ -63,21 +66,22 @@ bool SegmentsMeet(float p0x, float p0y, float p1x, float p1y, float q0x, float q
 } // namespace
 
 bool Safe(int px, int py, bool avoidBonds) {
-    const float r = float(int(point.pw * k07) + 8);
+    World& world = CurrentWorld();
+    const float r = float(int(world.point.pw * k07) + 8);
     bool safe = true;
     ForEachThreat([&](float hx, float hy, float half) {
         if (std::fabs(hx - float(px)) < half + r && std::fabs(hy - float(py)) < half + r)
             safe = false;
     });
     if (safe && avoidBonds &&
-        field.bondact != kBondsHarmless) // live or about to be: keep off the bonds' lines
+        world.field.bondact != kBondsHarmless) // live or about to be: keep off the bonds' lines
         safe = !CrossesLiveBond(px, py, px, py, 1000000, r + 4);
     return safe;
 }
 
 bool CrossesLiveBond(int x0, int y0, int x1, int y1, int soon, float margin) {
     if (!BondsLiveWithin(soon)) return false;
-    for (const auto& b : bond_list) {
+    for (const auto& b : CurrentWorld().bond_list) {
         const nuc &a = *b.nuc1, &c = *b.nuc2;
         if (SegmentsMeet(float(x0), float(y0), float(x1), float(y1), a.x + a.dx, a.y + a.dy,
                          c.x + c.dx, c.y + c.dy, margin))

@@ -13,6 +13,7 @@
 #include "state/field.h"
 #include "state/loop.h"
 #include "state/point.h"
+#include "state/world.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ std::vector<Point> Positions(int fx, int fy, const std::vector<Point>& path) {
 }
 
 bool Bonded(const nuc& n) {
-    for (const auto& b : bond_list)
+    for (const auto& b : CurrentWorld().bond_list)
         if (b.nuc1.get() == &n || b.nuc2.get() == &n) return true;
     return false;
 }
@@ -100,17 +101,18 @@ bool InField(const Point& p) {
 } // namespace
 
 bool Hunter::PlanLoop() {
+    World& world = CurrentWorld();
     struct Choice {
         std::vector<Point> path;
         int frames;
     };
     std::vector<Target> nuclei, targets;
-    for (const auto& n : nuc_list)
+    for (const auto& n : world.nuc_list)
         if (n.active != kSlotFree && !n.caught) nuclei.push_back({n.x, n.y, n.dx, n.dy, Bonded(n)});
     targets = nuclei;
     // A lone star is left alone; once stars have split they crowd the field, so they are caught.
-    if (field.starsalive > 1)
-        for (const auto& s : star_list)
+    if (world.field.starsalive > 1)
+        for (const auto& s : world.star_list)
             if (!s.caught) targets.push_back({s.x, s.y, s.dx, s.dy, false});
     std::vector<Choice> choices;
     for (const auto& n : targets) {
@@ -121,19 +123,20 @@ bool Hunter::PlanLoop() {
                 for (int pass = 0; pass < 3; ++pass) { // aim where it will be as the loop closes
                     const auto [cx, cy] = Predict(n, frames);
                     path = Square(cx, cy, h, turns);
-                    steps = Positions(point.x, point.y, path);
+                    steps = Positions(world.point.x, world.point.y, path);
                     frames = int(steps.size());
                 }
                 if (!std::all_of(path.begin(), path.end(), InField) || frames > 12) continue;
                 // The way in must not reverse both directions of the first side, nor be upright.
-                const int ax = path[0].first - point.x, ay = path[0].second - point.y;
+                const int ax = path[0].first - world.point.x, ay = path[0].second - world.point.y;
                 const int sx = path[1].first - path[0].first, sy = path[1].second - path[0].second;
                 if (ax == 0 || (Sign(ax) == -Sign(sx) && Sign(ay) == -Sign(sy))) continue;
                 // A bonded target only while bonds stay harmless until the loop is done.
-                if (n.bonded && (field.bondact == kBondsDeadly ||
-                                 field.bcount + float(frames) + 2 >= float(difficulty.bcountdead)))
+                if (n.bonded &&
+                    (world.field.bondact == kBondsDeadly ||
+                     world.field.bcount + float(frames) + 2 >= float(world.difficulty.bcountdead)))
                     continue;
-                steps.insert(steps.begin(), Point{point.x, point.y});
+                steps.insert(steps.begin(), Point{world.point.x, world.point.y});
                 const auto start = std::find(steps.begin(), steps.end(), path[0]);
                 if (Cut(nuclei, steps, size_t(start - steps.begin()))) continue;
                 choices.push_back({path, frames});
@@ -150,41 +153,46 @@ bool Hunter::PlanLoop() {
 }
 
 std::pair<int, int> Hunter::Evade() const {
-    Point best{point.x, point.y};
+    World& world = CurrentWorld();
+    Point best{world.point.x, world.point.y};
     float bestScore = -1e9f;
     for (int ring = 0; ring <= 3; ++ring) {
         const int steps = ring == 0 ? 1 : 16;
         for (int k = 0; k < steps; ++k) {
             const double a = k * 2 * 3.14159265358979323846 / steps;
             const int r = ring * 45;
-            const int tx = std::clamp(point.x + int(r * std::cos(a)), 60, 740);
-            const int ty = std::clamp(point.y + int(r * std::sin(a)), 30, 570);
+            const int tx = std::clamp(world.point.x + int(r * std::cos(a)), 60, 740);
+            const int ty = std::clamp(world.point.y + int(r * std::sin(a)), 30, 570);
             int dx, dy;
-            StepToward(point.x, point.y, tx, ty, dx, dy);
-            if (!Safe(point.x + dx, point.y + dy, true) ||
-                CrossesLiveBond(point.x, point.y, point.x + dx, point.y + dy, 2, 8.0f))
+            StepToward(world.point.x, world.point.y, tx, ty, dx, dy);
+            if (!Safe(world.point.x + dx, world.point.y + dy, true) ||
+                CrossesLiveBond(world.point.x, world.point.y, world.point.x + dx,
+                                world.point.y + dy, 2, 8.0f))
                 continue;
             // Room around, and a pull towards the middle so the nuclei stay within reach.
-            const float score =
-                Clearance(point.x + dx, point.y + dy, 160.0f) -
-                0.05f * std::hypot(float(point.x + dx - 400), float(point.y + dy - 300));
-            if (score > bestScore) bestScore = score, best = {point.x + dx, point.y + dy};
+            const float score = Clearance(world.point.x + dx, world.point.y + dy, 160.0f) -
+                                0.05f * std::hypot(float(world.point.x + dx - 400),
+                                                   float(world.point.y + dy - 300));
+            if (score > bestScore)
+                bestScore = score, best = {world.point.x + dx, world.point.y + dy};
         }
     }
     return best;
 }
 
 std::pair<int, int> Hunter::Step() {
+    World& world = CurrentWorld();
     if (path_.empty() && !PlanLoop()) return Evade();
     auto [tx, ty] = path_.front();
     int dx, dy;
-    StepToward(point.x, point.y, tx, ty, dx, dy);
-    if (!Safe(point.x + dx, point.y + dy, false) ||
-        CrossesLiveBond(point.x, point.y, point.x + dx, point.y + dy, soon_ + 1, 8.0f)) {
+    StepToward(world.point.x, world.point.y, tx, ty, dx, dy);
+    if (!Safe(world.point.x + dx, world.point.y + dy, false) ||
+        CrossesLiveBond(world.point.x, world.point.y, world.point.x + dx, world.point.y + dy,
+                        soon_ + 1, 8.0f)) {
         path_.clear(); // give the loop up
         return Evade();
     }
-    if (point.x + dx == tx && point.y + dy == ty) path_.pop_front();
+    if (world.point.x + dx == tx && world.point.y + dy == ty) path_.pop_front();
     soon_ = std::max(0, soon_ - 1);
-    return {point.x + dx, point.y + dy};
+    return {world.point.x + dx, world.point.y + dy};
 }

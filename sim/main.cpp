@@ -38,6 +38,7 @@
 #include "sim/png.h"
 #include "state/game.h"
 #include "state/point.h"
+#include "state/world.h"
 
 namespace {
 
@@ -427,11 +428,13 @@ class Driver {
     }
 
     void PrintSummary() const {
+        World& world = CurrentWorld();
         char hash[17] = "none";
         if (!opt_.noPicture)
             std::snprintf(hash, sizeof hash, "%016" PRIx64, uint64_t(XXH3_64bits_digest(hash_)));
         std::printf("frames=%" PRIu64 " ms=%" PRId64 " score=%d level=%d men=%d hash=%s\n",
-                    presented_, MilliSecs(), game.score, game.level, game.men, hash);
+                    presented_, MilliSecs(), world.game.score, world.game.level, world.game.men,
+                    hash);
         if (opt_.flashes)
             std::printf("flashes: most-in-a-second=%d reticle-changes=%d\n",
                         flashes_.MostInASecond(), flashes_.ReticleChanges());
@@ -445,16 +448,18 @@ class Driver {
     }
 
     void OnPresent(const uint32_t* pixels) {
+        World& world = CurrentWorld();
         const uint64_t frame = presented_++;
-        const bool paused = game.current_screen == std::string("paused");
+        const bool paused = world.game.current_screen == std::string("paused");
         pausesThisGame += paused && !wasPaused_;
         pausedFramesThisGame += paused;
         wasPaused_ = paused;
         if (!opt_.noPicture) XXH3_64bits_update(hash_, pixels, size_t(kScreenW) * kScreenH * 4);
         if (opt_.flashes) {
-            const bool reticle = game.current_screen != std::string("paused") &&
-                                 game.current_screen != std::string("scores");
-            flashes_.See(pixels, kScreenW, kScreenH, reticle ? point.x : -1, point.y, point.pw);
+            const bool reticle = world.game.current_screen != std::string("paused") &&
+                                 world.game.current_screen != std::string("scores");
+            flashes_.See(pixels, kScreenW, kScreenH, reticle ? world.point.x : -1, world.point.y,
+                         world.point.pw);
         }
         const std::string line =
             traceOut || opt_.lockstep

@@ -9,7 +9,6 @@
 
 struct col;
 template <> KindList<col>& ListOf<col>(); // the World holds it
-extern KindList<col>& col_list;
 
 struct col : Kind<col> {
     int r = 0, g = 0, b = 0;
@@ -27,7 +26,6 @@ struct Art {
     // Seven 13 x 13 frames, one for each colour.
     Image spheres;
 };
-extern Art& art; // in the World
 
 // The vector font: each character's strokes, and each colour's glyphs drawn once.
 struct FontArt {
@@ -35,7 +33,6 @@ struct FontArt {
     std::array<std::array<std::shared_ptr<digit>, 7>, 101> letters;
     Image vecfontr, vecfontg, vecfontb, vecfontw;
 };
-extern FontArt& font; // in the World
 
 constexpr int kColourTable[7][3] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},    {255, 255, 0},
                                     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};

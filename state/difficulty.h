@@ -1,4 +1,5 @@
-// How hard the level is: every value a pure function of the level number.
+// How hard a level is: every value a pure function of the level number, computed by
+// DifficultyOf alone.
 #pragma once
 
 #include "state/field.h"
@@ -8,7 +9,7 @@ struct Difficulty {
     float nucspeed = 0;
     NucActive nucact = kSlotFree;
     float phspeed = 0;
-    int phcreatewait = 0;
+    int phcreatewait = 0; // the launcher's first wait of the level (the field keeps its own)
     int tanksperlevel = 0;
     float tankspeed = 0;
     int tankminewait = 0;
@@ -21,7 +22,7 @@ struct Difficulty {
     float bcountmax = 0;
     int bcountwarn = 0;
     int bcountdead = 0;
-
-    void Reset() { *this = Difficulty{}; }
+    int segdur = 0; // the life of a trail segment, which the trail keeps (other screens set it)
 };
-extern Difficulty& difficulty; // in the World
+
+Difficulty DifficultyOf(int level);

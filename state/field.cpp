@@ -2,6 +2,7 @@
 
 #include "engine/rnd.h"
 #include "state/loop.h"
+#include "state/world.h"
 
 void PlaceOffCentre(float& px, float& py) {
     px = float(Rnd(50, 275));
@@ -31,4 +32,4 @@ bool BounceY(float& py, float& dy) {
     return true;
 }
 
-int Award(int points) { return loop.g_numkilled > 1 ? 2 * points : points; }
+int Award(int points) { return CurrentWorld().loop.g_numkilled > 1 ? 2 * points : points; }

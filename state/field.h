@@ -26,6 +26,9 @@ struct FieldState {
     int starsalive = 0;
     int startimer = 0;
     int phtimer = 0;
+    // The photon launcher's wait: the level's at its start and after a life lost, one frame
+    // shorter at every launch cycle; a new level's first countdown starts from what is left.
+    int phcreatewait = 0;
     int phcol = 0; // red, green, blue in turn, shared by all photons
 
     // Bonds harmless again, their count from zero: a new level, a life lost.
@@ -39,12 +42,12 @@ struct FieldState {
         startimer = splitWait;
     }
     // A new level's field: no bonds between the slots, and the timers wound.
-    void NewLevel(int splitWait, int photonWait) {
+    void NewLevel(int splitWait) {
         for (int i = 0; i < 8; ++i)
             for (int j = 0; j < 8; ++j) bnds[size_t(i)][size_t(j)] = 0;
         ResetBonds();
         ResetStars(splitWait);
-        phtimer = photonWait + 10;
+        phtimer = phcreatewait + 10;
     }
     // Everything but the nuclei's slots, which live as long as the program.
     void Reset() {
@@ -53,7 +56,6 @@ struct FieldState {
         nucs = slots;
     }
 };
-extern FieldState& field; // in the World
 
 // A place 50 to 275 pixels left or right of the centre column and 50 to 235 above or below the
 // centre row; the side of greater coordinates is taken 40 % of the time.

@@ -25,7 +25,6 @@ struct GameState {
 
     void Reset() { *this = GameState{}; }
 };
-extern GameState& game; // in the World
 
 // Adds points, holding the score at the largest 32-bit value instead of wrapping negative.
 void AddScore(int64_t points);

@@ -1,4 +1,5 @@
 #include "state/loop.h"
+#include "state/world.h"
 
 #include <cstddef>
 
@@ -7,10 +8,12 @@ int RectsOverlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2)
 }
 
 int PointInPoly(int px, int py) {
+    World& world = CurrentWorld();
     bool inside = false;
-    for (int i = 0; i < loop.numsegsinloop; ++i) {
-        const double xi = loop.xpseg[std::size_t(i)], yi = loop.ypseg[std::size_t(i)];
-        const double xj = loop.xpseg[std::size_t(i + 1)], yj = loop.ypseg[std::size_t(i + 1)];
+    for (int i = 0; i < world.loop.numsegsinloop; ++i) {
+        const double xi = world.loop.xpseg[std::size_t(i)], yi = world.loop.ypseg[std::size_t(i)];
+        const double xj = world.loop.xpseg[std::size_t(i + 1)],
+                     yj = world.loop.ypseg[std::size_t(i + 1)];
         if (((yi <= py && py < yj) || (yj <= py && py < yi)) &&
             px < xi + (xj - xi) * (py - yi) / (yj - yi))
             inside = !inside;
@@ -19,7 +22,8 @@ int PointInPoly(int px, int py) {
 }
 
 bool InLoop(int px, int py) {
-    return RectsOverlap(px, py, 1, 1, loop.minx, loop.miny, loop.maxx - loop.minx,
-                        loop.maxy - loop.miny) &&
+    World& world = CurrentWorld();
+    return RectsOverlap(px, py, 1, 1, world.loop.minx, world.loop.miny,
+                        world.loop.maxx - world.loop.minx, world.loop.maxy - world.loop.miny) &&
            PointInPoly(px, py);
 }

@@ -19,7 +19,6 @@ struct LoopState {
 
     void Reset() { *this = LoopState{}; }
 };
-extern LoopState& loop; // in the World
 
 // Strict on all four sides: boxes that only share an edge do not overlap.
 int RectsOverlap(int x1, int y1, int w1, int h1, int x2, int y2, int w2, int h2);

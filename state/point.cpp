@@ -2,10 +2,12 @@
 
 #include "engine/mathx.h"
 #include "state/loop.h"
+#include "state/world.h"
 
 HitBox PlayerBox() {
-    const int r = int(point.pw * k07);
-    return {point.x - r, point.y - r, 2 * r + 1};
+    World& world = CurrentWorld();
+    const int r = int(world.point.pw * k07);
+    return {world.point.x - r, world.point.y - r, 2 * r + 1};
 }
 
 bool Touches(const HitBox& p, int bx, int by, int bw, int bh) {

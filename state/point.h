@@ -12,7 +12,6 @@ struct PointState {
 
     void Reset() { *this = PointState{}; }
 };
-extern PointState& point; // in the World
 
 // The square around the point that contact is tested against, this frame.
 struct HitBox {

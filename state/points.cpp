@@ -4,6 +4,7 @@
 
 #include "state/game.h"
 #include "state/sounds.h"
+#include "state/world.h"
 
 void CreatePoints(int px, int py, int v) {
     auto p = New<pnts>();
@@ -17,5 +18,5 @@ void CreatePoints(int px, int py, int v) {
         p->timer = 25;
     }
     AddScore(v);
-    if (ExtraLife(LifeFrom::Points)) PlaySound(sfx.snd_bonus);
+    if (ExtraLife(LifeFrom::Points)) PlaySound(CurrentWorld().sfx.snd_bonus);
 }

@@ -4,7 +4,6 @@
 
 struct pnts;
 template <> KindList<pnts>& ListOf<pnts>(); // the World holds it
-extern KindList<pnts>& pnts_list;
 
 struct pnts : Kind<pnts> {
     int x = 0, y = 0, timer = 0, value = 0;

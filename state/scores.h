@@ -9,4 +9,3 @@ struct ScoreTable {
     std::array<int, 11> levels{};
     std::array<std::string, 11> names;
 };
-extern ScoreTable& hiscores; // in the World

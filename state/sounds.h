@@ -12,7 +12,6 @@ struct SoundHandles {
         snd_bond1, snd_bond2, snd_split1, snd_split2, snd_split3, snd_split4, snd_mine, snd_pulsar,
         snd_loop;
 };
-extern SoundHandles& sfx; // in the World
 
 // Loads all twenty-two handles in their fixed order; returns the files that did not load.
 std::vector<std::string> LoadSounds();

@@ -1,8 +1,10 @@
 #include "state/trail.h"
+#include "state/world.h"
 
 void ClearSegs() {
-    for (auto& s : seg_list) {
-        seg_list.Remove(&s);
-        trail.segs--;
+    World& world = CurrentWorld();
+    for (auto& s : world.seg_list) {
+        world.seg_list.Remove(&s);
+        world.trail.segs--;
     }
 }

@@ -4,7 +4,6 @@
 
 struct seg;
 template <> KindList<seg>& ListOf<seg>(); // the World holds it
-extern KindList<seg>& seg_list;
 
 // CreateSeg puts a segment at the head of the list itself.
 struct seg : Kind<seg, false> {
@@ -28,6 +27,5 @@ struct TrailState {
         yold = 300;
     }
 };
-extern TrailState& trail; // in the World
 // Removes every segment, keeping segs in step.
 void ClearSegs();

@@ -1,33 +1,32 @@
 #include "state/world.h"
 
 #include <memory>
+#include <utility>
 
 namespace {
 
-// Built in place, so that the names bound below stay bound across NewWorld.
-World world;
+World programWorld;
+World* current = &programWorld;
 
 } // namespace
 
-void NewWorld() {
-    std::destroy_at(&world);
-    std::construct_at(&world);
+World& CurrentWorld() { return *current; }
+
+void UseWorld(World& world) {
+    current = &world;
+    UseSession(world.engine);
 }
 
-Art& art = world.art;
-FontArt& font = world.font;
-SoundHandles& sfx = world.sfx;
-ScoreTable& hiscores = world.hiscores;
-GameState& game = world.game;
-PointState& point = world.point;
-TrailState& trail = world.trail;
-LoopState& loop = world.loop;
-Difficulty& difficulty = world.difficulty;
-FieldState& field = world.field;
+void NewWorld() {
+    EngineSession kept = std::move(Session()); // perhaps still the engine's own
+    std::destroy_at(current);
+    std::construct_at(current);
+    current->engine = std::move(kept);
+    UseSession(current->engine);
+}
 
 #define KORAVEL_KIND_LIST(kind)                                                                    \
-    KindList<kind>& kind##_list = world.kind##_list;                                               \
-    template <> KindList<kind>& ListOf<kind>() { return world.kind##_list; }
+    template <> KindList<kind>& ListOf<kind>() { return current->kind##_list; }
 KORAVEL_KIND_LIST(nuc)
 KORAVEL_KIND_LIST(elec)
 KORAVEL_KIND_LIST(bond)

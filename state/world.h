@@ -1,8 +1,9 @@
 // A game's whole mutable state in one value: every owner, every kind's list, the score table
-// in memory, and the art and sounds start-up binds. Start-up builds it anew (NewWorld), and so
-// does a test that wants a fresh game; every name the game uses (game, point, nuc_list,
-// hiscores, ...) is bound to its part for as long as the program runs.
+// in memory, the art and sounds start-up binds, and the engine's side of the game (the
+// generator, the pictures and polls counted, the input). Game code reaches it through
+// CurrentWorld(); a program has one from its start, and a test may make more and take turns.
 #pragma once
+#include "engine/session.h"
 #include "entity/list.h"
 #include "state/art.h"
 #include "state/difficulty.h"
@@ -27,6 +28,10 @@ struct Frag;
 struct digit;
 
 struct World {
+    World() = default;
+    World(const World&) = delete; // a game is never copied by mistake (a lambda's [=], say)
+    World& operator=(const World&) = delete;
+
     // What start-up loads and binds, and the table it reads.
     Art art;
     FontArt font;
@@ -52,7 +57,15 @@ struct World {
     KindList<pnts> pnts_list;
     KindList<col> col_list;
     KindList<digit> digit_list;
+    // The engine's side, bound with the World.
+    EngineSession engine;
 };
 
-// The world as a program starts with it: everything gone, every owner at its first values.
+// The World the game is playing: the program's own unless UseWorld chose another.
+World& CurrentWorld();
+// Plays `world` from here on: its owners, its lists and its engine side.
+void UseWorld(World& world);
+// The current World as a program starts with it: everything gone, every owner at its first
+// values. The engine's side carries over: a program's pictures and polls count from its start,
+// and the generator and the events scheduled so far stay as they were.
 void NewWorld();

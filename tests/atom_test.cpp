@@ -12,6 +12,7 @@
 #include "state/point.h"
 #include "state/points.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
@@ -57,99 +58,103 @@ const double kReference[][19] = {
 };
 
 std::vector<double> Difficulty() {
-    return {double(difficulty.nucsperlevel),
-            difficulty.nucspeed,
-            double(difficulty.nucact),
-            difficulty.phspeed,
-            double(difficulty.phcreatewait),
-            double(difficulty.tanksperlevel),
-            difficulty.tankspeed,
-            double(difficulty.tankminewait),
-            double(difficulty.minedur),
-            double(difficulty.starsperlevel),
-            double(difficulty.starsplitwait),
-            difficulty.starspeed,
-            double(difficulty.pulsarsperlevel),
-            difficulty.pulsarspeed,
-            double(trail.segdur),
-            difficulty.bcountmax,
-            double(difficulty.bcountwarn),
-            double(difficulty.bcountdead)};
+    World& world = CurrentWorld();
+    return {double(world.difficulty.nucsperlevel),
+            world.difficulty.nucspeed,
+            double(world.difficulty.nucact),
+            world.difficulty.phspeed,
+            double(world.difficulty.phcreatewait),
+            double(world.difficulty.tanksperlevel),
+            world.difficulty.tankspeed,
+            double(world.difficulty.tankminewait),
+            double(world.difficulty.minedur),
+            double(world.difficulty.starsperlevel),
+            double(world.difficulty.starsplitwait),
+            world.difficulty.starspeed,
+            double(world.difficulty.pulsarsperlevel),
+            world.difficulty.pulsarspeed,
+            double(world.trail.segdur),
+            world.difficulty.bcountmax,
+            double(world.difficulty.bcountwarn),
+            double(world.difficulty.bcountdead)};
 }
 
 TEST_F(Atom, DifficultyFollowsTheReferenceTableAndItsCaps) {
+    World& world = CurrentWorld();
     for (const auto& row : kReference) {
-        game.level = int(row[0]);
+        world.game.level = int(row[0]);
         SetLevelDifficulty();
-        EXPECT_EQ(Difficulty(), std::vector<double>(row + 1, row + 19)) << "level " << game.level;
+        EXPECT_EQ(Difficulty(), std::vector<double>(row + 1, row + 19))
+            << "level " << world.game.level;
     }
-    for (game.level = 1; game.level <= 300; ++game.level) {
+    for (world.game.level = 1; world.game.level <= 300; ++world.game.level) {
         SetLevelDifficulty();
-        EXPECT_GE(difficulty.phcreatewait, 50);
-        EXPECT_LE(difficulty.nucsperlevel, 8);
-        EXPECT_GE(difficulty.bcountmax, 200);
-        EXPECT_LE(difficulty.phspeed, 12);
-        EXPECT_LE(difficulty.pulsarspeed, 5);
-        EXPECT_GE(trail.segdur, 12);
-        EXPECT_LE(difficulty.starspeed, 10);
-        EXPECT_LE(difficulty.nucspeed, 8);
-        EXPECT_GE(difficulty.starsplitwait, 100);
-        EXPECT_LE(difficulty.minedur, 200);
-        EXPECT_LE(difficulty.starsperlevel, 3);
-        EXPECT_LE(difficulty.pulsarsperlevel, 4);
-        EXPECT_EQ(difficulty.nucact, game.level < 10 ? 1 : 2);
+        EXPECT_GE(world.difficulty.phcreatewait, 50);
+        EXPECT_LE(world.difficulty.nucsperlevel, 8);
+        EXPECT_GE(world.difficulty.bcountmax, 200);
+        EXPECT_LE(world.difficulty.phspeed, 12);
+        EXPECT_LE(world.difficulty.pulsarspeed, 5);
+        EXPECT_GE(world.trail.segdur, 12);
+        EXPECT_LE(world.difficulty.starspeed, 10);
+        EXPECT_LE(world.difficulty.nucspeed, 8);
+        EXPECT_GE(world.difficulty.starsplitwait, 100);
+        EXPECT_LE(world.difficulty.minedur, 200);
+        EXPECT_LE(world.difficulty.starsperlevel, 3);
+        EXPECT_LE(world.difficulty.pulsarsperlevel, 4);
+        EXPECT_EQ(world.difficulty.nucact, world.game.level < 10 ? 1 : 2);
     }
-    game.level = 78, SetLevelDifficulty();
-    EXPECT_EQ(trail.segdur, 12);
-    game.level = 140, SetLevelDifficulty();
-    EXPECT_EQ(difficulty.starsplitwait, 100);
-    game.level = 200, SetLevelDifficulty();
-    EXPECT_EQ(difficulty.minedur, 200);
+    world.game.level = 78, SetLevelDifficulty();
+    EXPECT_EQ(world.trail.segdur, 12);
+    world.game.level = 140, SetLevelDifficulty();
+    EXPECT_EQ(world.difficulty.starsplitwait, 100);
+    world.game.level = 200, SetLevelDifficulty();
+    EXPECT_EQ(world.difficulty.minedur, 200);
 }
 
 std::vector<int> ActiveSlots() {
     std::vector<int> slots;
     for (int i = 0; i < 8; ++i)
-        if (field.nucs[size_t(i)]->active) slots.push_back(i);
+        if (CurrentWorld().field.nucs[size_t(i)]->active) slots.push_back(i);
     return slots;
 }
 
 TEST_F(Atom, SetUpLevelFillsTheHighestSlotsAndTriesItsBonds) {
+    World& world = CurrentWorld();
     New<Frag>();
-    game.level = 0;
-    difficulty.phcreatewait = 100; // what an earlier level left
+    world.game.level = 0;
+    world.field.phcreatewait = 100; // what an earlier level left
     SetUpLevel();
-    EXPECT_EQ(game.level, 1);
+    EXPECT_EQ(world.game.level, 1);
     EXPECT_EQ(ActiveSlots(), (std::vector<int>{5, 6, 7}));
-    EXPECT_EQ(field.nucs[5]->active, 1);
-    EXPECT_EQ(bond_list.Count(), 0);
-    EXPECT_EQ(Frag_list.Count(), 1); // fragments outlive the level change
-    EXPECT_EQ(field.phtimer, 110);   // from the wait as it stood before this level's difficulty
+    EXPECT_EQ(world.field.nucs[5]->active, 1);
+    EXPECT_EQ(world.bond_list.Count(), 0);
+    EXPECT_EQ(world.Frag_list.Count(), 1); // fragments outlive the level change
+    EXPECT_EQ(world.field.phtimer, 110); // from the wait as it stood before this level's difficulty
     for (int slot : ActiveSlots()) {
-        const nuc& n = *field.nucs[size_t(slot)];
+        const nuc& n = *world.field.nucs[size_t(slot)];
         EXPECT_GE(std::fabs(n.x - 400), 50);
         EXPECT_GE(std::fabs(n.y - 300), 50);
         EXPECT_LT(n.cnum, 6);
     }
-    const int electrons = elec_list.Count();
+    const int electrons = world.elec_list.Count();
     EXPECT_GE(electrons, 3);
     EXPECT_LE(electrons, 15);
 
-    game.level = 9;
+    world.game.level = 9;
     SetUpLevel();
     EXPECT_EQ(ActiveSlots(), (std::vector<int>{4, 5, 6, 7}));
-    EXPECT_EQ(bond_list.Count(), 0); // i from 0..1 meets no pair of live slots
+    EXPECT_EQ(world.bond_list.Count(), 0); // i from 0..1 meets no pair of live slots
 
     for (int seed = 1; seed <= 20; ++seed) {
         SeedRnd(seed);
-        game.level = 34;
+        world.game.level = 34;
         SetUpLevel();
         EXPECT_EQ(ActiveSlots().size(), 8u);
-        EXPECT_EQ(field.bnds[6][7], 0);
-        for (auto& bd : bond_list) EXPECT_EQ(bd.nuc2->slot, bd.nuc1->slot + 1);
-        EXPECT_LE(bond_list.Count(), 35 / 8 + 1 + 35 % 4);
+        EXPECT_EQ(world.field.bnds[6][7], 0);
+        for (auto& bd : world.bond_list) EXPECT_EQ(bd.nuc2->slot, bd.nuc1->slot + 1);
+        EXPECT_LE(world.bond_list.Count(), 35 / 8 + 1 + 35 % 4);
     }
-    EXPECT_EQ(point.x, 400);
+    EXPECT_EQ(world.point.x, 400);
     EXPECT_EQ(MouseX(), 400);
 }
 
@@ -171,20 +176,21 @@ TEST_F(Atom, NucleiBounceInsideTheirFrame) {
     UpdateNucleus();
     EXPECT_EQ(n.y, 539);
     n.caught = 1;
-    trail.looping = 1;
+    CurrentWorld().trail.looping = 1;
     UpdateNucleus();
     EXPECT_EQ(n.y, 539); // caught: stands still, and waits for the loop to end
     EXPECT_EQ(n.active, 1);
 }
 
 TEST_F(Atom, ElectronsOrbitInTheirPeriodsAndFlyOffWhenLoose) {
+    World& world = CurrentWorld();
     const int periods[] = {164, 208, 244, 276, 304};
     for (int k = 1; k <= 5; ++k) {
         for (int axis = 0; axis < 2; ++axis) {
-            elec_list.Clear();
+            world.elec_list.Clear();
             Nucleus(0, 400, 300);
             auto e = New<elec>();
-            e->parent = field.nucs[0];
+            e->parent = world.field.nucs[0];
             e->rad = 20 * k + 15;
             e->axis = axis;
             (axis ? e->dy : e->dx) = 0.2f;
@@ -202,13 +208,13 @@ TEST_F(Atom, ElectronsOrbitInTheirPeriodsAndFlyOffWhenLoose) {
         }
     }
     // Loose: the first update only converts, then it flies at 3 to 6 pixels a frame.
-    elec_list.Clear();
+    world.elec_list.Clear();
     Nucleus(0, 400, 300);
     auto e = New<elec>();
-    e->parent = field.nucs[0], e->rad = 35, e->dx = 0.2f, e->dy = 1;
+    e->parent = world.field.nucs[0], e->rad = 35, e->dx = 0.2f, e->dy = 1;
     UpdateElectrons();
     const float ox = e->ox, oy = e->oy;
-    field.nucs[0]->active = kSlotFree;
+    world.field.nucs[0]->active = kSlotFree;
     UpdateElectrons();
     EXPECT_EQ(e->loose, 1);
     EXPECT_FLOAT_EQ(e->ox, 400 + ox);
@@ -217,56 +223,58 @@ TEST_F(Atom, ElectronsOrbitInTheirPeriodsAndFlyOffWhenLoose) {
     EXPECT_LT(std::fabs(e->dx), 6);
     e->ox = 797, e->dx = 3, e->dy = 0;
     UpdateElectrons();
-    EXPECT_EQ(elec_list.Count(), 1); // exactly on x 800 stays
+    EXPECT_EQ(world.elec_list.Count(), 1); // exactly on x 800 stays
     UpdateElectrons();
-    EXPECT_EQ(elec_list.Count(), 0);
+    EXPECT_EQ(world.elec_list.Count(), 0);
 }
 
 TEST_F(Atom, EachAwardPath) {
+    World& world = CurrentWorld();
     // A nucleus caught with its five electrons: one popup of 400, none for the electrons.
     nuc& n = Nucleus(0, 300, 300);
     for (int k = 0; k < 5; ++k) {
         auto e = New<elec>();
-        e->parent = field.nucs[0], e->caught = 1, e->withnuc = 1;
+        e->parent = world.field.nucs[0], e->caught = 1, e->withnuc = 1;
     }
     n.caught = 1, n.elecs = 5;
-    loop.g_numkilled = 1;
+    world.loop.g_numkilled = 1;
     UpdateEnemies();
-    EXPECT_EQ(game.score, 400);
-    EXPECT_EQ(pnts_list.Count(), 1);
-    EXPECT_EQ(elec_list.Count(), 0);
+    EXPECT_EQ(world.game.score, 400);
+    EXPECT_EQ(world.pnts_list.Count(), 1);
+    EXPECT_EQ(world.elec_list.Count(), 0);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"killnuc"});
     // Doubled when the loop caught another particle too.
-    game.score = 0;
+    world.game.score = 0;
     Nucleus(1, 300, 300).caught = 1;
-    field.nucs[1]->elecs = 5;
-    loop.g_numkilled = 2;
+    world.field.nucs[1]->elecs = 5;
+    world.loop.g_numkilled = 2;
     UpdateNucleus();
-    EXPECT_EQ(game.score, 800);
+    EXPECT_EQ(world.game.score, 800);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"killnuc2"});
     // An electron caught without its nucleus pays 20, a loose one 200.
-    game.score = 0;
+    world.game.score = 0;
     Nucleus(2, 300, 300);
     auto bound = New<elec>();
-    bound->parent = field.nucs[2], bound->caught = 1;
+    bound->parent = world.field.nucs[2], bound->caught = 1;
     auto loose = New<elec>();
-    loose->parent = field.nucs[0], loose->loose = 1, loose->caught = 1, loose->ox = 50,
+    loose->parent = world.field.nucs[0], loose->loose = 1, loose->caught = 1, loose->ox = 50,
     loose->oy = 50;
     UpdateElectrons();
-    EXPECT_EQ(game.score, 220);
-    EXPECT_EQ(elec_list.Count(), 0);
+    EXPECT_EQ(world.game.score, 220);
+    EXPECT_EQ(world.elec_list.Count(), 0);
 }
 
 TEST_F(Atom, TheBondCycleAndItsHum) {
+    World& world = CurrentWorld();
     for (int lv : {1, 40}) {
-        game.level = lv;
+        world.game.level = lv;
         SetLevelDifficulty();
-        field.bcount = 0, field.bondact = kBondsHarmless;
+        world.field.bcount = 0, world.field.bondact = kBondsHarmless;
         std::vector<int> runs = {0};
-        int last = field.bondact;
-        for (int f = 0; f < 2 * int(difficulty.bcountmax) + 2; ++f) {
+        int last = world.field.bondact;
+        for (int f = 0; f < 2 * int(world.difficulty.bcountmax) + 2; ++f) {
             UpdateBonds();
-            if (field.bondact != last) runs.push_back(0), last = field.bondact;
+            if (world.field.bondact != last) runs.push_back(0), last = world.field.bondact;
             runs.back()++;
         }
         if (lv == 1)
@@ -276,14 +284,14 @@ TEST_F(Atom, TheBondCycleAndItsHum) {
             EXPECT_EQ(std::vector<int>(runs.begin(), runs.begin() + 4),
                       (std::vector<int>{40, 59, 101, 41}));
     }
-    game.level = 40;
+    world.game.level = 40;
     SetLevelDifficulty();
-    field.bcount = 0, field.bondact = kBondsHarmless;
+    world.field.bcount = 0, world.field.bondact = kBondsHarmless;
     Nucleus(0, 300, 300, kNucBonding);
     Nucleus(1, 305, 305, kNucBonding); // within 10 on both axes: they bond
     UpdateBonds();
-    EXPECT_EQ(bond_list.Count(), 1);
-    EXPECT_EQ(field.bnds[0][1], 1);
+    EXPECT_EQ(world.bond_list.Count(), 1);
+    EXPECT_EQ(world.field.bnds[0][1], 1);
     int warnStarts = 0, deadStarts = 0;
     for (int f = 0; f < 199; ++f) {
         UpdateBonds();
@@ -292,47 +300,51 @@ TEST_F(Atom, TheBondCycleAndItsHum) {
     }
     EXPECT_EQ(warnStarts, 6); // restarted on bcount 50, 60, ... 90, and at its first frame
     EXPECT_EQ(deadStarts, 1); // a steady hum
-    ASSERT_TRUE(field.chn_bond);
-    field.nucs[1]->active = kSlotFree;
+    ASSERT_TRUE(world.field.chn_bond);
+    world.field.nucs[1]->active = kSlotFree;
     UpdateBonds(); // removed, still counted this frame
-    EXPECT_TRUE(field.chn_bond);
+    EXPECT_TRUE(world.field.chn_bond);
     UpdateBonds();
-    EXPECT_FALSE(field.chn_bond);
-    EXPECT_EQ(field.bnds[0][1], 0);
+    EXPECT_FALSE(world.field.chn_bond);
+    EXPECT_EQ(world.field.bnds[0][1], 0);
 }
 
 TEST_F(Atom, OnlyBondCapableNucleiCloserThanTenBond) {
+    World& world = CurrentWorld();
     Nucleus(0, 300, 300, kNucBonding);
     Nucleus(1, 309.9f, 290.1f, kNucBonding);
     Nucleus(2, 300, 310, kNucBonding); // exactly 10 from slot 0 on y
     Nucleus(3, 301, 301, kNucAlive);   // too early a level to bond
     UpdateBonds();
-    ASSERT_EQ(bond_list.Count(), 1);
-    EXPECT_EQ(bond_list.First()->nuc1->slot, 0);
-    EXPECT_EQ(bond_list.First()->nuc2->slot, 1);
+    ASSERT_EQ(world.bond_list.Count(), 1);
+    EXPECT_EQ(world.bond_list.First()->nuc1->slot, 0);
+    EXPECT_EQ(world.bond_list.First()->nuc2->slot, 1);
 }
 
 TEST_F(Atom, ThePhotonLauncherCountsDownEvenWithoutLaunching) {
-    game.level = 1;
+    World& world = CurrentWorld();
+    world.game.level = 1;
     SetLevelDifficulty();
-    field.phtimer = 0;
-    const int wait = difficulty.phcreatewait;
+    world.field.phtimer = 0;
+    const int wait = world.field.phcreatewait;
+    EXPECT_EQ(wait, world.difficulty.phcreatewait);
     UpdateEnemies();
-    EXPECT_EQ(field.phtimer, wait + 10);
-    EXPECT_EQ(difficulty.phcreatewait, wait - 1);
-    EXPECT_TRUE(Sounds().empty()); // level 1 launches nothing
-    game.level = 2;
-    field.nucsalive = 1;
-    field.phtimer = 0;
-    point.x = 400, point.y = 300; // on the centre: no direction, no launch and no sound
+    EXPECT_EQ(world.field.phtimer, wait + 10);
+    EXPECT_EQ(world.field.phcreatewait, wait - 1);
+    EXPECT_EQ(world.difficulty.phcreatewait, wait); // the level's own stays
+    EXPECT_TRUE(Sounds().empty());                  // level 1 launches nothing
+    world.game.level = 2;
+    world.field.nucsalive = 1;
+    world.field.phtimer = 0;
+    world.point.x = 400, world.point.y = 300; // on the centre: no direction, no launch and no sound
     UpdateEnemies();
-    EXPECT_EQ(field.phtimer, wait + 9);
-    EXPECT_EQ(phot_list.Count(), 0);
+    EXPECT_EQ(world.field.phtimer, wait + 9);
+    EXPECT_EQ(world.phot_list.Count(), 0);
     EXPECT_TRUE(Sounds().empty());
-    point.x = 100;
-    field.phtimer = 0;
+    world.point.x = 100;
+    world.field.phtimer = 0;
     UpdateEnemies();
-    EXPECT_EQ(phot_list.Count(), 1);
+    EXPECT_EQ(world.phot_list.Count(), 1);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"photon"});
 }
 

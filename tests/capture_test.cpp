@@ -10,6 +10,7 @@
 #include "state/point.h"
 #include "state/points.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
@@ -23,72 +24,77 @@ TEST(Contact, BoxesOverlapStrictlyAndTheHitBoxFollowsTheReach) {
 using Player = GameTest;
 
 TEST_F(Player, HitBoxIsTwiceTheReachPlusOne) {
+    World& world = CurrentWorld();
     // pw 10 reaches 6 (0.7 as stored), so the box is 13 x 13: a nucleus box 11 x 11 centred
     // 11 pixels away touches it, 12 pixels away does not (it would with a reach of 7).
-    point.pw = 10;
+    world.point.pw = 10;
     Nucleus(0, 400 + 11, 300);
     UpdatePlayer();
-    EXPECT_EQ(point.dead, 1);
-    EXPECT_EQ(field.fragsalive, 64);
+    EXPECT_EQ(world.point.dead, 1);
+    EXPECT_EQ(world.field.fragsalive, 64);
     SetUp();
-    point.pw = 10;
+    world.point.pw = 10;
     Nucleus(0, 400 + 12, 300);
     UpdatePlayer();
-    EXPECT_EQ(point.dead, 0);
-    EXPECT_EQ(field.nucsalive, 1);
-    field.nucs[0]->caught = 1;
+    EXPECT_EQ(world.point.dead, 0);
+    EXPECT_EQ(world.field.nucsalive, 1);
+    world.field.nucs[0]->caught = 1;
     UpdatePlayer();
-    EXPECT_EQ(field.nucsalive, 0);
+    EXPECT_EQ(world.field.nucsalive, 0);
 }
 
 TEST_F(Player, ReticleGrowsEverySixtyOneFramesUnlessANucleusWasCaught) {
+    World& world = CurrentWorld();
     for (int i = 0; i < 60; ++i) UpdatePlayer();
-    EXPECT_EQ(point.pw, 4);
+    EXPECT_EQ(world.point.pw, 4);
     UpdatePlayer();
-    EXPECT_EQ(point.pw, 5);
-    point.nucskilled = 1;
+    EXPECT_EQ(world.point.pw, 5);
+    world.point.nucskilled = 1;
     for (int i = 0; i < 61; ++i) UpdatePlayer();
-    EXPECT_EQ(point.pw, 4);
-    EXPECT_EQ(point.nucskilled, 0);
-    point.pw = 80;
+    EXPECT_EQ(world.point.pw, 4);
+    EXPECT_EQ(world.point.nucskilled, 0);
+    world.point.pw = 80;
     for (int i = 0; i < 61; ++i) UpdatePlayer();
-    EXPECT_EQ(point.pw, 80);
+    EXPECT_EQ(world.point.pw, 80);
 }
 
 TEST_F(Player, TwoPhotonsBurstTwiceTwoPulsarsOnce) {
+    World& world = CurrentWorld();
     for (int i = 0; i < 2; ++i) {
         auto p = New<phot>();
         p->x = 400, p->y = 300;
     }
     UpdatePlayer();
-    EXPECT_EQ(field.fragsalive, 112); // 64, then rings while fewer than 100: 80, 96, 112
-    EXPECT_EQ(Frag_list.Count(), 112);
+    EXPECT_EQ(world.field.fragsalive, 112); // 64, then rings while fewer than 100: 80, 96, 112
+    EXPECT_EQ(world.Frag_list.Count(), 112);
     SetUp();
     for (int i = 0; i < 2; ++i) {
         auto s = New<pulsar>();
         s->x = 400, s->y = 300;
     }
     UpdatePlayer();
-    EXPECT_EQ(field.fragsalive, 64);
+    EXPECT_EQ(world.field.fragsalive, 64);
     CreateFrags();
     CreateFrags();
-    EXPECT_EQ(field.fragsalive, 112);
+    EXPECT_EQ(world.field.fragsalive, 112);
 }
 
 using Trail = GameTest;
 
 TEST_F(Trail, SmallMovesLayNothingAndTheTailAges) {
+    World& world = CurrentWorld();
     LayTo(401, 301);
-    EXPECT_EQ(trail.segs, 0);
+    EXPECT_EQ(world.trail.segs, 0);
     LayTo(402, 301); // 2 pixels from the newest end
-    EXPECT_EQ(trail.segs, 1);
+    EXPECT_EQ(world.trail.segs, 1);
     for (int i = 0; i < 25; ++i) UpdateSegs();
-    EXPECT_EQ(trail.segs, 1);
+    EXPECT_EQ(world.trail.segs, 1);
     UpdateSegs(); // removed on the 26th pass
-    EXPECT_EQ(trail.segs, 0);
+    EXPECT_EQ(world.trail.segs, 0);
 }
 
 TEST_F(Trail, ANucleusCutsTheTouchedSegmentAndEverythingOlderWithOneSound) {
+    World& world = CurrentWorld();
     LayTo(420, 300); // oldest
     LayTo(440, 300);
     LayTo(460, 300); // third newest
@@ -99,89 +105,93 @@ TEST_F(Trail, ANucleusCutsTheTouchedSegmentAndEverythingOlderWithOneSound) {
     UpdateSegs();
     EXPECT_EQ(Sounds(), std::vector<std::string>{"killtail"});
     UpdateSegs();
-    EXPECT_EQ(trail.segs, 2);
-    EXPECT_EQ(seg_list.Last()->x1, 480);
+    EXPECT_EQ(world.trail.segs, 2);
+    EXPECT_EQ(world.seg_list.Last()->x1, 480);
 }
 
 TEST_F(Trail, ColoursFlashAndAShrinkingSegmentTurnsTheOlderOnesMagenta) {
+    World& world = CurrentWorld();
     LayTo(100, 300);
     LayTo(110, 200);
     LayTo(200, 190);
-    ASSERT_EQ(trail.looping, 0);
+    ASSERT_EQ(world.trail.looping, 0);
     Cls();
-    trail.counter = 14; // becomes 15: still green
+    world.trail.counter = 14; // becomes 15: still green
     RenderSegs();
     EXPECT_EQ(BackBuffer()[250 * 800 + 105], 0x00ff00u);
-    auto middle = ++seg_list.begin(); // segments keep no link of their own: walk to it
+    auto middle = ++world.seg_list.begin(); // segments keep no link of their own: walk to it
     (*middle).shrink = 3;
     Cls();
     RenderSegs();
-    EXPECT_EQ(trail.counter, 16);
+    EXPECT_EQ(world.trail.counter, 16);
     Cls();
-    trail.counter = 0;
+    world.trail.counter = 0;
     RenderSegs();
     EXPECT_EQ(BackBuffer()[195 * 800 + 155], 0x00ff00u); // newest: trail colour
     EXPECT_EQ(BackBuffer()[250 * 800 + 105], 0xff00ffu); // shrinking
     EXPECT_EQ(BackBuffer()[300 * 800 + 250], 0xff00ffu); // older: magenta too
-    trail.counter = 30;
+    world.trail.counter = 30;
     RenderSegs();
-    EXPECT_EQ(trail.counter, 0);
+    EXPECT_EQ(world.trail.counter, 0);
 }
 
 using Loop = GameTest;
 
 TEST_F(Loop, ThreeSegmentsCloseATriangleAndTheLoopShrinksOnItsTimeline) {
+    World& world = CurrentWorld();
     LayTo(500, 300);
     LayTo(450, 200);
-    EXPECT_EQ(trail.looping, 0); // two segments never close a loop
-    LayTo(380, 350);             // crosses the first segment
-    ASSERT_EQ(trail.looping, 1);
-    EXPECT_EQ(loop.numsegsinloop, 3);
+    EXPECT_EQ(world.trail.looping, 0); // two segments never close a loop
+    LayTo(380, 350);                   // crosses the first segment
+    ASSERT_EQ(world.trail.looping, 1);
+    EXPECT_EQ(world.loop.numsegsinloop, 3);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"loop"}); // caught nothing
     std::vector<int> loopingAfter;
     for (int f = 1; f <= 8; ++f) {
         UpdateSegs();
-        loopingAfter.push_back(trail.looping);
+        loopingAfter.push_back(world.trail.looping);
         if (f == 5) { // on the loop's centre after four steps of the shrink
-            for (auto& s : seg_list) EXPECT_FLOAT_EQ(s.x1, loop.cpx);
+            for (auto& s : world.seg_list) EXPECT_FLOAT_EQ(s.x1, world.loop.cpx);
         }
     }
     EXPECT_EQ(loopingAfter, (std::vector<int>{0, 1, 1, 1, 1, 1, 0, 0}));
-    EXPECT_EQ(trail.segs, 0);
+    EXPECT_EQ(world.trail.segs, 0);
 }
 
 TEST_F(Loop, ASharpTurnBackClosesATwoVertexLoopAndClearsTheOlderTrail) {
+    World& world = CurrentWorld();
     LayTo(300, 300);
     LayTo(200, 310);
     LayTo(150, 250);
     LayTo(250, 240);
-    ASSERT_EQ(trail.looping, 0); // turns that keep one direction close nothing
-    LayTo(200, 250);             // back against the previous segment on both axes
-    ASSERT_EQ(trail.looping, 1);
-    EXPECT_EQ(loop.numsegsinloop, 2);
+    ASSERT_EQ(world.trail.looping, 0); // turns that keep one direction close nothing
+    LayTo(200, 250);                   // back against the previous segment on both axes
+    ASSERT_EQ(world.trail.looping, 1);
+    EXPECT_EQ(world.loop.numsegsinloop, 2);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"loop"});
     for (int i = 0; i < 2; ++i) UpdateSegs();
-    EXPECT_EQ(trail.segs, 2); // everything older than the loop is gone
+    EXPECT_EQ(world.trail.segs, 2); // everything older than the loop is gone
 }
 
 TEST_F(Loop, VerticalAndHorizontalSpecialCases) {
+    World& world = CurrentWorld();
     // A vertical new segment does not close a loop with a sloping one it crosses.
     LayTo(300, 200);
     LayTo(250, 300);
     LayTo(350, 320);
     LayTo(350, 150); // crosses the first segment at (350, 250)
-    EXPECT_EQ(trail.looping, 0);
+    EXPECT_EQ(world.trail.looping, 0);
     SetUp();
     // Crossing a vertical segment closes the loop at the point's position.
     LayTo(300, 200);
     LayTo(300, 100);
     LayTo(360, 80);
     LayTo(380, 160);
-    EXPECT_EQ(trail.looping, 0);
+    EXPECT_EQ(world.trail.looping, 0);
     LayTo(290, 170); // across x 300
-    ASSERT_EQ(trail.looping, 1);
-    EXPECT_EQ(loop.xpseg[0], 290);
-    EXPECT_EQ(loop.ypseg[0], 170);
+    ASSERT_EQ(world.trail.looping, 1);
+    EXPECT_EQ(world.loop.xpseg[0], 290);
+    EXPECT_EQ(world.loop.ypseg[0], 170);
     SetUp();
     // Two horizontal segments whose boxes overlap close one too.
     LayTo(300, 300);
@@ -189,14 +199,16 @@ TEST_F(Loop, VerticalAndHorizontalSpecialCases) {
     LayTo(350, 250);
     LayTo(420, 300); // slopes back down onto the first, horizontal, segment's line
     LayTo(340, 300);
-    EXPECT_EQ(trail.looping, 1);
+    EXPECT_EQ(world.trail.looping, 1);
 }
 
 TEST_F(Loop, PointInPolyCountsEdgesEvenOddWithHalfOpenEnds) {
+    World& world = CurrentWorld();
     // A square from (100, 100) to (200, 200), and a triangle with a vertex at y 150.
     const float sq[][2] = {{100, 100}, {200, 100}, {200, 200}, {100, 200}, {100, 100}};
-    for (int i = 0; i < 5; ++i) loop.xpseg[size_t(i)] = sq[i][0], loop.ypseg[size_t(i)] = sq[i][1];
-    loop.numsegsinloop = 4;
+    for (int i = 0; i < 5; ++i)
+        world.loop.xpseg[size_t(i)] = sq[i][0], world.loop.ypseg[size_t(i)] = sq[i][1];
+    world.loop.numsegsinloop = 4;
     EXPECT_EQ(PointInPoly(150, 150), 1);
     EXPECT_EQ(PointInPoly(100, 150), 1); // on the left edge: the right edge still counts
     EXPECT_EQ(PointInPoly(200, 150), 0); // on the right edge: not counted by it
@@ -205,25 +217,27 @@ TEST_F(Loop, PointInPolyCountsEdgesEvenOddWithHalfOpenEnds) {
     EXPECT_EQ(PointInPoly(250, 150), 0);
     const float tri[][2] = {{100, 100}, {200, 150}, {100, 200}, {100, 100}};
     for (int i = 0; i < 4; ++i)
-        loop.xpseg[size_t(i)] = tri[i][0], loop.ypseg[size_t(i)] = tri[i][1];
-    loop.numsegsinloop = 3;
+        world.loop.xpseg[size_t(i)] = tri[i][0], world.loop.ypseg[size_t(i)] = tri[i][1];
+    world.loop.numsegsinloop = 3;
     EXPECT_EQ(PointInPoly(50, 150), 0); // through the vertex where the outline turns back
     EXPECT_EQ(PointInPoly(150, 150), 1);
 }
 
 TEST_F(Loop, KillEmMarksWhatIsInsideAndCountsIt) {
+    World& world = CurrentWorld();
     // A square loop from (100, 100) to (300, 300).
     const float sq[][2] = {{100, 100}, {300, 100}, {300, 300}, {100, 300}, {100, 100}};
-    for (int i = 0; i < 5; ++i) loop.xpseg[size_t(i)] = sq[i][0], loop.ypseg[size_t(i)] = sq[i][1];
-    loop.numsegsinloop = 4;
-    loop.minx = loop.miny = 100, loop.maxx = loop.maxy = 300;
+    for (int i = 0; i < 5; ++i)
+        world.loop.xpseg[size_t(i)] = sq[i][0], world.loop.ypseg[size_t(i)] = sq[i][1];
+    world.loop.numsegsinloop = 4;
+    world.loop.minx = world.loop.miny = 100, world.loop.maxx = world.loop.maxy = 300;
     nuc& in = Nucleus(0, 150, 150);
     nuc& edge = Nucleus(1, 300, 200); // truncated x equals maxx: never inside
     nuc& out = Nucleus(2, 350, 150);
     auto e1 = New<elec>();
-    e1->parent = field.nucs[0], e1->ox = 10, e1->oy = 10; // with its nucleus
+    e1->parent = world.field.nucs[0], e1->ox = 10, e1->oy = 10; // with its nucleus
     auto e2 = New<elec>();
-    e2->parent = field.nucs[2], e2->ox = -100, e2->oy = 0; // without it
+    e2->parent = world.field.nucs[2], e2->ox = -100, e2->oy = 0; // without it
     auto st = New<star>();
     st->x = 110, st->y = 290; // inside the box: counted, and inside the square too
     auto m = New<mine>();
@@ -236,90 +250,94 @@ TEST_F(Loop, KillEmMarksWhatIsInsideAndCountsIt) {
     EXPECT_EQ(e1->withnuc, 1);
     EXPECT_EQ(e2->caught, 1);
     EXPECT_EQ(e2->withnuc, 0);
-    EXPECT_EQ(field.nucs[2]->elecs, 0);
+    EXPECT_EQ(world.field.nucs[2]->elecs, 0);
     EXPECT_EQ(st->caught, 1);
-    EXPECT_EQ(loop.numstarskilled, 1);
+    EXPECT_EQ(world.loop.numstarskilled, 1);
     EXPECT_EQ(m->caught, 0);
-    EXPECT_EQ(loop.g_numkilled, 2);
-    EXPECT_EQ(point.nucskilled, 1);
+    EXPECT_EQ(world.loop.g_numkilled, 2);
+    EXPECT_EQ(world.point.nucskilled, 1);
     EXPECT_TRUE(Sounds().empty());
 
     // A triangle whose bounding box holds a star that the polygon does not.
     const float tri[][2] = {{100, 100}, {300, 100}, {100, 300}, {100, 100}};
     for (int i = 0; i < 4; ++i)
-        loop.xpseg[size_t(i)] = tri[i][0], loop.ypseg[size_t(i)] = tri[i][1];
-    loop.numsegsinloop = 3;
+        world.loop.xpseg[size_t(i)] = tri[i][0], world.loop.ypseg[size_t(i)] = tri[i][1];
+    world.loop.numsegsinloop = 3;
     auto far = New<star>();
     far->x = 290, far->y = 290;
     KillEm();
     EXPECT_EQ(far->caught, 0);
-    EXPECT_EQ(loop.numstarskilled, 2);
+    EXPECT_EQ(world.loop.numstarskilled, 2);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"loop"});
 }
 
 TEST_F(Loop, LiveBondsKillTheTrailAndSnapThePoint) {
+    World& world = CurrentWorld();
     Nucleus(0, 300, 200, kNucBonding);
     Nucleus(1, 500, 240, kNucBonding);
-    CreateBonds(field.nucs[0], field.nucs[1]);
+    CreateBonds(world.field.nucs[0], world.field.nucs[1]);
     LayTo(400, 260);
     LayTo(402, 190); // crosses the bond, which is harmless
-    EXPECT_EQ(point.dead, 0);
-    field.bondact = kBondsDeadly;
+    EXPECT_EQ(world.point.dead, 0);
+    world.field.bondact = kBondsDeadly;
     LayTo(404, 260);
-    EXPECT_EQ(point.dead, 1);
-    EXPECT_EQ(field.fragsalive, 64);
-    EXPECT_EQ(point.y, 220); // snapped onto the bond: y 200 + 0.2 x (x - 300)
-    EXPECT_NEAR(seg_list.First()->y1, 220.6, 0.5);
+    EXPECT_EQ(world.point.dead, 1);
+    EXPECT_EQ(world.field.fragsalive, 64);
+    EXPECT_EQ(world.point.y, 220); // snapped onto the bond: y 200 + 0.2 x (x - 300)
+    EXPECT_NEAR(world.seg_list.First()->y1, 220.6, 0.5);
     // A bond whose nuclei share an x is never crossed (and divides by nothing).
     SetUp();
-    field.bondact = kBondsDeadly;
+    world.field.bondact = kBondsDeadly;
     Nucleus(0, 300, 200, kNucBonding);
     Nucleus(1, 300, 400, kNucBonding);
-    CreateBonds(field.nucs[0], field.nucs[1]);
+    CreateBonds(world.field.nucs[0], world.field.nucs[1]);
     LayTo(250, 300);
     LayTo(350, 310);
-    EXPECT_EQ(point.dead, 0);
+    EXPECT_EQ(world.point.dead, 0);
     UpdatePlayer();
-    EXPECT_EQ(point.dead, 0);
+    EXPECT_EQ(world.point.dead, 0);
 }
 
 TEST_F(Loop, ThePointTouchingALiveBondIsSnappedOntoItBeforeTheBurst) {
-    field.bondact = kBondsDeadly;
+    World& world = CurrentWorld();
+    world.field.bondact = kBondsDeadly;
     Nucleus(0, 300, 290, kNucBonding);
     Nucleus(1, 500, 310, kNucBonding);
-    CreateBonds(field.nucs[0], field.nucs[1]);
-    point.x = 402, point.y = 301;
+    CreateBonds(world.field.nucs[0], world.field.nucs[1]);
+    world.point.x = 402, world.point.y = 301;
     UpdatePlayer();
-    EXPECT_EQ(point.dead, 1);
-    EXPECT_EQ(point.y, 300);
-    EXPECT_EQ(Frag_list.First()->y, 300.0f); // the burst starts on the bond
+    EXPECT_EQ(world.point.dead, 1);
+    EXPECT_EQ(world.point.y, 300);
+    EXPECT_EQ(world.Frag_list.First()->y, 300.0f); // the burst starts on the bond
 }
 
 using Popups = GameTest;
 
 TEST_F(Popups, AwardsLifetimesAndExtraLives) {
+    World& world = CurrentWorld();
     CreatePoints(100, 100, -200);
-    EXPECT_EQ(game.score, 200);
+    EXPECT_EQ(world.game.score, 200);
     CreatePoints(100, 100, 0); // an award of 0 still shows its popup
-    EXPECT_EQ(pnts_list.Count(), 2);
-    game.score = 19900;
+    EXPECT_EQ(world.pnts_list.Count(), 2);
+    world.game.score = 19900;
     CreatePoints(0, 0, 100);
-    EXPECT_EQ(game.numfreemen, 2);
-    EXPECT_EQ(game.men, 4);
+    EXPECT_EQ(world.game.numfreemen, 2);
+    EXPECT_EQ(world.game.men, 4);
     EXPECT_EQ(Sounds(), std::vector<std::string>{"bonus"});
     CreatePoints(0, 0, 100000); // one life per award, however far it goes
-    EXPECT_EQ(game.men, 5);
-    game.score = 2147483000;
+    EXPECT_EQ(world.game.men, 5);
+    world.game.score = 2147483000;
     CreatePoints(0, 0, 5000);
-    EXPECT_EQ(game.score, 2147483647); // held, never wrapped negative
+    EXPECT_EQ(world.game.score, 2147483647); // held, never wrapped negative
 }
 
 TEST_F(Popups, ShortPopupLivesThirteenFramesNormalOneTwentySix) {
+    World& world = CurrentWorld();
     for (int v : {-20, 300}) {
-        pnts_list.Clear();
+        world.pnts_list.Clear();
         CreatePoints(300, 300, v);
         int drawn = 0;
-        while (!pnts_list.Empty()) RenderPoints(), drawn++;
+        while (!world.pnts_list.Empty()) RenderPoints(), drawn++;
         EXPECT_EQ(drawn, v < 0 ? 13 : 26);
     }
 }
@@ -327,67 +345,70 @@ TEST_F(Popups, ShortPopupLivesThirteenFramesNormalOneTwentySix) {
 using Death = GameTest;
 
 TEST_F(Death, ANormalDeathResetsTheFieldAndKeepsTheLevel) {
-    game.men = 3;
+    World& world = CurrentWorld();
+    world.game.men = 3;
     Nucleus(0, 400, 300);
     Nucleus(1, 420, 300);
-    field.nucs[1]->active = kSlotFree;
-    CreateBonds(field.nucs[0], field.nucs[1]);
+    world.field.nucs[1]->active = kSlotFree;
+    CreateBonds(world.field.nucs[0], world.field.nucs[1]);
     auto p = New<phot>();
     LayTo(450, 300);
     CreatePoints(1, 1, 10);
-    point.x = 400, point.y = 300, point.pw = 30;
+    world.point.x = 400, world.point.y = 300, world.point.pw = 30;
     CreateFrags();
     KillPlayer();
-    EXPECT_EQ(game.men, 2);
-    EXPECT_EQ(game.gameover, 0);
-    EXPECT_EQ(point.dead, 0);
-    EXPECT_EQ(trail.segs, 0);
-    EXPECT_EQ(pnts_list.Count(), 0);
-    EXPECT_EQ(bond_list.Count(), 0);
-    EXPECT_EQ(phot_list.Count(), 0);
-    EXPECT_EQ(field.fragsalive, 0);
-    EXPECT_EQ(point.pw, 4);
-    EXPECT_EQ(point.x, 400);
-    const float nx = field.nucs[0]->x, ny = field.nucs[0]->y;
+    EXPECT_EQ(world.game.men, 2);
+    EXPECT_EQ(world.game.gameover, 0);
+    EXPECT_EQ(world.point.dead, 0);
+    EXPECT_EQ(world.trail.segs, 0);
+    EXPECT_EQ(world.pnts_list.Count(), 0);
+    EXPECT_EQ(world.bond_list.Count(), 0);
+    EXPECT_EQ(world.phot_list.Count(), 0);
+    EXPECT_EQ(world.field.fragsalive, 0);
+    EXPECT_EQ(world.point.pw, 4);
+    EXPECT_EQ(world.point.x, 400);
+    const float nx = world.field.nucs[0]->x, ny = world.field.nucs[0]->y;
     EXPECT_TRUE((nx > 125 && nx <= 350) || (nx >= 450 && nx < 675)) << nx;
     EXPECT_TRUE((ny > 65 && ny <= 250) || (ny >= 350 && ny < 535)) << ny;
-    EXPECT_EQ(field.nucs[1]->x, 420); // gone nuclei are not moved
+    EXPECT_EQ(world.field.nucs[1]->x, 420); // gone nuclei are not moved
     EXPECT_EQ(Sounds().front(), "death");
 }
 
 TEST_F(Death, TheLastLifeEndsTheGameAndLeavesTheHostilesInPlace) {
-    game.men = 1;
+    World& world = CurrentWorld();
+    world.game.men = 1;
     New<phot>();
     New<star>();
     KillPlayer();
-    EXPECT_EQ(game.gameover, 1);
-    EXPECT_EQ(phot_list.Count(), 1);
-    EXPECT_EQ(star_list.Count(), 1);
-    EXPECT_EQ(point.x, 400);
-    EXPECT_EQ(point.pw, 4);
+    EXPECT_EQ(world.game.gameover, 1);
+    EXPECT_EQ(world.phot_list.Count(), 1);
+    EXPECT_EQ(world.star_list.Count(), 1);
+    EXPECT_EQ(world.point.x, 400);
+    EXPECT_EQ(world.point.pw, 4);
 }
 
 TEST_F(Death, FragmentsFadeAndLeaveTheScreen) {
-    point.x = 400, point.y = 300;
+    World& world = CurrentWorld();
+    world.point.x = 400, world.point.y = 300;
     CreateFrags();
-    ASSERT_EQ(Frag_list.Count(), 64);
-    for (auto& f : Frag_list) {
+    ASSERT_EQ(world.Frag_list.Count(), 64);
+    for (auto& f : world.Frag_list) {
         EXPECT_TRUE(f.r + f.g + f.b == 255 || f.r + f.g + f.b == 510);
         EXPECT_FALSE(f.r == 255 && f.g == 255 && f.b == 255);
     }
-    auto f = Frag_list.First();
+    auto f = world.Frag_list.First();
     f->dx = 0, f->dy = 0, f->r = 255, f->g = 0, f->b = 0;
     UpdateFrags();
     EXPECT_EQ(f->r, 253);
     for (int i = 0; i < 49; ++i) UpdateFrags();
     EXPECT_EQ(f->r, 155);
     UpdateFrags();
-    EXPECT_EQ(field.fragsalive, 0); // every fragment is gone after 51 updates
+    EXPECT_EQ(world.field.fragsalive, 0); // every fragment is gone after 51 updates
     auto edge = New<Frag>();
-    field.fragsalive = 1;
+    world.field.fragsalive = 1;
     edge->x = 800, edge->life = 50;
     UpdateFrags();
-    EXPECT_EQ(field.fragsalive, 1); // exactly on the border stays
+    EXPECT_EQ(world.field.fragsalive, 1); // exactly on the border stays
 }
 
 } // namespace

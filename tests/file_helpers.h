@@ -42,16 +42,17 @@ inline int RunLimited(const std::string& command) {
 
 // Enters a score as the initials entry does.
 inline void Enter(int score, const std::string& name) {
+    World& world = CurrentWorld();
     const size_t p = size_t(ScorePosition(score));
     ASSERT_LT(p, 10u);
     for (size_t i = 9; i > p; --i) {
-        hiscores.scores[i] = hiscores.scores[i - 1];
-        hiscores.levels[i] = hiscores.levels[i - 1];
-        hiscores.names[i] = hiscores.names[i - 1];
+        world.hiscores.scores[i] = world.hiscores.scores[i - 1];
+        world.hiscores.levels[i] = world.hiscores.levels[i - 1];
+        world.hiscores.names[i] = world.hiscores.names[i - 1];
     }
-    hiscores.scores[p] = score;
-    hiscores.levels[p] = 1;
-    hiscores.names[p] = name;
+    world.hiscores.scores[p] = score;
+    world.hiscores.levels[p] = 1;
+    world.hiscores.names[p] = name;
 }
 
 // A game's folder of its own as the working folder, with a user folder of its own.

@@ -43,26 +43,27 @@ class GameTest : public ::testing::Test {
     // A new world as start-up makes it, with named stand-ins for the sounds (so the sounds a
     // routine starts can be checked), on level 1 of a game.
     static void NewTestGame() {
+        World& world = CurrentWorld();
         NewGameWorld();
         ResetInput();
         for (auto [handle, path] : std::vector<std::pair<Sound*, const char*>>{
-                 {&sfx.snd_bounce, "bounce"},     {&sfx.snd_photon, "photon"},
-                 {&sfx.snd_killphoton, "killph"}, {&sfx.snd_killnuc, "killnuc"},
-                 {&sfx.snd_killnuc2, "killnuc2"}, {&sfx.snd_killtank, "killtank"},
-                 {&sfx.snd_killpuls, "killpuls"}, {&sfx.snd_killstar, "killstar"},
-                 {&sfx.snd_killmine, "killmine"}, {&sfx.snd_killtail, "killtail"},
-                 {&sfx.snd_bonus, "bonus"},       {&sfx.snd_death, "death"},
-                 {&sfx.snd_zoom, "zoom"},         {&sfx.snd_bond1, "bond1"},
-                 {&sfx.snd_bond2, "bond2"},       {&sfx.snd_split1, "split1"},
-                 {&sfx.snd_split2, "split2"},     {&sfx.snd_split3, "split3"},
-                 {&sfx.snd_split4, "split4"},     {&sfx.snd_mine, "mine"},
-                 {&sfx.snd_pulsar, "pulsar"},     {&sfx.snd_loop, "loop"}}) {
+                 {&world.sfx.snd_bounce, "bounce"},     {&world.sfx.snd_photon, "photon"},
+                 {&world.sfx.snd_killphoton, "killph"}, {&world.sfx.snd_killnuc, "killnuc"},
+                 {&world.sfx.snd_killnuc2, "killnuc2"}, {&world.sfx.snd_killtank, "killtank"},
+                 {&world.sfx.snd_killpuls, "killpuls"}, {&world.sfx.snd_killstar, "killstar"},
+                 {&world.sfx.snd_killmine, "killmine"}, {&world.sfx.snd_killtail, "killtail"},
+                 {&world.sfx.snd_bonus, "bonus"},       {&world.sfx.snd_death, "death"},
+                 {&world.sfx.snd_zoom, "zoom"},         {&world.sfx.snd_bond1, "bond1"},
+                 {&world.sfx.snd_bond2, "bond2"},       {&world.sfx.snd_split1, "split1"},
+                 {&world.sfx.snd_split2, "split2"},     {&world.sfx.snd_split3, "split3"},
+                 {&world.sfx.snd_split4, "split4"},     {&world.sfx.snd_mine, "mine"},
+                 {&world.sfx.snd_pulsar, "pulsar"},     {&world.sfx.snd_loop, "loop"}}) {
             *handle = std::make_shared<TSound>();
             (*handle)->path = path;
         }
-        for (int i = 0; i < 8; ++i) field.nucs[size_t(i)]->slot = i;
-        game.men = 3, game.numfreemen = 1, game.level = 1;
-        trail.segdur = 25;
+        for (int i = 0; i < 8; ++i) world.field.nucs[size_t(i)]->slot = i;
+        world.game.men = 3, world.game.numfreemen = 1, world.game.level = 1;
+        world.trail.segdur = 25;
         SeedRnd(1);
         TrackStartedSounds(true);
         TakeStartedSounds();
@@ -70,12 +71,13 @@ class GameTest : public ::testing::Test {
 
     // Lays a segment from the point's current place to (nx, ny), as the frame loop does.
     static void LayTo(int nx, int ny) {
-        point.x = nx, point.y = ny;
+        World& world = CurrentWorld();
+        world.point.x = nx, world.point.y = ny;
         LaySegmentIfMoved();
     }
 
     static nuc& Nucleus(int slot, float nx, float ny, NucActive active = kNucAlive) {
-        nuc& n = *field.nucs[size_t(slot)];
+        nuc& n = *CurrentWorld().field.nucs[size_t(slot)];
         n.x = nx, n.y = ny, n.active = active, n.caught = 0, n.elecs = 0, n.slot = slot;
         return n;
     }

@@ -13,12 +13,14 @@
 #include "state/loop.h"
 #include "state/point.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
 using Hostiles = GameTest;
 
 TEST_F(Hostiles, PhotonsLaunchFromTheFarBorderThroughTheCentre) {
+    World& world = CurrentWorld();
     struct Case {
         double px, py, ex, ey;
     } cases[] = {{200, 200, 800, 500},     {400, 100, 400, 600}, {200, 150, 800, 600},
@@ -33,64 +35,66 @@ TEST_F(Hostiles, PhotonsLaunchFromTheFarBorderThroughTheCentre) {
     double ex, ey;
     EXPECT_FALSE(PhotonLaunchPoint(400, 300, ex, ey));
     // On the centre there is no direction: the launch is skipped.
-    game.level = 5, difficulty.phspeed = 3;
+    world.game.level = 5, world.difficulty.phspeed = 3;
     CreatePhoton();
-    EXPECT_EQ(phot_list.Count(), 0);
-    point.x = 200, point.y = 200;
+    EXPECT_EQ(world.phot_list.Count(), 0);
+    world.point.x = 200, world.point.y = 200;
     CreatePhoton();
-    ASSERT_EQ(phot_list.Count(), 1);
-    auto p = phot_list.First();
+    ASSERT_EQ(world.phot_list.Count(), 1);
+    auto p = world.phot_list.First();
     EXPECT_FLOAT_EQ(p->dx * p->dx + p->dy * p->dy, 9);
     EXPECT_LT(p->dx, 0);
 }
 
 TEST_F(Hostiles, PhotonsTurnFlashAndLeaveStrictlyBeyondTheBorders) {
+    World& world = CurrentWorld();
     auto p = New<phot>();
     p->x = 799, p->y = 300, p->dx = 1;
     UpdatePhotons();
     EXPECT_EQ(p->frame, 1);
-    EXPECT_EQ(phot_list.Count(), 1); // exactly on 800 stays
+    EXPECT_EQ(world.phot_list.Count(), 1); // exactly on 800 stays
     UpdatePhotons();
-    EXPECT_EQ(phot_list.Count(), 0);
-    const int before = field.phcol;
+    EXPECT_EQ(world.phot_list.Count(), 0);
+    const int before = world.field.phcol;
     RenderPhotons(); // advances with no photon alive
-    EXPECT_EQ(field.phcol, (before + 1) % 3);
+    EXPECT_EQ(world.field.phcol, (before + 1) % 3);
     // Caught: stands at double size until the loop ends, then pays.
     auto c = New<phot>();
     c->x = 300, c->y = 300, c->caught = 1, c->frame = 3;
-    trail.looping = 1;
+    world.trail.looping = 1;
     UpdatePhotons();
     EXPECT_EQ(c->frame, 0);
     Cls();
     RenderPhotons();
     EXPECT_NE(BackBuffer()[280 * 800 + 300], 0u); // the tip at (0, -20)
-    trail.looping = 0;
-    loop.g_numkilled = 2;
+    world.trail.looping = 0;
+    world.loop.g_numkilled = 2;
     UpdatePhotons();
-    EXPECT_EQ(game.score, 400);
-    EXPECT_EQ(phot_list.Count(), 0);
+    EXPECT_EQ(world.game.score, 400);
+    EXPECT_EQ(world.phot_list.Count(), 0);
 }
 
 TEST_F(Hostiles, TanksLayMinesInRhythmAndWarnInWhite) {
-    game.level = 14;
+    World& world = CurrentWorld();
+    world.game.level = 14;
     SetLevelDifficulty();
     for (int i = 0; i < 50; ++i) {
         CreateTanks();
-        const tank& t = *tank_list.Last();
+        const tank& t = *world.tank_list.Last();
         EXPECT_GE(std::fabs(t.x - 400), 50);
         EXPECT_GE(std::fabs(t.y - 300), 50);
         EXPECT_LT(t.frame, 31);
     }
-    tank_list.Clear();
+    world.tank_list.Clear();
     auto t = New<tank>();
     t->x = 300, t->y = 300, t->timer = 0;
-    field.nucsalive = 1;
+    world.field.nucsalive = 1;
     std::vector<int> mines, whites;
     for (int f = 1; f <= 150; ++f) {
-        const int before = mine_list.Count();
+        const int before = world.mine_list.Count();
         UpdateTanks();
         t->x = 300, t->y = 300, t->dx = t->dy = 0; // keep it still
-        if (mine_list.Count() > before) mines.push_back(f);
+        if (world.mine_list.Count() > before) mines.push_back(f);
         Cls();
         RenderTanks();
         bool white = false;
@@ -104,13 +108,14 @@ TEST_F(Hostiles, TanksLayMinesInRhythmAndWarnInWhite) {
     EXPECT_EQ(whites, (std::vector<int>{61,  62,  63,  64,  65,  66,  67,  68,  69,  70,  71,
                                         132, 133, 134, 135, 136, 137, 138, 139, 140, 141, 142}));
     EXPECT_EQ(Sounds().size(), mines.size());
-    field.nucsalive = 0;
-    mine_list.Clear();
+    world.field.nucsalive = 0;
+    world.mine_list.Clear();
     for (int f = 0; f < 100; ++f) UpdateTanks();
-    EXPECT_EQ(mine_list.Count(), 0); // no nucleus: rhythm kept, no mines
+    EXPECT_EQ(world.mine_list.Count(), 0); // no nucleus: rhythm kept, no mines
 }
 
 TEST_F(Hostiles, TanksBounceTurnAndPay) {
+    World& world = CurrentWorld();
     auto t = New<tank>();
     t->x = 679, t->y = 300, t->dx = 1, t->dy = 0;
     for (int i = 0; i < 100 && t->dx > 0; ++i) {
@@ -120,59 +125,61 @@ TEST_F(Hostiles, TanksBounceTurnAndPay) {
     EXPECT_EQ(t->dx, -1);
     EXPECT_EQ(t->x, 679);
     t->caught = 1;
-    trail.looping = 0;
-    loop.g_numkilled = 1;
+    world.trail.looping = 0;
+    world.loop.g_numkilled = 1;
     UpdateTanks();
-    EXPECT_EQ(game.score, 100);
-    EXPECT_EQ(tank_list.Count(), 0);
+    EXPECT_EQ(world.game.score, 100);
+    EXPECT_EQ(world.tank_list.Count(), 0);
 }
 
 TEST_F(Hostiles, MinesShrinkAndAreDangerousOnlyWhileBig) {
-    game.level = 14;
+    World& world = CurrentWorld();
+    world.game.level = 14;
     SetLevelDifficulty();
-    ASSERT_EQ(difficulty.minedur, 107);
+    ASSERT_EQ(world.difficulty.minedur, 107);
     CreateMine(300, 300);
     UpdateMines();
-    auto m = mine_list.First();
+    auto m = world.mine_list.First();
     EXPECT_EQ(m->life, 106);
     Cls();
     RenderMines();
     EXPECT_EQ(BackBuffer()[293 * 800 + 300], 0x00ff00u); // radius 7
     int updates = 1;
-    while (!mine_list.Empty()) UpdateMines(), updates++;
+    while (!world.mine_list.Empty()) UpdateMines(), updates++;
     EXPECT_EQ(updates, 98);
     // Harmless and uncatchable at life 15.
     CreateMine(400, 300);
-    mine_list.First()->life = 15;
+    world.mine_list.First()->life = 15;
     UpdatePlayer();
-    EXPECT_EQ(point.dead, 0);
-    mine_list.First()->life = 16;
+    EXPECT_EQ(world.point.dead, 0);
+    world.mine_list.First()->life = 16;
     UpdatePlayer();
-    EXPECT_EQ(point.dead, 1);
-    mine_list.First()->caught = 1;
-    loop.g_numkilled = 2;
+    EXPECT_EQ(world.point.dead, 1);
+    world.mine_list.First()->caught = 1;
+    world.loop.g_numkilled = 2;
     UpdateMines();
-    EXPECT_EQ(game.score, 600);
+    EXPECT_EQ(world.game.score, 600);
 }
 
 TEST_F(Hostiles, StarsSplitOnTheSharedCountdownUpToNineteen) {
-    game.level = 6;
+    World& world = CurrentWorld();
+    world.game.level = 6;
     SetLevelDifficulty();
-    field.startimer = difficulty.starsplitwait;
-    field.nucsalive = 1;
+    world.field.startimer = world.difficulty.starsplitwait;
+    world.field.nucsalive = 1;
     CreateStars(300, 300);
     std::vector<int> counts;
     std::vector<std::pair<int, std::string>> sounds;
     for (int f = 1; f <= 4 * 369; ++f) {
-        const int before = star_list.Count();
+        const int before = world.star_list.Count();
         UpdateStars();
         RenderStars();
-        for (const auto& s : Sounds()) sounds.emplace_back(field.startimer, s);
-        if (star_list.Count() != before) counts.push_back(star_list.Count());
-        for (auto& s : star_list) s.x = 300, s.y = 300; // keep them in the field
+        for (const auto& s : Sounds()) sounds.emplace_back(world.field.startimer, s);
+        if (world.star_list.Count() != before) counts.push_back(world.star_list.Count());
+        for (auto& s : world.star_list) s.x = 300, s.y = 300; // keep them in the field
     }
     EXPECT_EQ(counts, (std::vector<int>{3, 9, 19}));
-    EXPECT_EQ(field.starsalive, 19);
+    EXPECT_EQ(world.field.starsalive, 19);
     // Warnings at 54, 38 and 22 (once per drawing), the split at 0 (once per splitting star).
     const std::vector<std::pair<int, std::string>> firstCycle(sounds.begin(), sounds.begin() + 4);
     EXPECT_EQ(firstCycle, (std::vector<std::pair<int, std::string>>{
@@ -180,25 +187,27 @@ TEST_F(Hostiles, StarsSplitOnTheSharedCountdownUpToNineteen) {
 }
 
 TEST_F(Hostiles, NewStarsLeadTheListAndAreInvisibleBeforeTheirFirstUpdate) {
+    World& world = CurrentWorld();
     CreateStars(100, 100);
     CreateStars(200, 200);
-    EXPECT_EQ(star_list.First()->x, 200);
-    EXPECT_EQ(star_list.Count(), 2);
-    star_list.First()->frame = 20;
-    star_list.Last()->frame = 0;
+    EXPECT_EQ(world.star_list.First()->x, 200);
+    EXPECT_EQ(world.star_list.Count(), 2);
+    world.star_list.First()->frame = 20;
+    world.star_list.Last()->frame = 0;
     Cls();
     RenderStars();
     EXPECT_EQ(BackBuffer()[190 * 800 + 200], 0u); // phase 5 draws nothing
     EXPECT_NE(BackBuffer()[90 * 800 + 100], 0u);  // phase 0: the tip at (0, -10)
     // A caught star pays 100 per star caught lately, doubled with company.
-    loop.numstarskilled = 3;
-    star_list.Last()->caught = 1;
-    loop.g_numkilled = 2;
+    world.loop.numstarskilled = 3;
+    world.star_list.Last()->caught = 1;
+    world.loop.g_numkilled = 2;
     UpdateStars();
-    EXPECT_EQ(game.score, 600);
+    EXPECT_EQ(world.game.score, 600);
 }
 
 TEST_F(Hostiles, PulsarsPulseSoundAndGuardWithTheirShield) {
+    World& world = CurrentWorld();
     auto p = New<pulsar>();
     p->x = 300, p->y = 300, p->pulse = 19, p->dir = 1;
     std::vector<int> pulses;
@@ -221,27 +230,28 @@ TEST_F(Hostiles, PulsarsPulseSoundAndGuardWithTheirShield) {
     RenderPulsars();
     EXPECT_TRUE(Sounds().empty());
     // The player touches the shield's far corner only once it is grown.
-    point.x = 265, point.y = 312; // beside the left side stroke (-35, -10)..(-35, 12)
-    p->pulse = 35;                // k 8: not yet
+    world.point.x = 265, world.point.y = 312; // beside the left side stroke (-35, -10)..(-35, 12)
+    p->pulse = 35;                            // k 8: not yet
     UpdatePlayer();
-    EXPECT_EQ(point.dead, 0);
+    EXPECT_EQ(world.point.dead, 0);
     p->pulse = 36; // k 9
     UpdatePlayer();
-    EXPECT_EQ(point.dead, 1);
+    EXPECT_EQ(world.point.dead, 1);
 }
 
 TEST_F(Hostiles, PulsarsReAimUnlessClose) {
-    game.level = 8;
+    World& world = CurrentWorld();
+    world.game.level = 8;
     SetLevelDifficulty();
     auto p = New<pulsar>();
-    point.x = 300, point.y = 300;
+    world.point.x = 300, world.point.y = 300;
     int reaimed = 0;
     for (int f = 0; f < 200; ++f) {
         p->x = 311, p->y = 305, p->dx = 1, p->dy = 1, p->pulse = 1, p->dir = 1;
         UpdatePulsars();
         if (p->dx < 0) {
             reaimed++;
-            EXPECT_GE(p->dx, -difficulty.pulsarspeed);
+            EXPECT_GE(p->dx, -world.difficulty.pulsarspeed);
             EXPECT_LE(p->dx, -0.5f);
         }
         EXPECT_EQ(p->dy, 1); // 6 pixels off on y: kept
@@ -250,14 +260,14 @@ TEST_F(Hostiles, PulsarsReAimUnlessClose) {
     EXPECT_LT(reaimed, 140);
     // A caught pulsar first in the list, with no stars drawn, is a green cross.
     p->caught = 1;
-    field.starsalive = 0;
+    world.field.starsalive = 0;
     Cls();
     RenderEnemies();
     EXPECT_EQ(BackBuffer()[305 * 800 + int(p->x)], 0x00ff00u);
-    trail.looping = 0;
-    loop.g_numkilled = 0;
+    world.trail.looping = 0;
+    world.loop.g_numkilled = 0;
     UpdatePulsars();
-    EXPECT_EQ(game.score, 300);
+    EXPECT_EQ(world.game.score, 300);
 }
 
 // The table of kinds is the game's order: what a frame updates and draws, what a level starts
@@ -279,7 +289,7 @@ TEST_F(Hostiles, OneTableOfKindsInTheGamesOrder) {
 
     // A level, and one of each kind it may lack: each kind's count and places in the trace come
     // from the table.
-    game.level = 61;
+    CurrentWorld().game.level = 61;
     SetUpLevel();
     New<phot>();
     CreateMine(100, 100);

@@ -18,6 +18,7 @@
 #include "record/replay.h"
 #include "screens/hiscore.h"
 #include "state/sounds.h"
+#include "state/world.h"
 #include "tests/file_helpers.h"
 #include "tests/sim_helpers.h"
 
@@ -52,9 +53,10 @@ std::string Table(const std::vector<ScoreEntry>& entries) {
 }
 
 std::vector<ScoreEntry> Shown() {
+    World& world = CurrentWorld();
     std::vector<ScoreEntry> t;
     for (size_t i = 0; i < 10; ++i)
-        t.push_back({hiscores.scores[i], hiscores.levels[i], hiscores.names[i]});
+        t.push_back({world.hiscores.scores[i], world.hiscores.levels[i], world.hiscores.names[i]});
     return t;
 }
 
@@ -271,13 +273,14 @@ TEST(OddPaths, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
     EXPECT_EQ(noPage.err, "koravel-board: cannot serve " + (dir / "nopage").string() +
                               " at /play: No such file or directory\n");
     if (!fs::exists(kGame)) GTEST_SKIP() << "koravel is not built";
-    const Case game[] = {{"--replay ''", "--replay needs a recording"},
-                         {"--board ''", "--board needs a board"},
-                         {"--replay", "--replay needs a recording"},
-                         {"--wrong", "unknown option '--wrong'; koravel --help for more"},
-                         {"--daily", "--daily needs a board"},
-                         {"--daily --replay x.kvr", "--replay watches a game; --daily plays one"},
-                         {"--daily --board http://h:1 --board x", "the board's address must be"}};
+    const Case game[] = {
+        {"--replay ''", "--replay needs a recording"},
+        {"--board ''", "--board needs a board"},
+        {"--replay", "--replay needs a recording"},
+        {"--wrong", "unknown option '--wrong'; koravel --help for more"},
+        {"--daily", "--daily needs a board"},
+        {"--daily --replay x.kvr", "--replay watches a game; --daily plays one"},
+        {"--daily --board http://h:1 --board x", "the board's address must be"}};
     for (const Case& c : game) {
         const Said said = RunSaying(dir, kGame + " " + c.args);
         EXPECT_EQ(said.status, 2) << c.args;
@@ -332,6 +335,7 @@ TEST(OddPaths, NamesNoPlayerCouldEnterAreCleanedSoTheGameIsRecordable) {
 }
 
 TEST(OddPaths, LargeInputsTakeBoundedMemory) {
+    World& world = CurrentWorld();
     const auto dir = GameDir("memory");
     // Lockstep input: a line of 8 MiB is refused, not gathered.
     WriteText(dir / "long.txt", std::string(8u << 20, 'm') + "\nstep\n");
@@ -378,12 +382,13 @@ TEST(OddPaths, LargeInputsTakeBoundedMemory) {
     fs::current_path(sounds);
     EXPECT_TRUE(LoadSounds().empty());
     fs::current_path(old);
-    for (const Sound* s : {&sfx.snd_bounce, &sfx.snd_bond1, &sfx.snd_bond2, &sfx.snd_loop}) {
+    for (const Sound* s :
+         {&world.sfx.snd_bounce, &world.sfx.snd_bond1, &world.sfx.snd_bond2, &world.sfx.snd_loop}) {
         ASSERT_TRUE(*s);
-        EXPECT_EQ((*s)->wave, sfx.snd_photon->wave);
+        EXPECT_EQ((*s)->wave, world.sfx.snd_photon->wave);
     }
-    EXPECT_TRUE(sfx.snd_bond1->loop);
-    EXPECT_FALSE(sfx.snd_photon->loop);
+    EXPECT_TRUE(world.sfx.snd_bond1->loop);
+    EXPECT_FALSE(world.sfx.snd_photon->loop);
     const auto fits = WaveBytes(8, kMaxWaveSamplesBytes / 2);
     EXPECT_TRUE(DecodeWave(fits.data(), fits.size()));
     const auto doubles = WaveBytes(8, kMaxWaveSamplesBytes / 2 + 2);

@@ -15,6 +15,7 @@
 #include "format/recording.h"
 #include "record/replay.h"
 #include "screens/hiscore.h"
+#include "state/world.h"
 #include "tests/file_helpers.h"
 #include "tests/sim_helpers.h"
 
@@ -107,6 +108,7 @@ TEST(PlayerFiles, ATableThatCannotBeReadIsReportedAndNeverSavedOver) {
 class SharedTable : public InGameFolder {};
 
 TEST_F(SharedTable, TwoGamesSavingTogetherBothKeepTheirEntries) {
+    World& world = CurrentWorld();
     // Each game reads the table once at start, then saves after each of its five entries.
     pid_t games[2];
     for (int g = 0; g < 2; ++g) {
@@ -128,7 +130,7 @@ TEST_F(SharedTable, TwoGamesSavingTogetherBothKeepTheirEntries) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
     }
     LoadScores();
-    std::vector<int> top(hiscores.scores.begin(), hiscores.scores.begin() + 10);
+    std::vector<int> top(world.hiscores.scores.begin(), world.hiscores.scores.begin() + 10);
     std::sort(top.begin(), top.end());
     EXPECT_EQ(top, (std::vector<int>{100000, 100001, 100002, 100003, 100004, 101000, 101001, 101002,
                                      101003, 101004}));

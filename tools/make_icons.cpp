@@ -12,10 +12,12 @@
 #include "sim/png.h"
 #include "state/point.h"
 #include "state/trail.h"
+#include "state/world.h"
 
 namespace {
 
 bool Icon(int size, const std::string& path) {
+    World& world = CurrentWorld();
     Cls();
     // The ball: a dark blue sphere, lit from the upper left, drawn row by row.
     const double r = size / 2.0 - 1;
@@ -30,12 +32,12 @@ bool Icon(int size, const std::string& path) {
         }
     }
     // The reticle, as the game draws it, drawn several times a pixel apart for weight.
-    point.pw = size * 2 / 5;
-    trail.counter = 0;
+    world.point.pw = size * 2 / 5;
+    world.trail.counter = 0;
     const int weight = std::max(1, size / 48);
     for (int dy = 0; dy < weight; ++dy)
         for (int dx = 0; dx < weight; ++dx) {
-            point.x = size / 2 + dx - weight / 2, point.y = size / 2 + dy - weight / 2;
+            world.point.x = size / 2 + dx - weight / 2, world.point.y = size / 2 + dy - weight / 2;
             RenderPlayer();
         }
     return WritePng(path, BackBuffer(), size, size, kScreenW, true);
