@@ -273,14 +273,13 @@ TEST(OddPaths, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
     EXPECT_EQ(noPage.err, "koravel-board: cannot serve " + (dir / "nopage").string() +
                               " at /play: No such file or directory\n");
     if (!fs::exists(kGame)) GTEST_SKIP() << "koravel is not built";
-    const Case game[] = {
-        {"--replay ''", "--replay needs a recording"},
-        {"--board ''", "--board needs a board"},
-        {"--replay", "--replay needs a recording"},
-        {"--wrong", "unknown option '--wrong'; koravel --help for more"},
-        {"--daily", "--daily needs a board"},
-        {"--daily --replay x.kvr", "--replay watches a game; --daily plays one"},
-        {"--daily --board http://h:1 --board x", "the board's address must be"}};
+    const Case game[] = {{"--replay ''", "--replay needs a recording"},
+                         {"--board ''", "--board needs a board"},
+                         {"--replay", "--replay needs a recording"},
+                         {"--wrong", "unknown option '--wrong'; koravel --help for more"},
+                         {"--daily", "--daily needs a board"},
+                         {"--daily --replay x.kvr", "--replay watches a game; --daily plays one"},
+                         {"--daily --board http://h:1 --board x", "the board's address must be"}};
     for (const Case& c : game) {
         const Said said = RunSaying(dir, kGame + " " + c.args);
         EXPECT_EQ(said.status, 2) << c.args;
