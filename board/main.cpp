@@ -15,7 +15,6 @@
 #include <string>
 #include <thread>
 
-#include "board/clock.h"
 #include "board/server.h"
 #include "board/store.h"
 #include "board/verifier.h"
@@ -97,7 +96,7 @@ struct NumberOption {
 // A moderator's act from the host's command line, noted with who did it.
 int Moderate(Store& store, Moderation act, const std::string& why) {
     act.why = why;
-    act.at = BoardNow();
+    act.at = store.Now();
     const passwd* user = ::getpwuid(::getuid());
     act.by = user ? user->pw_name : "uid " + std::to_string(::getuid());
     const std::string what = act.game ? "game " + std::to_string(act.game) : "the name " + act.name;

@@ -11,7 +11,6 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "board/clock.h"
 #include "board/daily.h"
 #include "board/play_files.h"
 #include "format/recording.h"
@@ -19,8 +18,6 @@
 namespace {
 
 using nlohmann::json;
-
-int64_t Now() { return BoardNow(); }
 
 json ToJson(const BoardGame& g) {
     json j = {{"id", g.id},         {"score", g.score},         {"level", g.level},
@@ -161,7 +158,7 @@ class Board {
                 r.headers.emplace_back("Retry-After", "2");
                 return r;
             }
-            const Submission sub = store_.Enqueue(body, Which(req), Now());
+            const Submission sub = store_.Enqueue(body, Which(req));
             verifiers_.Wake();
             Reply r = Json(202, SubmissionJson(sub));
             r.headers.emplace_back("Location", Location(sub.id));
@@ -187,7 +184,7 @@ class Board {
     Reply IssueAttempt(const RequestHead& req) {
         if (req.ContentLength().value_or(0) > 0)
             return RefuseUnread(400, "an attempt is asked for with an empty body");
-        const int64_t now = Now();
+        const int64_t now = store_.Now();
         const std::string day = DayOf(now);
         const Attempt attempt{RandomHex(16), day, fields_.Seed(day), now, 0};
         store_.AddAttempt(attempt);
@@ -204,7 +201,7 @@ class Board {
 
     // Today, the commitment to tomorrow's field, yesterday's revealed, and the days with tables.
     Reply Daily() {
-        const int64_t now = Now();
+        const int64_t now = store_.Now();
         const std::string today = DayOf(now);
         const int64_t start = *DayStart(today);
         const std::string tomorrow = DayOf(start + kDaySeconds);
@@ -236,7 +233,7 @@ class Board {
     Reply DayTableOf(const RequestHead& req, const std::string& day) {
         const auto start = DayStart(day);
         if (!start) return Refuse(400, "a day is written YYYY-MM-DD");
-        const int64_t now = Now();
+        const int64_t now = store_.Now();
         if (*start > now) return Refuse(404, "that day has not begun");
         const auto limit = Param(req, "limit", 1, 1000, 100);
         if (!limit) return Refuse(400, "limit is 1 to 1000");
@@ -363,7 +360,7 @@ class Board {
             return Refuse(400, "limit is 1 to 1000, since 0 to 36500 days, all 0 or 1");
         json list = json::array();
         for (const BoardGame& g :
-             store_.Top(int(*limit), *days < 0 ? 0 : Now() - *days * 86400, *all == 1))
+             store_.Top(int(*limit), *days < 0 ? 0 : store_.Now() - *days * 86400, *all == 1))
             list.push_back(ToJson(g));
         return Json(200, list);
     }
@@ -372,7 +369,7 @@ class Board {
         const auto g = store_.Game(id);
         if (!g) return Refuse(404, "no such game");
         if (g->hidden) return Refuse(410, kHiddenGame);
-        const int64_t now = Now();
+        const int64_t now = store_.Now();
         if (!Ended(g->day, now)) {
             Reply r = Refuse(403, "the recordings of " + g->day +
                                       "'s field are hidden until the day ends, in " +
@@ -392,7 +389,7 @@ class Board {
     }
 
     Reply Page(const RequestHead& req) {
-        const int64_t now = Now();
+        const int64_t now = store_.Now();
         std::string day = req.Arg("day").value_or(DayOf(now));
         if (!DayStart(day) || *DayStart(day) > now) day = DayOf(now);
         std::string html =
@@ -430,7 +427,7 @@ class Board {
         html += "<table><tr><th>#</th><th>Score</th><th>Level</th><th class=n>Name</th>"
                 "<th></th></tr>";
         int place = 0;
-        const int64_t now = Now();
+        const int64_t now = store_.Now();
         for (const BoardGame& g : games) {
             const std::string id = std::to_string(g.id);
             const std::string recording = "/api/games/" + id + "/recording";

@@ -1,7 +1,5 @@
 #include "board/store.h"
 
-#include "board/store_sql.h"
-
 #include <openssl/sha.h>
 
 #include <algorithm>
@@ -36,10 +34,6 @@ std::string Redacted(const std::string& where) {
         said = said.substr(0, p + 9) + "***" + said.substr(end);
     }
     return said;
-}
-
-std::unique_ptr<Store> OpenStore(const std::string& where) {
-    return IsPostgresUri(where) ? OpenPostgresStore(where) : OpenSqliteStore(where);
 }
 
 std::vector<std::pair<std::string, int64_t>>

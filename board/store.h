@@ -1,6 +1,6 @@
-// Where the board keeps its games and the uploads waiting for a verdict: a small interface with
-// two stores behind it, SQLite (one file, one host) and PostgreSQL (any number of front ends and
-// verifier workers on other hosts sharing one database).
+// Where the board keeps its games and the uploads waiting for a verdict: a small interface,
+// written once (sql_store.cpp) over two databases, SQLite (one file, one host) and PostgreSQL
+// (any number of front ends and verifier workers on other hosts sharing one database).
 //
 // Thread safety: one Store object may be called from any number of threads at once, and any
 // number of processes may share a PostgreSQL store. Each call is one transaction, atomic on its
@@ -8,12 +8,14 @@
 // whose message says why in one line (and never holds a password).
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "board/clock.h"
 #include "board/ranking.h"
 
 // One verified game: what its recording's replay showed, never what a client claimed.
@@ -52,6 +54,10 @@ struct RankCounts {
     std::vector<std::pair<std::string, int64_t>> unranked; // by code, every code of kUnranked
 };
 
+// Every code of kUnranked with its count among `found` (0 for those not found).
+std::vector<std::pair<std::string, int64_t>>
+CountsByCode(const std::vector<std::pair<std::string, int64_t>>& found);
+
 // An upload, from its arrival to its verdict.
 enum class SubmissionState { Queued, Verifying, Stored, Refused };
 struct Submission {
@@ -81,14 +87,21 @@ struct StoreFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Unix seconds. Every time the store keeps (uploads, leases, verifiers heard from) is read
+// from the one it was opened with.
+using Clock = std::function<int64_t()>;
+
 class Store {
   public:
     virtual ~Store() = default;
 
+    // The store's clock, which the board reads for every other time too.
+    virtual int64_t Now() = 0;
+    // The numbered schema step the database is at.
+    virtual int SchemaVersion() = 0;
     // Keeps an upload until it is verified. The same bytes sent again for the same game give
     // the submission they were first kept as, whatever became of it.
-    virtual Submission Enqueue(const std::string& recording, const std::string& which,
-                               int64_t now) = 0;
+    virtual Submission Enqueue(const std::string& recording, const std::string& which) = 0;
     virtual std::optional<Submission> SubmissionById(int64_t id) = 0;
     // Uploads queued or being verified.
     virtual int64_t Pending() = 0;
@@ -139,22 +152,16 @@ class Store {
 // The hex SHA-256 of some bytes: how both stores know an upload sent again.
 std::string Sha256Hex(const std::string& bytes);
 
-// The store `where` names: a postgresql:// (or postgres://) URI, else a SQLite file. Refuses
-// as the two below do.
-std::unique_ptr<Store> OpenStore(const std::string& where);
+// The store `where` names: a postgresql:// (or postgres://) URI, else a SQLite file, its schema
+// brought up to date. Refuses, with std::runtime_error and the reason in one line (never a
+// password), a server that cannot be reached, a path that is a link, a file that is not a
+// board, a database that cannot be written or one of a newer schema. Once open, a SQLite write
+// finding the file gone or replaced throws StoreFailure.
+std::unique_ptr<Store> OpenStore(const std::string& where, Clock clock = BoardNow);
 bool IsPostgresUri(const std::string& where);
 // `where` without its password, fit to be said in a message.
 std::string Redacted(const std::string& where);
 
-// PostgreSQL through libpq: a small pool of connections, the tables made when missing.
-// Refuses, with std::runtime_error and the server's reason in one line, a server that cannot
-// be reached or a database that cannot be written.
-std::unique_ptr<Store> OpenPostgresStore(const std::string& uri);
-
-// SQLite in WAL mode, one file. Refuses, with std::runtime_error and the reason in a few words,
-// a path that is a link, a file that is not a board or cannot be written. Once open, a write
-// finding the file gone or replaced throws StoreFailure.
-std::unique_ptr<Store> OpenSqliteStore(const std::string& path);
 // An online copy of a SQLite board (SQLite's backup API: boards may go on writing meanwhile),
 // written to a new file and renamed into place when whole. False, with why, when it cannot.
 bool BackupSqlite(const std::string& path, const std::string& to, std::string& why);

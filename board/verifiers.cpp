@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 
-#include "board/clock.h"
 #include "board/front.h"
 #include "board/metrics.h"
 #include "format/recording.h"
@@ -112,7 +111,7 @@ void Verifiers::Judge(const Job& job) {
         if (wantFrame >= 0 && g.frame == uint64_t(wantFrame)) chosen = &g;
     }
     if (!chosen) return Refuse(job, "no game of the recording ended on that frame");
-    const int64_t now = BoardNow();
+    const int64_t now = store_.Now();
     BoardGame game;
     game.score = chosen->score;
     game.level = chosen->level;
