@@ -101,6 +101,10 @@ for i in "${!blocks[@]}"; do
     bash -euo pipefail -c "$cmd" || fail "README command $((i + 1)) failed"
   fi
   echo "=== README command $((i + 1)) took $(( $(date +%s) - start )) s"
+  # The player's build: none of the board's libraries.
+  if [ "$i" = 0 ] && ldd build/koravel build/koravel-sim | grep -E 'libpq|libmicrohttpd|libsqlite3'; then
+    fail "the play command's build links the board's libraries"
+  fi
 done
 
 left=$(comm -13 <(echo "$before") <(leftovers))
