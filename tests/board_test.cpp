@@ -408,7 +408,7 @@ TEST(Board, StoreTroublesAreRefusedAndSaidInOneLine) {
 
 // Hundreds of connections that send slowly or nothing, greedy clients from one address, and
 // gzip bombs: the others are still answered, and the board's memory stays small.
-TEST(Board, RudeConnectionsCannotStarveTheOthers) {
+TEST(Stress, RudeConnectionsAndGzipBombsCannotStarveTheOthers) {
     // 1,000 silent connections where the machine allows that many files (the board needs as
     // many again), fewer where it does not.
     const int silent = std::clamp(MoreFiles() - 600, 100, 1000);
@@ -473,7 +473,7 @@ TEST(Board, RudeConnectionsCannotStarveTheOthers) {
 
 // A crowd connecting at once gets in (a real listen backlog), and answers on a kept-open
 // connection leave at once (no Nagle delay against the client's delayed acknowledgement).
-TEST(Board, CrowdsGetInAndKeptOpenConnectionsAreNotDelayed) {
+TEST(Stress, CrowdsGetInAndKeptOpenConnectionsAreNotDelayed) {
     MoreFiles();
     const auto dir = GameDir("board_crowd");
     Board board(dir, dir / "board.sqlite3");
@@ -586,7 +586,7 @@ TEST(Board, ABusyBoardSays429AndLosesNothing) {
 
 // kill -9 twenty times while clients upload: every upload answered 202 ends stored or refused,
 // exactly once, after the restarts; no verifier outlives its board; no folder is left behind.
-TEST(Board, KilledTwentyTimesUnderLoadEveryUploadEndsOnce) {
+TEST(Stress, KilledTwentyTimesUnderLoadEveryUploadEndsOnce) {
     const auto dir = GameDir("board_killed");
     std::vector<std::string> uploads;
     for (int seed = 1; seed <= 12; ++seed) {
@@ -858,7 +858,7 @@ int ChildrenOf(pid_t pid) {
 // -9 while it replays: every upload ends stored or refused exactly once, the killed worker's
 // job is taken again when its lease runs out, and each game is kept once whichever front end
 // took it.
-TEST(Board, FrontsAndWorkersOnOneDatabaseLoseNothingWhenAWorkerDies) {
+TEST(Stress, FrontsAndWorkersOnOneDatabaseLoseNothingWhenAWorkerDies) {
     if (!OnPostgres()) GTEST_SKIP() << "workers on other hosts share a PostgreSQL store";
     const auto dir = GameDir("board_hosts");
     std::vector<std::string> uploads;
@@ -934,7 +934,7 @@ namespace {
 // board are reused, the board names the client nginx saw (not what the client claims), each
 // address's uploads are limited, bodies over 4 MiB never reach the board, /play is cached, and
 // with a certificate the site is HTTPS only.
-TEST(Board, BehindNginxSlowClientsNeverReachTheBoard) {
+TEST(Stress, BehindNginxSlowClientsNeverReachTheBoard) {
     if (OnPostgres()) GTEST_SKIP() << "the proxy in front is the same whatever the store";
     MoreFiles();
     const auto dir = GameDir("board_nginx");

@@ -257,49 +257,77 @@ namespace {
 // Every recorded game in tests/replays plays back to exactly its expected frames, and the
 // same without pictures (--no-picture, which checks recordings): drawing decides nothing.
 // The recordings of version 1 (before rules and checkpoints) in replays/version1 still play as
-// they did, to the traces of their newer copies.
-TEST(GoldenReplays, PlayBackFrameForFrameWithAndWithoutPictures) {
-    const std::filesystem::path dir =
-        std::filesystem::path(KORAVEL_SOURCE_DIR) / "tests" / "replays";
+// they did, to the traces of their newer copies. One test per recording.
+const std::filesystem::path kGoldenDir =
+    std::filesystem::path(KORAVEL_SOURCE_DIR) / "tests" / "replays";
+
+std::vector<std::filesystem::path> GoldenRecordings() {
     std::vector<std::filesystem::path> kvrs;
-    for (const auto& folder : {dir, dir / "version1"})
+    for (const auto& folder : {kGoldenDir, kGoldenDir / "version1"})
         for (const auto& entry : std::filesystem::directory_iterator(folder))
             if (entry.path().extension() == ".kvr") kvrs.push_back(entry.path());
-    int replays = 0;
-    for (const auto& path : kvrs) {
-        ++replays;
-        const std::string name = path.stem().string();
-        const bool old = path.parent_path() != dir;
-        // Each golden replay carries this build's rules and checkpoints: a change of rules
-        // re-records them all (rerecord.sh).
-        const std::string head = ReadText(path).substr(0, ReadText(path).find('\n'));
-        const auto rules = head.find(" rules ");
-        EXPECT_EQ(rules == std::string::npos ? "" : head.substr(rules + 1),
-                  old ? "" : "rules " + std::to_string(kRulesVersion))
-            << name << (old ? "" : ": run tests/replays/rerecord.sh after bumping the rules");
-        EXPECT_EQ(ReadText(path).find(" check ") == std::string::npos, old) << name;
-        std::istringstream expected(ReadText(dir / (name + ".trace")));
-        std::vector<std::string> want;
-        for (std::string l; std::getline(expected, l);) want.push_back(l);
-        std::string closing;
-        for (const std::string mode : {"", " --no-picture"}) {
-            auto r = RunSim(GameDir("golden_" + name), "--replay " + path.string() + mode);
-            ASSERT_EQ(r.status, 0) << name << mode << ": " << r.err;
-            for (size_t f = 0; f < std::max(want.size(), r.trace.size()); ++f) {
-                const std::string a = f < want.size() ? want[f] : "(none)";
-                const std::string b = f < r.trace.size() ? r.trace[f] : "(none)";
-                ASSERT_EQ(a, b) << "replay " << name << mode << " differs first at frame " << f
-                                << "\n expected: " << a << "\n      got: " << b
-                                << "\n(a change meant? tests/replays/rerecord.sh build)";
-            }
-            const std::string summary = r.out.substr(0, r.out.find(" hash="));
-            if (mode[0]) { EXPECT_EQ(summary, closing) << name; }
-            EXPECT_EQ(r.out.find(" hash=none") != std::string::npos, mode[0] != 0) << r.out;
-            closing = summary;
-        }
-    }
-    EXPECT_GE(replays, 7);
+    std::sort(kvrs.begin(), kvrs.end());
+    return kvrs;
 }
+
+// Where two trace lines first differ: the field whose value does.
+std::string FirstDifference(const std::string& want, const std::string& got) {
+    size_t at = 0;
+    while (at < want.size() && at < got.size() && want[at] == got[at]) ++at;
+    const size_t key = want.rfind("\":", at);
+    const size_t open =
+        key == std::string::npos || key == 0 ? std::string::npos : want.rfind('"', key - 1);
+    if (open == std::string::npos) return "the line itself";
+    return "field \"" + want.substr(open + 1, key - open - 1) + "\"";
+}
+
+class GoldenReplay : public ::testing::TestWithParam<std::filesystem::path> {};
+
+TEST_P(GoldenReplay, PlaysBackFrameForFrameWithAndWithoutPictures) {
+    const auto& path = GetParam();
+    const std::string name = path.stem().string();
+    const bool old = path.parent_path() != kGoldenDir;
+    // Each golden replay carries this build's rules and checkpoints: a change of rules
+    // re-records them all (rerecord.sh).
+    const std::string text = ReadText(path);
+    const std::string head = text.substr(0, text.find('\n'));
+    const auto rules = head.find(" rules ");
+    EXPECT_EQ(rules == std::string::npos ? "" : head.substr(rules + 1),
+              old ? "" : "rules " + std::to_string(kRulesVersion))
+        << (old ? "" : "run tests/replays/rerecord.sh after bumping the rules");
+    EXPECT_EQ(text.find(" check ") == std::string::npos, old);
+    std::istringstream expected(ReadText(kGoldenDir / (name + ".trace")));
+    std::vector<std::string> want;
+    for (std::string l; std::getline(expected, l);) want.push_back(l);
+    std::string closing;
+    for (const std::string mode : {"", " --no-picture"}) {
+        auto r = RunSim(GameDir("golden_" + name + (old ? "_v1" : "")),
+                        "--replay " + path.string() + mode);
+        ASSERT_EQ(r.status, 0) << mode << ": " << r.err;
+        for (size_t f = 0; f < std::max(want.size(), r.trace.size()); ++f) {
+            const std::string a = f < want.size() ? want[f] : "(none)";
+            const std::string b = f < r.trace.size() ? r.trace[f] : "(none)";
+            ASSERT_EQ(a, b) << mode << " differs first at frame " << f << ": "
+                            << FirstDifference(a, b)
+                            << "\n(a change meant? tests/replays/rerecord.sh build)";
+        }
+        const std::string summary = r.out.substr(0, r.out.find(" hash="));
+        if (mode[0]) { EXPECT_EQ(summary, closing); }
+        EXPECT_EQ(r.out.find(" hash=none") != std::string::npos, mode[0] != 0) << r.out;
+        closing = summary;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Recordings, GoldenReplay, ::testing::ValuesIn(GoldenRecordings()),
+                         [](const ::testing::TestParamInfo<std::filesystem::path>& recording) {
+                             std::string name = recording.param.parent_path().filename().string() +
+                                                "_" + recording.param.stem().string();
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+
+TEST(GoldenReplays, AllArePlayed) { EXPECT_GE(GoldenRecordings().size(), 7u); }
 
 // A recording proves what it means: played by other rules, or altered, it stops at the first
 // checkpoint that differs, in one line naming the frame; one of other rules is not played.
