@@ -1,4 +1,4 @@
-// Files, text conversions and the random generator.
+// Text conversions, the game's maths and the random generator.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,17 +15,6 @@
 #include "tests/temp_dir.h"
 
 namespace {
-
-std::string TempFile(const std::string& name, const std::string& bytes) {
-    const auto path = PrivateFolder(name) / name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path.string();
-}
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(Random, FollowsTheMinimalStandardGenerator) {
     // Reference: state = 48271 * state mod (2^31 - 1), computed directly in 64 bits.
@@ -90,35 +79,6 @@ TEST(Maths, SineAndCosineKeepWhatGlibcGaveTheFragments) {
         doubles += (Cos(a) != std::cos(x)) + (Sin(a) != std::sin(x));
     }
     EXPECT_LT(doubles, 2000); // about 0.15 % of glibc's doubles are rounded the other way
-}
-
-TEST(Files, LinesAndLimits) {
-    const auto path = TempFile("lines", std::string("AB\r\nCD", 6));
-    Stream s = ReadFile(path);
-    ASSERT_TRUE(s);
-    EXPECT_EQ(ReadLine(s), "AB");
-    EXPECT_EQ(ReadLine(s), "CD");
-    EXPECT_EQ(ReadLine(s), "");
-    CloseFile(s);
-
-    s = ReadFile(TempFile("zero", std::string("A\0B\rC\n", 6)));
-    EXPECT_EQ(ReadLine(s), "A");
-    EXPECT_EQ(ReadLine(s), "BC");
-
-    EXPECT_FALSE(ReadFile("/nonexistent/koravel"));
-    EXPECT_FALSE(OpenFile("/nonexistent/koravel", 1, 1));
-    EXPECT_FALSE(ReadWholeFile(path, 3)); // larger than allowed
-    EXPECT_EQ(ReadWholeFile(path, 100)->size(), 6u);
-}
-
-TEST(Files, AnAtomicWriteReplacesOnlyWhenClosedWhole) {
-    const auto path = TempFile("atomic", "old\r\n");
-    {
-        Stream s = WriteFileAtomic(path);
-        WriteLine(s, "abandoned"); // never closed: the old file stays
-    }
-    EXPECT_EQ(Slurp(path), "old\r\n");
-    EXPECT_FALSE(WriteFileAtomic("/nonexistent/dir/file"));
 }
 
 } // namespace
