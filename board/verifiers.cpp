@@ -124,17 +124,22 @@ void Verifiers::Judge(const Job& job) {
     game.pausedFrames = chosen->pausedFrames;
     const Claim claim{chosen->seed, chosen->attempt, chosen->machine, chosen->first,
                       fields_.DayOfSeed(chosen->seed, now)};
-    if (store_.StoreGame(job, game, chosen->identity, claim))
+    if (const auto kept = store_.StoreGame(job, game, chosen->identity, claim)) {
         CountOutcome(Outcome::Stored);
-    else
+        LogLine("upload " + std::to_string(job.id) + ": kept as game " +
+                std::to_string(kept->game));
+    } else {
         Overtaken(job);
+    }
 }
 
 void Verifiers::Refuse(const Job& job, const std::string& why) {
-    if (store_.RefuseJob(job, Printable(why)))
+    if (store_.RefuseJob(job, Printable(why))) {
         CountOutcome(Outcome::Refused);
-    else
+        LogLine("upload " + std::to_string(job.id) + ": refused: " + Printable(why));
+    } else {
         Overtaken(job);
+    }
 }
 
 // The lease ran out before the verdict (a very slow host): the job's new holder says it.
