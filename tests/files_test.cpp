@@ -285,37 +285,18 @@ TEST_F(Files, TheSimWritesOnlyWhatItsOptionsName) {
     EXPECT_EQ(std::string(testHome).rfind(KORAVEL_BUILD_DIR, 0), 0u);
 }
 
-TEST_F(Files, ForgedRecordingsAreRefusedInOneLine) {
-    const auto dir = GameDir("forged");
-    const std::string head = "# koravel replay 1 seed 1\n";
-    struct Case {
-        std::string text, says;
-    } cases[] = {
-        {head + "0 move 1 1 @1\n1099511627776 end\n", "at most 720000"},
-        {head + "0 move 1 1 @1\n50000 end\n", "frames after its last event"},
-        {head + "700000 move 1 1 @1\n730000 end\n", "at most 720000"},
-        {head + "# koravel table 100 1 -410d0a\n5 end\n", "not one the game lets"}, // "A\r\n"
-        {head + "# koravel table 100 1 -4100\n5 end\n", "not one the game lets"},
-        {head + "# koravel table 100 1 -41424344\n5 end\n", "not one the game lets"},
-        {"# koravel replay 1 seed 99999999999999999999\n5 end\n", "seed"},
-    };
-    for (const Case& c : cases) {
-        WriteText(dir / "bad.kvr", c.text);
-        const std::string command = std::string(KORAVEL_SIM) + " --dir " + dir.string() +
-                                    " --replay " + (dir / "bad.kvr").string() + " 2>" +
-                                    (dir / "err").string();
-        EXPECT_EQ(RunLimited(command), 2) << c.text.substr(0, 80);
-        const std::string err = ReadText(dir / "err");
-        EXPECT_EQ(Lines(err), 1) << err;
-        EXPECT_NE(err.find(c.says), std::string::npos) << err;
-    }
-}
-
 TEST_F(Files, NonsenseInputIsRefusedWithItsReason) {
     const auto dir = GameDir("nonsense");
     auto r = RunSim(dir, "", "5 press key 0\n");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("from 1 to 255"), std::string::npos) << r.err;
+    for (const std::string script : {"10 jump\n", "x press left\n", "5 move 1\n", "5 press thumb\n",
+                                     "-3 quit\n", "7 move 1 99999999999999999999\n"}) {
+        r = RunSim(dir, "", script);
+        EXPECT_EQ(r.status, 2) << script;
+        EXPECT_EQ(Lines(r.err), 1) << r.err;
+        EXPECT_NE(r.err.find("line 1"), std::string::npos) << r.err;
+    }
     for (const std::string step : {"step -1", "step 18446744073709551616", "step 0", "step 2x"}) {
         r = RunSim(dir, "--lockstep", "", step + "\n");
         EXPECT_EQ(r.status, 2) << step;
@@ -513,6 +494,9 @@ TEST_F(Files, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
         {"--wrong", "unknown option '--wrong'; koravel-sim --help for more"},
         {"stray", "unexpected argument 'stray'"},
         {"--frames ' -1'", "--frames needs a count"},
+        {"--seed abc", "--seed needs a whole number, not 'abc'"},
+        {"--input /nonexistent", "cannot read the input script /nonexistent"},
+        {"--shot 5", "--shot needs N:FILE, not '5'"},
         {"--frames +5", "--frames needs a count"},
         {"--seed ' 5'", "--seed needs a whole number"},
         {"--shot ' -1:F.png'", "--shot needs N:FILE"},

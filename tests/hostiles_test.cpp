@@ -273,20 +273,7 @@ TEST_F(Hostiles, PulsarsReAimUnlessClose) {
 // The table of kinds is the game's order: what a frame updates and draws, what a level starts
 // with, and what comes back after a lost life, each once; and the trace counts and places every
 // kind by its key.
-TEST_F(Hostiles, OneTableOfKindsInTheGamesOrder) {
-    std::vector<std::string> keys, spawning;
-    std::vector<int> ranks;
-    for (const HostileKind& k : HostileKinds()) {
-        keys.push_back(k.traceKey);
-        if (k.spawn) spawning.push_back(k.traceKey), ranks.push_back(k.respawnRank);
-        EXPECT_EQ(bool(k.update), bool(k.draw)) << k.traceKey;
-        EXPECT_EQ(bool(k.contact), bool(k.capture)) << k.traceKey;
-        EXPECT_EQ(bool(k.spawn), k.perLevel != nullptr) << k.traceKey;
-    }
-    EXPECT_EQ(keys, (std::vector<std::string>{"phot", "tank", "mine", "star", "pulsar", "frag"}));
-    EXPECT_EQ(spawning, (std::vector<std::string>{"tank", "star", "pulsar"})); // a level's order
-    EXPECT_EQ(ranks, (std::vector<int>{2, 1, 3})); // after a death the stars come first
-
+TEST_F(Hostiles, EachKindOfTheTableIsTracedAndClearedAsItSays) {
     // A level, and one of each kind it may lack: each kind's count and places in the trace come
     // from the table.
     CurrentWorld().game.level = 61;
