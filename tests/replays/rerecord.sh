@@ -51,3 +51,9 @@ for kvr in "$here"/*.kvr; do
   cp "$work/$name.kvr" "$kvr" && cp "$work/$name.trace" "${kvr%.kvr}.trace"
   echo "$name: $(wc -l < "${kvr%.kvr}.trace") frames, rules $rules"
 done
+# What every replay's pictures hash to, the old recordings' too.
+for kvr in "$here"/*.kvr "$here"/version1/*.kvr; do
+  rm -rf "$work/scores" && mkdir "$work/scores"
+  printf '%s %s\n' "$(basename "$(dirname "$kvr")")/$(basename "$kvr" .kvr)" \
+    "$("$sim" --dir "$work" --replay "$kvr" | sed -nE 's/.* hash=([0-9a-f]+).*/\1/p')"
+done > "$here/pictures.txt"
