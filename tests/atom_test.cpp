@@ -315,6 +315,10 @@ TEST_F(Atom, OnlyBondCapableNucleiCloserThanTenBond) {
     Nucleus(1, 309.9f, 290.1f, kNucBonding);
     Nucleus(2, 300, 310, kNucBonding); // exactly 10 from slot 0 on y
     Nucleus(3, 301, 301, kNucAlive);   // too early a level to bond
+    Nucleus(4, 500, 500, kNucBonding);
+    Nucleus(5, 500, 510.5f, kNucBonding); // 10.5 apart on y
+    Nucleus(6, 600, 100, kNucBonding);
+    Nucleus(7, 610, 100, kNucBonding); // exactly 10 apart on x
     UpdateBonds();
     ASSERT_EQ(world.bond_list.Count(), 1);
     EXPECT_EQ(world.bond_list.First()->nuc1->slot, 0);

@@ -409,6 +409,9 @@ TEST_F(Death, FragmentsFadeAndLeaveTheScreen) {
     edge->x = 800, edge->life = 50;
     UpdateFrags();
     EXPECT_EQ(world.field.fragsalive, 1); // exactly on the border stays
+    edge->x = 800.5f;
+    UpdateFrags();
+    EXPECT_EQ(world.field.fragsalive, 0); // past it, gone
 }
 
 } // namespace
