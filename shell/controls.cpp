@@ -106,5 +106,3 @@ void TakeControls(const Settings& settings, const std::string& path, bool calmTh
     OnKeyPressed(OnKey);
     BeforePresent(ShowSetting);
 }
-
-Settings CurrentSettings() { return current; }

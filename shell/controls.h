@@ -20,5 +20,3 @@ bool SaveSettings(const std::string& path, const Settings& settings);
 // C turns the calm screen on and off; `calmThisRun` (--calm) keeps it on for this run whatever
 // is saved.
 void TakeControls(const Settings& settings, const std::string& path, bool calmThisRun = false);
-// What the keys made of them.
-Settings CurrentSettings();
