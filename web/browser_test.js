@@ -5,7 +5,8 @@
 // browser across a reload. Then recordings to watch: a golden one plays frame for frame as
 // koravel-sim played it, broken ones get one line on the page.
 // Then the page at every size (no pixel lost below 1x), on a phone (a finger steers, a tap
-// clicks, the page's Esc leaves, the recording replays natively), offline after one visit.
+// clicks, the page's Esc leaves, the recording replays natively; the page's Esc is seen at once
+// on the title, and a tap plays again once a recording has ended), offline after one visit.
 // With a koravel-board, the page it serves at /play watches a game it keeps.
 // Usage: node web/browser_test.js PAGE_DIR SHOTS_DIR [KORAVEL_BOARD]
 const fs = require('fs');
@@ -17,6 +18,7 @@ const replays = path.join(__dirname, '..', 'tests', 'replays');
 const golden = fs.readFileSync(path.join(replays, 'level1-cleared.kvr'));
 const fixtures = {
   'level1-cleared.kvr': golden,
+  'photon-death.kvr': fs.readFileSync(path.join(replays, 'photon-death.kvr')),
   'truncated.kvr': golden.subarray(0, Math.floor(golden.length / 3)),
   'hostile.kvr': Buffer.from('KORAVEL\n' + 'x'.repeat(5000) + '\0\xff\n'),
 };
@@ -530,6 +532,32 @@ async function watch(page, base) {
   await page.screenshot({ path: `${shots}/bad-recording.png` });
 }
 
+// On a phone, the page's Esc on the title is seen at once, as a held Escape is: the game ends
+// there and then, as Escape ends it from the attract screens on the desktop, not after the
+// attract screens have run their course. And when a watched recording has ended a tap plays
+// again as a click does.
+async function touchControls(browser, base) {
+  const context = await browser.newContext({ viewport: { width: 915, height: 412 },
+                                             deviceScaleFactor: 2.625, isMobile: true, hasTouch: true });
+  const page = await context.newPage();
+  await page.goto(base + '/?trace');
+  await waitScreen(page, ['title'], 'the title on a phone');
+  await page.waitForTimeout(500); // well into the title, which lasts some seconds
+  const pressed = await page.evaluate(() => Module.traceLines().length);
+  await page.locator('#escape').tap();
+  await waitFor(page, () => Module.ended === true, 'the end the page\'s Esc asks for on the title', 3);
+  const after = await page.evaluate((from) => Module.traceLines().length - from, pressed);
+  check(after < 30, `the title went on for ${after} pictures after the page's Esc`);
+  console.log(`the page's Esc on the title ended the game ${after} pictures after it was tapped, as Escape does`);
+
+  await page.goto(base + '/?replay=/fixtures/photon-death.kvr');
+  await waitFor(page, () => window.Module && Module.ended === true, 'the end of a recording watched on a phone', 120);
+  await page.locator('#screen').tap();
+  await page.waitForURL((url) => url.search === '', { timeout: 10000 });
+  console.log('a tap after the watched recording ended plays again');
+  await context.close();
+}
+
 // A browser without WebAssembly, or without Pointer Lock, is told so on the page.
 async function unfitBrowsers(browser, base) {
   const cases = [
@@ -623,6 +651,7 @@ run(root, fixtures, async ({ browser, base }) => {
     console.log('browsers without WebAssembly or Pointer Lock are told so');
     await legibleAtEverySize(browser, base);
     if (boardProgram) await touchPlay(browser, base, path.join(path.dirname(boardProgram), 'koravel-sim'));
+    await touchControls(browser, base);
     await padPlay(browser, base);
     await playsOffline(browser, base);
     if (boardProgram) await boardServesThePage(page);

@@ -113,10 +113,14 @@ mergeInto(LibraryManager.library, {
       };
       canvas.addEventListener('touchend', lift, { passive: false });
       canvas.addEventListener('touchcancel', lift, { passive: false });
-      Module.pressEscape = () => {
-        k.push(k.KEY_PRESS, 27, 0);
-        k.push(k.KEY_RELEASE, 27, 0);
+      // A key the page presses for the player is held down a moment, as a finger holds one:
+      // the screens that look whether Escape is down (the attract screens end at once while it
+      // is) see it at their next poll, not only the loop that counts its presses.
+      k.tapKey = (code) => {
+        k.push(k.KEY_PRESS, code, 0);
+        setTimeout(() => k.push(k.KEY_RELEASE, code, 0), 150);
       };
+      Module.pressEscape = () => k.tapKey(27);
       // The page's pause control, as the P key.
       Module.pressPause = () => {
         k.push(k.KEY_PRESS, 19, 0);
@@ -148,8 +152,7 @@ mergeInto(LibraryManager.library, {
             k.escapeTimer = null;
             if (k.blurred || document.hidden) return;
             k.note('the lock was lost: Escape');
-            k.push(k.KEY_PRESS, 27, 0);
-            k.push(k.KEY_RELEASE, 27, 0);
+            k.tapKey(27);
           }, 100);
         }
         k.note(now ? 'locked' : 'unlocked');
