@@ -542,6 +542,31 @@ async function touchControls(browser, base) {
   const page = await context.newPage();
   await page.goto(base + '/?trace');
   await waitScreen(page, ['title'], 'the title on a phone');
+  // On its side, the picture takes the phone's height, the words beside it; the finger's
+  // buttons are a fingertip large.
+  const picture = await page.locator('#screen').boundingBox();
+  const share = (picture.width * picture.height) / (915 * 412);
+  check(share > 0.45, `the picture takes ${Math.round(100 * share)} % of a phone on its side`);
+  for (const button of ['#escape', '#pause']) {
+    const box = await page.locator(button).boundingBox();
+    check(box.width >= 44 && box.height >= 44, `${button} is ${box.width} x ${box.height} CSS px`);
+  }
+  check(!(await page.locator('#turn').isVisible()), 'a phone on its side is asked to turn');
+  console.log(`on a phone on its side the picture takes ${Math.round(100 * share)} % of the screen`);
+  // Full screen is the whole game area: the page's Esc and the message line stay in sight.
+  await page.locator('#full').tap();
+  await waitFor(page, () => document.fullscreenElement && document.fullscreenElement.id === 'game',
+                'the game area in full screen', 10);
+  for (const part of ['#escape', '#pause', '#message', '#screen']) {
+    const box = await page.locator(part).boundingBox();
+    check(box && box.y >= 0 && box.y + box.height <= 412 + 0.5 &&
+          await page.evaluate((p) => document.fullscreenElement.contains(document.querySelector(p)), part),
+          `${part} is not shown in full screen: ${JSON.stringify(box)}`);
+  }
+  await page.screenshot({ path: `${shots}/phone-full-screen.png` });
+  await page.evaluate(() => document.exitFullscreen());
+  await waitFor(page, () => !document.fullscreenElement, 'the end of full screen on a phone', 10);
+  console.log('full screen on a phone keeps the Esc and Pause buttons and the message line');
   await page.waitForTimeout(500); // well into the title, which lasts some seconds
   const pressed = await page.evaluate(() => Module.traceLines().length);
   await page.locator('#escape').tap();
@@ -556,6 +581,24 @@ async function touchControls(browser, base) {
   await page.waitForURL((url) => url.search === '', { timeout: 10000 });
   console.log('a tap after the watched recording ended plays again');
   await context.close();
+
+  // A phone whose browser cannot put an element in full screen (the iPhone's): no button that
+  // does nothing, but the way to the home screen.
+  const iphone = await browser.newContext({ viewport: { width: 390, height: 844 },
+                                            deviceScaleFactor: 3, isMobile: true, hasTouch: true });
+  await iphone.addInitScript(() => {
+    delete Element.prototype.requestFullscreen;
+    Object.defineProperty(Document.prototype, 'fullscreenEnabled', { get: () => false });
+  });
+  const ios = await iphone.newPage();
+  await ios.goto(base + '/');
+  await waitFor(ios, () => window.Module && Module.frames > 0, 'the game on a phone without element full screen');
+  check(await ios.locator('#turn').isVisible(), 'an upright phone is not told to turn for a larger picture');
+  check(!(await ios.locator('#full').isVisible()), 'a Full screen button where the browser has no element full screen');
+  const told = await ios.locator('#how').textContent();
+  check(/Add to Home Screen/.test(told), `the page does not say how to fill the screen: '${told}'`);
+  console.log('without element full screen the page says to add it to the home screen');
+  await iphone.close();
 }
 
 // A browser without WebAssembly, or without Pointer Lock, is told so on the page.
