@@ -601,6 +601,34 @@ async function touchControls(browser, base) {
   await iphone.close();
 }
 
+// Two tabs of one browser: tab B is open and idle while tab A's game keeps a table with an entry
+// of 380 points; then B's game ends and saves. B's save merges with the table the browser holds
+// now, so the 380 is still there for the next visit.
+async function twoTabs(browser, base) {
+  const context = await browser.newContext({ viewport: { width: 960, height: 760 } });
+  const tabB = await context.newPage();
+  await tabB.goto(base + '/');
+  await waitFor(tabB, () => window.Module && Module.frames > 0, 'tab B');
+  const tabA = await context.newPage();
+  await tabA.goto(base + '/');
+  await waitFor(tabA, () => window.Module && Module.frames > 0, 'tab A');
+  const table = [[45000, 20, 'MAX'], [43650, 19, 'MAX'], [42300, 18, 'MAX'], [40950, 17, 'MAX'],
+                 [39600, 16, 'MAX'], [38250, 15, 'MAX'], [36900, 14, 'MAX'], [35550, 13, 'MAX'],
+                 [34200, 12, 'MAX'], [380, 2, 'AAA']].map((e) => e.join('\r\n') + '\r\n').join('');
+  await tabA.evaluate((text) => Module.keepFile('/scores/hiscores.dat', text), table);
+  await waitFor(tabA, () => Module.filesSaved > 0, 'tab A\'s table kept in the browser', 10);
+  await waitFor(tabB, () => Module.filesRead > 0, 'tab B reading what tab A kept', 10);
+  await tabB.evaluate(() => Module.pressEscape()); // from the title: B's game ends, and saves
+  await waitFor(tabB, () => Module.ended === true && Module.filesSaved > 0, 'tab B\'s save', 20);
+  const visit = await context.newPage();
+  await visit.goto(base + '/');
+  await waitFor(visit, () => window.Module && Module.frames > 0, 'the next visit');
+  const kept = await visit.evaluate(() => Module.keptFile('/scores/hiscores.dat'));
+  check(kept && kept.includes('380\r\n2\r\nAAA\r\n'), `tab B's save lost tab A's entry: ${JSON.stringify(kept)}`);
+  console.log('two tabs: the second tab\'s save kept the first tab\'s entry of 380 points');
+  await context.close();
+}
+
 // A browser without WebAssembly, or without Pointer Lock, is told so on the page.
 async function unfitBrowsers(browser, base) {
   const cases = [
@@ -695,6 +723,7 @@ run(root, fixtures, async ({ browser, base }) => {
     await legibleAtEverySize(browser, base);
     if (boardProgram) await touchPlay(browser, base, path.join(path.dirname(boardProgram), 'koravel-sim'));
     await touchControls(browser, base);
+    await twoTabs(browser, base);
     await padPlay(browser, base);
     await playsOffline(browser, base);
     if (boardProgram) await boardServesThePage(page);

@@ -12,22 +12,31 @@ Module.preRun.push(() => {
     FS.mkdirTree(folder);
     FS.mount(IDBFS, {}, folder);
   }
+  // The browser's copy and this page's, one exchange at a time. Another tab of the page may
+  // save meanwhile: when it says so, its files are read back here, so that this page's next
+  // save merges with what the browser holds now (the game merges the table it finds with its
+  // own new entries, and keeps the better best recording, as two games on one desktop do).
+  let exchanges = Promise.resolve();
+  const exchange = (fromBrowser) => (exchanges = exchanges.then(() =>
+    new Promise((resolve) => FS.syncfs(fromBrowser, resolve))));
+  const tabs = 'BroadcastChannel' in window ? new BroadcastChannel('koravel-files') : null;
+  Module.filesSaved = Module.filesRead = 0;
   addRunDependency('koravel-files');
-  FS.syncfs(true, (error) => {
+  exchange(true).then((error) => {
     if (error) say('koravel: the saved scores could not be read (' + error + ')');
     removeRunDependency('koravel-files');
   });
-  // One save at a time; a save asked for meanwhile runs when it ends.
-  let saving = false, again = false;
-  Module.saveFiles = () => {
-    if (saving) { again = true; return; }
-    saving = true;
-    FS.syncfs(false, (error) => {
-      saving = false;
-      if (error) say('koravel: the scores could not be kept in this browser (' + error + ')');
-      if (again) { again = false; Module.saveFiles(); }
+  Module.saveFiles = () => exchange(false).then((error) => {
+    if (error) return say('koravel: the scores could not be kept in this browser (' + error + ')');
+    ++Module.filesSaved;
+    if (tabs) tabs.postMessage('saved');
+  });
+  if (tabs) {
+    tabs.onmessage = () => exchange(true).then((error) => {
+      if (error) say('koravel: another tab\'s scores could not be read (' + error + ')');
+      else ++Module.filesRead;
     });
-  };
+  }
   const rename = FS.rename;
   FS.rename = function (from, to) {
     const result = rename.apply(this, arguments);
@@ -96,6 +105,20 @@ Module.traceLines = () => {
   } catch (e) {
     return [];
   }
+};
+
+// A kept file as it is now (or null), and one replaced as the game replaces them (written whole
+// beside it, then renamed into place), for tests.
+Module.keptFile = (path) => {
+  try {
+    return FS.readFile(path, { encoding: 'utf8' });
+  } catch (e) {
+    return null;
+  }
+};
+Module.keepFile = (path, text) => {
+  FS.writeFile(path + '.tmp', text);
+  FS.rename(path + '.tmp', path);
 };
 
 // The last game's recording, to download, or null.
