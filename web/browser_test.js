@@ -629,6 +629,49 @@ async function twoTabs(browser, base) {
   await context.close();
 }
 
+// The page asks the browser to keep its storage; the scores go to a file and, in another
+// browser, come back: their entries join that browser's table, and a nonsense file is refused
+// in one line.
+async function keepsAndMovesScores(browser, base) {
+  const asked = () => {
+    window.persistAsked = 0;
+    navigator.storage.persist = () => { ++window.persistAsked; return Promise.resolve(true); };
+  };
+  const first = await browser.newContext({ acceptDownloads: true, viewport: { width: 960, height: 760 } });
+  await first.addInitScript(asked);
+  const page = await first.newPage();
+  await page.goto(base + '/');
+  await waitFor(page, () => window.Module && Module.frames > 0, 'the game before saving the scores');
+  check(await page.evaluate(() => window.persistAsked) === 1, 'the page did not ask to keep its storage');
+  const table = [[45000, 20, 'MAX'], [43650, 19, 'MAX'], [42300, 18, 'MAX'], [40950, 17, 'MAX'],
+                 [39600, 16, 'MAX'], [38250, 15, 'MAX'], [36900, 14, 'MAX'], [35550, 13, 'MAX'],
+                 [34200, 12, 'MAX'], [33000, 7, 'EXP']].map((e) => e.join('\r\n') + '\r\n').join('');
+  await page.evaluate((text) => Module.keepFile('/scores/hiscores.dat', text), table);
+  const [download] = await Promise.all([page.waitForEvent('download'), page.locator('#export').click()]);
+  const saved = fs.readFileSync(await download.path());
+  check(download.suggestedFilename() === 'koravel-scores.json' && saved.length > 100,
+        `the scores' file: ${download.suggestedFilename()}, ${saved.length} bytes`);
+  await first.close();
+
+  const second = await browser.newContext({ viewport: { width: 960, height: 760 } });
+  const other = await second.newPage();
+  await other.goto(base + '/');
+  await waitFor(other, () => window.Module && Module.frames > 0, 'the game in another browser');
+  await other.setInputFiles('#importFile', { name: 'nonsense.json', mimeType: 'application/json', buffer: Buffer.from('{"no":1}') });
+  await waitFor(other, () => /no scores saved from this page/.test(document.getElementById('message').textContent),
+                'the refusal of a file of nonsense', 10);
+  await Promise.all([other.waitForEvent('load'),
+                     other.setInputFiles('#importFile', { name: 'koravel-scores.json', mimeType: 'application/json', buffer: saved })]);
+  await waitFor(other, () => window.Module && Module.frames > 0, 'the game after loading the scores');
+  await other.evaluate(() => Module.pressEscape()); // the game ends on the title, and saves its table
+  await waitFor(other, () => Module.ended === true && Module.filesSaved > 0, 'the merged table kept', 20);
+  const kept = await other.evaluate(() => Module.keptFile('/scores/hiscores.dat'));
+  check(kept && kept.includes('33000\r\n7\r\nEXP\r\n') && kept.includes('45000\r\n20\r\nMAX\r\n'),
+        `the loaded scores did not join the table: ${JSON.stringify(kept)}`);
+  console.log('the scores went to a file and joined another browser\'s table; the page asks to keep its storage');
+  await second.close();
+}
+
 // A browser without WebAssembly, or without Pointer Lock, is told so on the page.
 async function unfitBrowsers(browser, base) {
   const cases = [
@@ -724,6 +767,7 @@ run(root, fixtures, async ({ browser, base }) => {
     if (boardProgram) await touchPlay(browser, base, path.join(path.dirname(boardProgram), 'koravel-sim'));
     await touchControls(browser, base);
     await twoTabs(browser, base);
+    await keepsAndMovesScores(browser, base);
     await padPlay(browser, base);
     await playsOffline(browser, base);
     if (boardProgram) await boardServesThePage(page);

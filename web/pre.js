@@ -37,6 +37,10 @@ Module.preRun.push(() => {
       else ++Module.filesRead;
     });
   }
+  // Kept, not cleared when the browser runs short of room, where the browser agrees.
+  if (navigator.storage && navigator.storage.persist) {
+    navigator.storage.persist().then((granted) => { Module.storageKept = granted; }, () => {});
+  }
   const rename = FS.rename;
   FS.rename = function (from, to) {
     const result = rename.apply(this, arguments);
@@ -119,6 +123,63 @@ Module.keptFile = (path) => {
 Module.keepFile = (path, text) => {
   FS.writeFile(path + '.tmp', text);
   FS.rename(path + '.tmp', path);
+};
+
+// The table and the recordings as one file to keep elsewhere, and such a file taken back: its
+// table joins this browser's (the game merges both tables as it starts: the page reloads), its
+// best recording replaces the one here only if it scored more, its last only where there is
+// none. Returns what became of it, in a line.
+const kExported = {
+  table: '/scores/hiscores.dat',
+  best: '/home/web_user/.local/share/koravel/replays/best.kvr',
+  last: '/home/web_user/.local/share/koravel/replays/last.kvr',
+};
+// Where a table taken back waits to be merged: the user's own table, which the game also reads.
+const kImportedTable = '/home/web_user/.local/share/koravel/scores/hiscores.dat';
+const base64Of = (bytes) => {
+  let text = '';
+  for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+  return btoa(text);
+};
+Module.exportFiles = () => {
+  const files = {};
+  for (const name of Object.keys(kExported)) { // (no destructuring: Debian's emcc cannot read it)
+    try {
+      files[name] = base64Of(FS.readFile(kExported[name]));
+    } catch (e) {} // not there yet
+  }
+  return JSON.stringify({ koravel: 1, files });
+};
+Module.importFiles = (text) => {
+  let files;
+  try {
+    const parsed = JSON.parse(text);
+    if (parsed.koravel !== 1 || typeof parsed.files !== 'object' || !parsed.files) throw new Error();
+    files = {};
+    for (const name of Object.keys(kExported)) {
+      const data = parsed.files[name];
+      if (data === undefined) continue;
+      if (typeof data !== 'string' || data.length > (4 / 3) * Module.maxRecordingBytes + 4) throw new Error();
+      files[name] = Uint8Array.from(atob(data), (c) => c.charCodeAt(0));
+    }
+  } catch (e) {
+    return 'koravel: that file holds no scores saved from this page';
+  }
+  const scoreOf = (bytes) => {
+    const m = /^# score (-?[0-9]+)\r?$/m.exec(new TextDecoder().decode(bytes.subarray(0, 4096)));
+    return m ? Number(m[1]) : -Infinity;
+  };
+  const place = (path, bytes) => {
+    FS.mkdirTree(path.slice(0, path.lastIndexOf('/')));
+    FS.writeFile(path + '.tmp', bytes);
+    FS.rename(path + '.tmp', path);
+  };
+  const here = (path) => { try { return FS.readFile(path); } catch (e) { return null; } };
+  if (files.table) place(kImportedTable, files.table);
+  const best = here(kExported.best);
+  if (files.best && (!best || scoreOf(files.best) > scoreOf(best))) place(kExported.best, files.best);
+  if (files.last && !here(kExported.last)) place(kExported.last, files.last);
+  return '';
 };
 
 // The last game's recording, to download, or null.
