@@ -10,7 +10,10 @@
 // With a koravel-board, the page it serves at /play watches a game it keeps.
 // Usage: node web/browser_test.js PAGE_DIR SHOTS_DIR [KORAVEL_BOARD]
 const fs = require('fs');
+const http = require('http');
+const os = require('os');
 const path = require('path');
+const { execFileSync, spawn } = require('child_process');
 const { run, waitFor, screen, waitScreen, leaveGame } = require('./harness');
 
 const [root, shots, boardProgram] = process.argv.slice(2);
@@ -152,8 +155,6 @@ async function touchPlay(browser, base, nativeSim) {
   const recording = Buffer.from(await page.evaluate(() => Array.from(Module.lastRecording())));
   const lines = await page.evaluate(() => Module.traceLines());
   await context.close();
-  const os = require('os');
-  const { execFileSync } = require('child_process');
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'koravel-touch-'));
   try {
     fs.writeFileSync(path.join(dir, 'touch.kvr'), recording);
@@ -367,6 +368,50 @@ async function playsOffline(browser, base) {
   await clickToTheLevelChoice(page, 'offline');
   console.log(`offline after one visit the game reaches the level choice; the manifest names ${manifest.icons.length} icons`);
   await context.close();
+}
+
+// A new build reaches a returning player: with the files served days old and without
+// Cache-Control (the browser's HTTP cache then keeps them for hours), the build made next is
+// kept whole by the second visit after it, and the first of them says a new version is ready.
+async function newBuildsReachReturningPlayers(browser) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'koravel-builds-'));
+  fs.cpSync(root, dir, { recursive: true });
+  const old = new Date(Date.now() - 3 * 86400 * 1000).toUTCString();
+  const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+                  '.webmanifest': 'application/manifest+json', '.png': 'image/png' };
+  const server = http.createServer((request, response) => {
+    const name = decodeURIComponent(new URL(request.url, 'http://x').pathname);
+    const file = path.join(dir, name === '/' ? 'index.html' : name);
+    if (!/^\/[A-Za-z0-9._\/-]*$/.test(name) || name.includes('..') || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+      response.writeHead(404);
+      return response.end();
+    }
+    response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream', 'Last-Modified': old });
+    response.end(fs.readFileSync(file));
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  const url = `http://127.0.0.1:${server.address().port}/`;
+  const context = await browser.newContext({ viewport: { width: 960, height: 760 } });
+  try {
+    const page = await context.newPage();
+    await page.goto(url);
+    await waitFor(page, () => navigator.serviceWorker.controller !== null, 'the first build kept');
+    // The next build: another page, and its worker written as the build writes it.
+    fs.writeFileSync(path.join(dir, 'index.html'),
+                     fs.readFileSync(path.join(dir, 'index.html'), 'utf8').replace('<title>Koravel</title>', '<title>Koravel</title><!-- the next build -->'));
+    execFileSync('cmake', [`-DPAGE=${dir}`, `-DSOURCE=${path.join(__dirname, 'sw.js.in')}`, '-P', path.join(__dirname, 'make_sw.cmake')]);
+    await page.goto(url);
+    await waitFor(page, () => /A new version of Koravel is ready/.test(document.getElementById('message').textContent),
+                  'the line saying a new version is ready', 30);
+    await page.goto(url);
+    await waitFor(page, () => window.Module && Module.frames > 0, 'the next build playing');
+    check((await page.content()).includes('the next build'), 'the second visit after a new build still plays the old one');
+    console.log('a new build served days old is kept whole and plays by the second visit; the first says it is ready');
+  } finally {
+    await context.close();
+    server.close();
+    fs.rmSync(dir, { recursive: true, force: true });
+  }
 }
 
 async function play(page, base) {
@@ -717,8 +762,6 @@ async function playToTheBoard(page, url) {
 
 // koravel-board serving the page: a verified game is watched in the page at /play.
 async function boardServesThePage(page) {
-  const { spawn } = require('child_process');
-  const os = require('os');
   const home = fs.mkdtempSync(path.join(os.tmpdir(), 'koravel-board-'));
   const board = spawn(boardProgram, ['--listen', '127.0.0.1:0', '--db', path.join(home, 'b.sqlite3'),
                                      '--web', root], { stdio: ['ignore', 'pipe', 'inherit'] });
@@ -770,6 +813,7 @@ run(root, fixtures, async ({ browser, base }) => {
     await keepsAndMovesScores(browser, base);
     await padPlay(browser, base);
     await playsOffline(browser, base);
+    await newBuildsReachReturningPlayers(browser);
     if (boardProgram) await boardServesThePage(page);
     console.log('browser tests passed');
   } catch (e) {
