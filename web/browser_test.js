@@ -202,7 +202,7 @@ async function keyboardIsThePages(page) {
 async function lostPixels(page) {
   await page.evaluate(() => {
     const context = document.getElementById('screen').getContext('2d');
-    const d = context.getImageData(0, 0, 800, 600).data;
+    const d = Module.gamePicture(); // as the game drew it (the page may draw its lines wider)
     window.frozen = new Uint8Array(800 * 600);
     for (let i = 0; i < 800 * 600; ++i) window.frozen[i] = Math.max(d[4 * i], d[4 * i + 1], d[4 * i + 2]);
     context.putImageData = () => {};
@@ -242,6 +242,7 @@ async function lostPixels(page) {
 async function legibleAtEverySize(browser, base) {
   const phone = { deviceScaleFactor: 2.625, isMobile: true, hasTouch: true };
   const sizes = [
+    ['400x300', { viewport: { width: 400, height: 300 } }],
     ['800x600', { viewport: { width: 800, height: 600 } }],
     ['1280x600', { viewport: { width: 1280, height: 600 } }],
     ['1366x657', { viewport: { width: 1366, height: 657 } }],

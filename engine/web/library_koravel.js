@@ -121,6 +121,8 @@ mergeInto(LibraryManager.library, {
         setTimeout(() => k.push(k.KEY_RELEASE, code, 0), 150);
       };
       Module.pressEscape = () => k.tapKey(27);
+      // The last picture as the game drew it, before any thickening, for tests.
+      Module.gamePicture = () => (k.shown ? Array.from(k.shown) : null);
       // The page's pause control, as the P key.
       Module.pressPause = () => {
         k.push(k.KEY_PRESS, 19, 0);
@@ -167,6 +169,40 @@ mergeInto(LibraryManager.library, {
       document.addEventListener('visibilitychange', () => { if (!document.hidden) k.resetAudio(); });
       window.addEventListener('blur', () => { k.blurred = true; k.note('blur'); });
       window.addEventListener('focus', () => { k.blurred = false; k.resetAudio(); k.note('focus'); });
+    },
+
+    // The picture's lines drawn `reach` pixels wider on each side (each colour the brightest of
+    // its neighbours'), so that scaled far below half size none falls between the pixels the
+    // browser keeps. Two passes, along the rows and then down the columns.
+    thickened: function(view, reach, width) {
+      const k = KoravelWeb, n = view.length, row = 4 * width;
+      if (!k.wide || k.wide.length !== n) {
+        k.wide = new Uint8ClampedArray(n);
+        k.thick = new Uint8ClampedArray(n);
+      }
+      const wide = k.wide, thick = k.thick;
+      for (let i = 0; i < n; ++i) {
+        let m = view[i];
+        if ((i & 3) !== 3) {
+          const x = (i % row) >> 2;
+          for (let d = 1; d <= reach; ++d) {
+            if (x - d >= 0 && view[i - 4 * d] > m) m = view[i - 4 * d];
+            if (x + d < width && view[i + 4 * d] > m) m = view[i + 4 * d];
+          }
+        }
+        wide[i] = m;
+      }
+      for (let i = 0; i < n; ++i) {
+        let m = wide[i];
+        if ((i & 3) !== 3) {
+          for (let d = 1; d <= reach; ++d) {
+            if (i - d * row >= 0 && wide[i - d * row] > m) m = wide[i - d * row];
+            if (i + d * row < n && wide[i + d * row] > m) m = wide[i + d * row];
+          }
+        }
+        thick[i] = m;
+      }
+      return thick;
     },
 
     // Web Audio at the game's own rate. The mixer runs on this thread, a little ahead of what
@@ -300,7 +336,10 @@ mergeInto(LibraryManager.library, {
     const k = KoravelWeb;
     const canvas = k.canvas;
     const view = new Uint8ClampedArray(HEAPU8.buffer, pixels, bytes);
-    k.context.putImageData(new ImageData(view, canvas.width, canvas.height), 0, 0);
+    k.shown = view;
+    const reach = window.koravelThicken || 0; // the page's, below half size
+    k.context.putImageData(new ImageData(reach ? k.thickened(view, reach, canvas.width) : view,
+                                         canvas.width, canvas.height), 0, 0);
     const now = performance.now();
     if (Module.onPresent) Module.onPresent(now, k.wokeAt === undefined ? 0 : now - k.wokeAt);
   },
