@@ -11,9 +11,10 @@
 
 // A value bound to a statement: a number, a text, or bytes (a recording).
 struct SqlValue {
-    std::string value;
+    std::string value; // a number's digits too, which PostgreSQL is sent
+    int64_t integer = 0;
     bool number = false, bytes = false;
-    SqlValue(int64_t v) : value(std::to_string(v)), number(true) {}
+    SqlValue(int64_t v) : value(std::to_string(v)), integer(v), number(true) {}
     SqlValue(int v) : SqlValue(int64_t(v)) {}
     SqlValue(uint64_t v) : SqlValue(int64_t(v)) {}
     SqlValue(bool v) : SqlValue(int64_t(v)) {}

@@ -33,7 +33,7 @@ class Statement {
             const SqlValue& v = values[i];
             const int at = int(i + 1);
             if (v.number)
-                sqlite3_bind_int64(stmt_, at, std::stoll(v.value));
+                sqlite3_bind_int64(stmt_, at, v.integer);
             else if (v.bytes)
                 sqlite3_bind_blob(stmt_, at, v.value.data(), int(v.value.size()), SQLITE_STATIC);
             else

@@ -121,10 +121,6 @@ constexpr Text kTexts[] = {
     // Boards starting together upgrade the schema once: SQLite's writing transaction is already
     // the only one.
     {Query::SchemaLock, "schema lock", "SELECT 1", "SELECT pg_advisory_xact_lock(7242031)"},
-    {Query::HasTable, "has table",
-     "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?1",
-     "SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema()"
-     " AND table_name = $1"},
     {Query::HasColumn, "has column",
      "SELECT count(*) FROM pragma_table_info(?1) WHERE name = ?2",
      "SELECT count(*) FROM information_schema.columns WHERE table_schema = current_schema()"

@@ -43,7 +43,6 @@ enum class Query {
     Audit,
     Counts,
     SchemaLock,
-    HasTable,
     HasColumn,
     SchemaVersion,
     SetSchemaVersion,
