@@ -12,6 +12,16 @@
 namespace {
 
 using namespace board_test;
+
+inline double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
+}
+
+inline double MsSince(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
 using Clock = std::chrono::steady_clock;
 
 fs::path work;

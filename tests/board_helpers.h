@@ -387,14 +387,4 @@ inline std::string GzipOf(const std::string& text, int level = 9) {
     return out;
 }
 
-inline double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
-}
-
-inline double MsSince(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
 } // namespace board_test

@@ -51,7 +51,7 @@ TEST(Controls, APausedGameHoldsStillIsRecordedAndReplaysAlike) {
     EXPECT_LE(std::abs(Num(r.trace[672], "x") - Num(r.trace[600], "x")), 20);
     // Recorded: the recording says so, and replays frame for frame.
     const std::string kvr = ReadText(dir / "p.kvr");
-    EXPECT_NE(kvr.find(" press pause @"), std::string::npos);
+    EXPECT_THAT(kvr, HasSubstr(" press pause @"));
     const auto again = RunSim(dir, "--replay " + (dir / "p.kvr").string());
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(again.trace, std::vector<std::string>(r.trace.begin(), r.trace.end()));
@@ -109,10 +109,10 @@ TEST(Controls, TheCalmScreenFlashesNothingAndOtherwiseChangesNoPicture) {
         ASSERT_EQ(calm.status, 0) << calm.err;
         // The game the same frame for frame; only the pictures differ.
         EXPECT_EQ(calm.trace, usual.trace) << name;
-        EXPECT_NE(usual.out.find("reticle-changes="), std::string::npos) << usual.out;
-        EXPECT_EQ(usual.out.find("reticle-changes=0\n"), std::string::npos)
+        EXPECT_THAT(usual.out, HasSubstr("reticle-changes="));
+        EXPECT_THAT(usual.out, Not(HasSubstr("reticle-changes=0\n")))
             << name << ": the reticle never flashed without the calm screen";
-        EXPECT_NE(calm.out.find("reticle-changes=0\n"), std::string::npos) << name << calm.out;
+        EXPECT_THAT(calm.out, HasSubstr("reticle-changes=0\n")) << name << calm.out;
         int most = 99;
         std::sscanf(calm.out.c_str() + calm.out.find("most-in-a-second="), "most-in-a-second=%d",
                     &most);
@@ -146,8 +146,8 @@ TEST(Controls, ArrowKeysAndSpaceSteerAndReplayAsTheyWerePlayed) {
     EXPECT_LT(Num(r.trace[616], "x"), 740); // A and S at once: down and to the left
     EXPECT_GT(Num(r.trace[616], "y"), Num(r.trace[604], "y"));
     const std::string kvr = ReadText(dir / "k.kvr");
-    EXPECT_NE(kvr.find("\n# koravel devices keyboard\n"), std::string::npos);
-    EXPECT_EQ(kvr.find("key 39"), std::string::npos) << "the arrows are motion, not keys";
+    EXPECT_THAT(kvr, HasSubstr("\n# koravel devices keyboard\n"));
+    EXPECT_THAT(kvr, Not(HasSubstr("key 39"))) << "the arrows are motion, not keys";
     const auto again = RunSim(dir, "--replay " + (dir / "k.kvr").string());
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(again.trace, r.trace);

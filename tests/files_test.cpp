@@ -162,10 +162,10 @@ TEST_F(Files, PipesAndDevicesInPlaceOfDataFilesReadAsMissing) {
     WriteText(dir / "quit.txt", "100 quit\n");
     ASSERT_EQ(RunLimited(command), 0) << ReadText(dir / "err");
     const std::string err = ReadText(dir / "err");
-    EXPECT_NE(err.find("gfx/spheres.bmp"), std::string::npos) << err;
-    EXPECT_NE(err.find("bond.wav"), std::string::npos) << err;
-    EXPECT_NE(err.find("cannot read the score table"), std::string::npos) << err;
-    EXPECT_NE(err.find("could not save the score table"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("gfx/spheres.bmp"));
+    EXPECT_THAT(err, HasSubstr("bond.wav"));
+    EXPECT_THAT(err, HasSubstr("cannot read the score table"));
+    EXPECT_THAT(err, HasSubstr("could not save the score table"));
     EXPECT_TRUE(fs::is_fifo(dir / "scores" / "hiscores.dat"));
     EXPECT_FALSE(ReadFile((dir / "sound" / "bond.wav").string()));
     EXPECT_FALSE(ReadWholeFile("/dev/zero", 1024)); // a device is no data file either
@@ -193,7 +193,7 @@ TEST_F(Files, ATableThatCannotBeReadIsReportedAndNeverSavedOver) {
     }
     ASSERT_EQ(RunLimited(command), 0) << ReadText(dir / "err");
     const std::string err = ReadText(dir / "err");
-    EXPECT_NE(err.find("cannot read the score table"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("cannot read the score table"));
     EXPECT_EQ(ReadText(dir / "scores" / "hiscores.dat"), table);
 }
 
@@ -237,8 +237,8 @@ TEST_F(Files, RecordingsSurviveAFullDiskAndTheBestIsKept) {
     const auto best = home / "koravel" / "replays" / "best.kvr";
     SaveGameRecordings(500);
     SaveGameRecordings(100); // a worse game: the best stays
-    EXPECT_NE(ReadText(last).find("# score 100\n"), std::string::npos);
-    EXPECT_NE(ReadText(best).find("# score 500\n"), std::string::npos);
+    EXPECT_THAT(ReadText(last), HasSubstr("# score 100\n"));
+    EXPECT_THAT(ReadText(best), HasSubstr("# score 500\n"));
 
     // A full disk (files may hold 64 bytes): both old recordings stay whole.
     const std::string lastBefore = ReadText(last), bestBefore = ReadText(best);
@@ -282,26 +282,26 @@ TEST_F(Files, TheSimWritesOnlyWhatItsOptionsName) {
     // The test suite itself runs with a home of its own.
     const char* testHome = std::getenv("KORAVEL_TEST_HOME");
     ASSERT_NE(testHome, nullptr) << "CTest gives the tests a home of their own";
-    EXPECT_EQ(std::string(testHome).rfind(KORAVEL_BUILD_DIR, 0), 0u);
+    EXPECT_THAT(std::string(testHome), StartsWith(KORAVEL_BUILD_DIR));
 }
 
 TEST_F(Files, NonsenseInputIsRefusedWithItsReason) {
     const auto dir = GameDir("nonsense");
     auto r = RunSim(dir, "", "5 press key 0\n");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("from 1 to 255"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("from 1 to 255"));
     for (const std::string script : {"10 jump\n", "x press left\n", "5 move 1\n", "5 press thumb\n",
                                      "-3 quit\n", "7 move 1 99999999999999999999\n"}) {
         r = RunSim(dir, "", script);
         EXPECT_EQ(r.status, 2) << script;
         EXPECT_EQ(Lines(r.err), 1) << r.err;
-        EXPECT_NE(r.err.find("line 1"), std::string::npos) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("line 1"));
     }
     for (const std::string step : {"step -1", "step 18446744073709551616", "step 0", "step 2x"}) {
         r = RunSim(dir, "--lockstep", "", step + "\n");
         EXPECT_EQ(r.status, 2) << step;
         EXPECT_EQ(r.trace.size(), 1u) << step;
-        EXPECT_NE(r.err.find("'step' takes a count"), std::string::npos) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("'step' takes a count"));
     }
     // Inputs larger than the bound are refused before they are parsed.
     {
@@ -311,7 +311,7 @@ TEST_F(Files, NonsenseInputIsRefusedWithItsReason) {
     }
     r = RunSim(dir, "--input " + (dir / "big.txt").string());
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("larger than 32 MiB"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("larger than 32 MiB"));
 }
 
 TEST_F(Files, AWaveShorterThanOneStepLoopsWithinItsSamples) {
@@ -345,11 +345,11 @@ TEST_F(Files, ALinkAtTheTablesNameIsNeitherReadNorCopiedOut) {
     fs::create_symlink(outside / "secret", dir / "scores" / "hiscores.dat");
     auto r = RunSim(dir, "--seed 1 --record " + (dir / "run.kvr").string(), "300 quit\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("is a link, which the game does not read"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("is a link, which the game does not read"));
     const std::string table = ReadText(dir / "scores" / "hiscores.dat");
     EXPECT_FALSE(fs::is_symlink(dir / "scores" / "hiscores.dat"));
-    EXPECT_EQ(table.find("XYZ"), std::string::npos) << "the secret was copied into the table";
-    EXPECT_EQ(ReadText(dir / "run.kvr").find("-58595a"), std::string::npos) << "nor the recording";
+    EXPECT_THAT(table, Not(HasSubstr("XYZ"))) << "the secret was copied into the table";
+    EXPECT_THAT(ReadText(dir / "run.kvr"), Not(HasSubstr("-58595a"))) << "nor the recording";
     EXPECT_EQ(ReadText(outside / "secret"), secret);
     EXPECT_EQ(fs::status(outside / "secret").permissions() & fs::perms::all, fs::perms(0600));
 
@@ -377,8 +377,7 @@ TEST_F(Files, ALinkAtTheTablesNameIsNeitherReadNorCopiedOut) {
     RecordInput(nullptr);
     setenv("XDG_DATA_HOME", (fs::path(KORAVEL_BUILD_DIR) / "test-home" / "data").c_str(), 1);
     EXPECT_FALSE(fs::is_symlink(home / "koravel" / "replays" / "best.kvr"));
-    EXPECT_NE(ReadText(home / "koravel" / "replays" / "best.kvr").find("# score 5\n"),
-              std::string::npos);
+    EXPECT_THAT(ReadText(home / "koravel" / "replays" / "best.kvr"), HasSubstr("# score 5\n"));
     EXPECT_EQ(ReadText(outside / "scorefile"), "# koravel replay 1 seed 1\n# score 999999999\n");
 }
 
@@ -424,9 +423,9 @@ TEST_F(Files, AFullScoresFolderSavesInTheUserFolder) {
     EXPECT_TRUE(SaveScores());
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(Lines(err), 1) << err;
-    EXPECT_NE(err.find("No space left on device"), std::string::npos) << err;
-    EXPECT_NE(err.find("saved it in " + UserTable().string()), std::string::npos) << err;
-    EXPECT_NE(ReadText(UserTable()).find("777777\r\n1\r\nFUL\r\n"), std::string::npos);
+    EXPECT_THAT(err, HasSubstr("No space left on device"));
+    EXPECT_THAT(err, HasSubstr("saved it in " + UserTable().string()));
+    EXPECT_THAT(ReadText(UserTable()), HasSubstr("777777\r\n1\r\nFUL\r\n"));
     NewWorld();   // as the next start has it
     LoadScores(); // the next start finds it
     EXPECT_EQ(Shown().front(), (ScoreEntry{777777, 1, "FUL"}));
@@ -456,8 +455,7 @@ TEST_F(Files, TheSimReplacesItsOutputsOnlyWhenWhole) {
         }
         EXPECT_EQ(said.status, 1) << name;
         EXPECT_EQ(Lines(said.err), 1) << said.err;
-        EXPECT_NE(said.err.find("could not write " + (dir / name).string()), std::string::npos)
-            << said.err;
+        EXPECT_THAT(said.err, HasSubstr("could not write " + (dir / name).string()));
         EXPECT_EQ(ReadText(dir / name), old) << name;
     }
     for (const auto& entry : fs::directory_iterator(dir))
@@ -467,7 +465,7 @@ TEST_F(Files, TheSimReplacesItsOutputsOnlyWhenWhole) {
     for (const char* option : {"--trace", "--record", "--audio"}) {
         const Said said = RunSaying(dir, kSim + " --seed 1 --frames 30 " + option + " /dev/full");
         EXPECT_EQ(said.status, 1) << option << ": " << said.err;
-        EXPECT_NE(said.err.find("could not write /dev/full"), std::string::npos) << said.err;
+        EXPECT_THAT(said.err, HasSubstr("could not write /dev/full"));
     }
     // A pipe nobody reads is refused at once instead of waited on.
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
@@ -510,7 +508,7 @@ TEST_F(Files, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
         const Said said = RunSaying(dir, kSim + " " + c.args);
         EXPECT_EQ(said.status, 2) << c.args;
         EXPECT_EQ(Lines(said.err), 1) << c.args << ": " << said.err;
-        EXPECT_NE(said.err.find(c.says), std::string::npos) << c.args << ": " << said.err;
+        EXPECT_THAT(said.err, HasSubstr(c.says)) << c.args << ": " << said.err;
     }
     EXPECT_FALSE(fs::exists(dir / "F.png"));
     // -h is --help, and each program says its version.
@@ -523,10 +521,9 @@ TEST_F(Files, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
         const Said help = printed("--help"), h = printed("-h"), version = printed("--version");
         EXPECT_EQ(h.status, 0) << program;
         EXPECT_EQ(h.err, help.err) << program;
-        EXPECT_NE(help.err.find("usage: "), std::string::npos) << help.err;
+        EXPECT_THAT(help.err, HasSubstr("usage: "));
         EXPECT_EQ(version.status, 0) << program;
-        EXPECT_EQ(version.err.rfind(fs::path(program).filename().string() + " ", 0), 0u)
-            << version.err;
+        EXPECT_THAT(version.err, StartsWith(fs::path(program).filename().string() + " "));
     }
     // A page folder that is not there: the board says which, and why, in one line.
     const Said noPage = RunSaying(
@@ -547,18 +544,17 @@ TEST_F(Files, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
         const Said said = RunSaying(dir, kGame + " " + c.args);
         EXPECT_EQ(said.status, 2) << c.args;
         EXPECT_EQ(Lines(said.err), 1) << c.args << ": " << said.err;
-        EXPECT_NE(said.err.find(c.says), std::string::npos) << c.args << ": " << said.err;
+        EXPECT_THAT(said.err, HasSubstr(c.says)) << c.args << ": " << said.err;
     }
     // Today's field from a board that is not there, or a token that is not one: one line.
     const Said away = RunSaying(dir, kGame + " --daily --board http://127.0.0.1:1");
     EXPECT_EQ(away.status, 1) << away.err;
     EXPECT_EQ(Lines(away.err), 1) << away.err;
-    EXPECT_EQ(away.err.rfind("koravel: the board at http://127.0.0.1:1 could not be reached", 0),
-              0u)
-        << away.err;
+    EXPECT_THAT(away.err,
+                StartsWith("koravel: the board at http://127.0.0.1:1 could not be reached"));
     const Said forged = RunSaying(dir, "env KORAVEL_ATTEMPT=xyz " + kGame);
     EXPECT_EQ(forged.status, 2) << forged.err;
-    EXPECT_NE(forged.err.find("KORAVEL_ATTEMPT is not an attempt's token"), std::string::npos);
+    EXPECT_THAT(forged.err, HasSubstr("KORAVEL_ATTEMPT is not an attempt's token"));
     // A program copied away from its data says first where it looked, and goes on.
     fs::create_directories(dir / "alone");
     fs::copy_file(kSim, dir / "alone" / "koravel-sim");
@@ -574,7 +570,7 @@ TEST_F(Files, EmptyAndMissingValuesAndWrongOptionsGetOneLine) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     const Said said = RunSaying(dir, "env KORAVEL_TRACE=" + (dir / "fifo").string() + " " + kGame);
     EXPECT_EQ(said.status, 2) << said.err;
-    EXPECT_NE(said.err.find("cannot write the trace"), std::string::npos) << said.err;
+    EXPECT_THAT(said.err, HasSubstr("cannot write the trace"));
 }
 
 TEST_F(Files, NamesNoPlayerCouldEnterAreCleanedSoTheGameIsRecordable) {
@@ -586,7 +582,7 @@ TEST_F(Files, NamesNoPlayerCouldEnterAreCleanedSoTheGameIsRecordable) {
     auto r = RunSim(dir, "--seed 2 --record " + (dir / "run.kvr").string(), "100 quit\n");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Lines(r.err), 1) << r.err;
-    EXPECT_NE(r.err.find("holds 8 names the game cannot enter"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("holds 8 names the game cannot enter"));
     const Said replayed = RunSaying(dir, kSim + " --replay " + (dir / "run.kvr").string());
     EXPECT_EQ(replayed.status, 0) << replayed.err;
     // Saved with the names cleaned and every score and level as it was.
@@ -603,7 +599,7 @@ TEST_F(Files, LargeInputsTakeBoundedMemory) {
     WriteText(dir / "long.txt", std::string(8u << 20, 'm') + "\nstep\n");
     const Said said = RunSaying(dir, kSim + " --lockstep", (dir / "long.txt").string());
     EXPECT_EQ(said.status, 2);
-    EXPECT_NE(said.err.find("a line is longer than 4096 bytes"), std::string::npos) << said.err;
+    EXPECT_THAT(said.err, HasSubstr("a line is longer than 4096 bytes"));
 
     // A script as large as allowed, of the shortest event lines, peaks near its own size.
     {
@@ -696,7 +692,7 @@ TEST_F(Files, UserFoldersThatAreUnsetRelativeOrReadOnlyAreSaidSo) {
     EXPECT_FALSE(PrepareRecordingsFolder());
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(Lines(err), 2) << err;
-    EXPECT_NE(err.find("games are not recorded"), std::string::npos) << err;
+    EXPECT_THAT(err, HasSubstr("games are not recorded"));
 
     // A read-only user folder is reported as such, not as a missing file.
     if (!Mount(dir_ / "home", MS_RDONLY)) GTEST_SKIP() << "cannot mount a small folder here";
@@ -708,7 +704,7 @@ TEST_F(Files, UserFoldersThatAreUnsetRelativeOrReadOnlyAreSaidSo) {
     const std::string saved = ::testing::internal::GetCapturedStderr();
     keep_game_recordings = false;
     RecordInput(nullptr);
-    EXPECT_NE(saved.find("Read-only file system"), std::string::npos) << saved;
+    EXPECT_THAT(saved, HasSubstr("Read-only file system"));
 }
 
 TEST_F(Files, NumbersAreWholeWordsOfDigits) {
@@ -730,8 +726,7 @@ TEST_F(Files, NumbersAreWholeWordsOfDigits) {
     const auto dir = GameDir("numbers");
     auto r = RunSim(dir, "", std::string("5\0 move 10 10\n", 15));
     EXPECT_EQ(r.status, 2) << r.err;
-    EXPECT_NE(r.err.find("line 1: a line starts with its frame number"), std::string::npos)
-        << r.err;
+    EXPECT_THAT(r.err, HasSubstr("line 1: a line starts with its frame number"));
 }
 
 TEST_F(Files, DefaultTableRoundTripsInItsExactFormat) {
@@ -746,7 +741,7 @@ TEST_F(Files, DefaultTableRoundTripsInItsExactFormat) {
     std::filesystem::remove_all("scores"); // a missing folder is made again
     ASSERT_TRUE(SaveScores());
     const std::string text = Read();
-    EXPECT_EQ(text.rfind("45000\r\n20\r\nMAX\r\n43650\r\n19\r\nMAX\r\n", 0), 0u);
+    EXPECT_THAT(text, StartsWith("45000\r\n20\r\nMAX\r\n43650\r\n19\r\nMAX\r\n"));
     int lines = 0;
     for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
     EXPECT_EQ(lines, 30);

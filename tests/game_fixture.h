@@ -1,6 +1,7 @@
 // A clean game state for tests that call the game's routines directly, without start-up's
 // display and files.
 #pragma once
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>

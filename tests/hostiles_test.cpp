@@ -17,6 +17,8 @@
 
 namespace {
 
+using ::testing::HasSubstr;
+
 using Hostiles = GameTest;
 
 TEST_F(Hostiles, PhotonsLaunchFromTheFarBorderThroughTheCentre) {
@@ -283,14 +285,12 @@ TEST_F(Hostiles, EachKindOfTheTableIsTracedAndClearedAsItSays) {
     CreateStars(-1, -1);
     const std::string line = TraceLine(0, 0, true, {});
     for (const HostileKind& k : HostileKinds()) {
-        EXPECT_NE(
-            line.find(std::string("\"") + k.traceKey + "\":" + std::to_string(k.list().Count())),
-            std::string::npos)
+        EXPECT_THAT(line, HasSubstr(std::string("\"") + k.traceKey +
+                                    "\":" + std::to_string(k.list().Count())))
             << k.traceKey << " in " << line;
         EXPECT_GT(k.list().Count() + !k.places, 0) << k.traceKey;
         if (k.places) {
-            EXPECT_NE(line.find(std::string("\"") + k.traceKey + "s\":[["), std::string::npos)
-                << k.traceKey;
+            EXPECT_THAT(line, HasSubstr(std::string("\"") + k.traceKey + "s\":[[")) << k.traceKey;
         }
     }
     CreateFrags();

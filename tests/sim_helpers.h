@@ -1,5 +1,6 @@
 // Runs koravel-sim as a player would see it: scripted input in, trace lines out.
 #pragma once
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,11 @@
 
 #include "sim/steer.h"
 #include "tests/temp_dir.h"
+
+// What a message says: its words, wherever they are, printed whole when they are not there.
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
 
 struct SimRun {
     int status = -1;

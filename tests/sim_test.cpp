@@ -31,7 +31,7 @@ TEST(Sim, AttractCycleKeepsItsFrameCountsAndPauses) {
     EXPECT_GE(Num(r.trace[300], "ms") - Num(r.trace[299], "ms"), 1500);
     EXPECT_EQ(Num(r.trace[299], "x"), 89); // the reticle's sweep ends at x 89
     EXPECT_EQ(r.err, "");
-    EXPECT_NE(r.out.find("frames=1000 "), std::string::npos);
+    EXPECT_THAT(r.out, HasSubstr("frames=1000 "));
 }
 
 TEST(Sim, PointFollowsAThirdOfTheMouseAndStaysInTheField) {
@@ -72,7 +72,7 @@ TEST(Sim, EscapeLeavesTheGameThenEndsTheProgramAndSavesTheTable) {
     ASSERT_GE(screens.size(), 5u);
     EXPECT_EQ(screens[4].second, "title"); // straight back to the title: no initials entry
     const std::string table = ReadText(dir / "scores" / "hiscores.dat");
-    EXPECT_EQ(table.rfind("45000\r\n20\r\nMAX\r\n", 0), 0u);
+    EXPECT_THAT(table, StartsWith("45000\r\n20\r\nMAX\r\n"));
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 30);
 }
 
@@ -91,14 +91,14 @@ TEST(Sim, EscapeHeldAcrossTheEndOfAGameNeitherSpinsNorHangs) {
     script = kStart + std::to_string(kFirstPlayFrame + 3) + " press esc\n"; // never released
     r = RunSim(GameDir("held_forever"), "", script);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("no frame presented"), std::string::npos);
+    EXPECT_THAT(r.err, HasSubstr("no frame presented"));
 }
 
 TEST(Sim, MissingAssetsWarnOnceAndTheGameRunsOn) {
     auto r = RunSim(GameDir("bare", false), "--frames 50");
     ASSERT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("gfx/spheres.bmp"), std::string::npos);
-    EXPECT_NE(r.err.find("18 sound files"), std::string::npos);
+    EXPECT_THAT(r.err, HasSubstr("gfx/spheres.bmp"));
+    EXPECT_THAT(r.err, HasSubstr("18 sound files"));
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2);
 }
 
@@ -110,7 +110,7 @@ TEST(Sim, LockstepStepsFrameByFrameUntilStdinEnds) {
     for (std::string l; std::getline(lines, l);) out.push_back(l);
     ASSERT_EQ(out.size(), 8u); // frames 0..6, then the summary
     EXPECT_EQ(Num(out[6], "frame"), 6);
-    EXPECT_EQ(out[7].rfind("frames=7 ", 0), 0u);
+    EXPECT_THAT(out[7], StartsWith("frames=7 "));
 }
 
 TEST(Sim, ShotsArePngPictures) {
@@ -144,7 +144,7 @@ TEST(SimPlay, ALoopAroundTheFieldCapturesTheMoleculeAndTheNextLevelZoomsIn) {
     EXPECT_EQ(Num(paid, "nuc"), 0);
     EXPECT_EQ(Num(paid, "pnts"), 3);
     EXPECT_EQ(Num(paid, "score"), 2 * (900 + 20 * 8));
-    EXPECT_NE(Field(paid, "sounds").find("killnuc2"), std::string::npos);
+    EXPECT_THAT(Field(paid, "sounds"), HasSubstr("killnuc2"));
     // The level is clear; its 61 counted frames wait for the shrink to end, then level 2 zooms in.
     EXPECT_EQ(Field(r.trace[size_t(F + 2)], "screen"), "levelclear");
     int zoom = -1;
@@ -182,7 +182,7 @@ TEST(SimChoosing, ALevelIsChosenByCirclingItsNumberAfterScrolling) {
     ASSERT_GT(zoom, 0);
     EXPECT_LT(zoom, 60); // chosen long before the 360 frames run out
     EXPECT_EQ(Num(r.trace[size_t(zoom)], "level"), 13);
-    EXPECT_NE(Field(r.trace[size_t(zoom)], "sounds").find("bonus"), std::string::npos);
+    EXPECT_THAT(Field(r.trace[size_t(zoom)], "sounds"), HasSubstr("bonus"));
 }
 
 TEST(SimChoosing, InitialsAreCircledLetterByLetter) {
@@ -299,10 +299,9 @@ TEST_P(GoldenReplay, PlaysBackFrameForFrameWithAndWithoutPictures) {
         if (!mode[0]) {
             const size_t at = r.out.find(" hash=") + 6;
             const std::string hash = r.out.substr(at, r.out.find_first_of(" \n", at) - at);
-            EXPECT_NE(
-                ReadText(kGoldenDir / "pictures.txt")
-                    .find(path.parent_path().filename().string() + "/" + name + " " + hash + "\n"),
-                std::string::npos)
+            EXPECT_THAT(
+                ReadText(kGoldenDir / "pictures.txt"),
+                HasSubstr(path.parent_path().filename().string() + "/" + name + " " + hash + "\n"))
                 << "the pictures differ: " << r.out
                 << "(a change meant? tests/replays/rerecord.sh build)";
         }
@@ -338,7 +337,7 @@ TEST(Recordings, AGameThatDepartsIsStoppedWhereItDeparts) {
     auto r = play(reseeded);
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(oneLine(r), 1);
-    EXPECT_NE(r.err.find("departs from its recording by frame 250 "), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("departs from its recording by frame 250 "));
     EXPECT_EQ(r.trace.size(), 250u) << "it stops there";
     // As a build with one more input query each frame would play it (a pause key read in the
     // loop): every recorded event arrives a poll a frame sooner. Not a silently new score.
@@ -353,20 +352,19 @@ TEST(Recordings, AGameThatDepartsIsStoppedWhereItDeparts) {
     }
     r = play(shifted);
     EXPECT_EQ(r.status, 3);
-    EXPECT_NE(r.err.find("departs from its recording by frame 250 "), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("departs from its recording by frame 250 "));
     // A later checkpoint altered alone: the game plays to it.
     const auto sum = golden.find("\n500 check ") + 11;
     r = play(Spliced(golden, sum, 1, golden[sum] == '0' ? "1" : "0"));
     EXPECT_EQ(r.status, 3);
-    EXPECT_NE(r.err.find("by frame 500 "), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("by frame 500 "));
     EXPECT_EQ(r.trace.size(), 500u);
     // Other rules: refused before a frame is played, unless re-recording asks for it.
     const std::string other = Spliced(golden, golden.find(" rules 1\n"), 9, " rules 7\n");
     r = play(other);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(oneLine(r), 1);
-    EXPECT_NE(r.err.find("made by a build with rules 7; this one plays rules 1"), std::string::npos)
-        << r.err;
+    EXPECT_THAT(r.err, HasSubstr("made by a build with rules 7; this one plays rules 1"));
     EXPECT_TRUE(r.trace.empty());
     EXPECT_EQ(play(other, " --any-rules").status, 0);
     // The untouched recording plays to its end.
@@ -395,22 +393,18 @@ TEST(Recordings, ReRecordingRefusesUnexplainedChanges) {
     const auto score = trace.rfind("\"score\":") + 8;
     const std::string otherEnd = Spliced(trace, score, trace.find(',', score) - score, "100");
     EXPECT_EQ(rerecord(kvr, otherEnd, ""), 1);
-    EXPECT_NE(ReadText(dir / "out.txt").find("under the same rules 1: bump kRulesVersion"),
-              std::string::npos)
-        << ReadText(dir / "out.txt");
+    EXPECT_THAT(ReadText(dir / "out.txt"), HasSubstr("under the same rules 1: bump kRulesVersion"));
     EXPECT_EQ(ReadText(dir / "photon-death.trace"), otherEnd) << "nothing written";
     const std::string older = Spliced(kvr, kvr.find(" rules 1\n"), 9, " rules 7\n");
     EXPECT_EQ(rerecord(older, otherEnd, ""), 1);
-    EXPECT_NE(ReadText(dir / "out.txt")
-                  .find("now ends with score 0, level 3, lives 2 (was score "
-                        "100, level 3, lives 2); say why with --why"),
-              std::string::npos)
-        << ReadText(dir / "out.txt");
+    EXPECT_THAT(ReadText(dir / "out.txt"),
+                HasSubstr("now ends with score 0, level 3, lives 2 (was score "
+                          "100, level 3, lives 2); say why with --why"));
     EXPECT_EQ(rerecord(older, otherEnd, " --why 'a test says so'"), 0) << ReadText(dir / "out.txt");
     EXPECT_EQ(ReadText(dir / "photon-death.kvr"), kvr) << "re-stamped with this build's rules";
     EXPECT_EQ(ReadText(dir / "photon-death.trace"), trace);
-    EXPECT_NE(ReadText(dir / "CHANGES.md").find("rules 7 to 1: photon-death ends with score 0"),
-              std::string::npos);
+    EXPECT_THAT(ReadText(dir / "CHANGES.md"),
+                HasSubstr("rules 7 to 1: photon-death ends with score 0"));
     // Nothing changed: everything is written again as it was, and no reason is asked for.
     EXPECT_EQ(rerecord(kvr, trace, ""), 0);
     EXPECT_EQ(ReadText(dir / "photon-death.kvr"), kvr);
@@ -478,7 +472,7 @@ TEST(Recordings, RoundTripAndHostileFilesAreRefusedInOneLine) {
         auto bad = RunSim(dir, "--replay " + (dir / "bad.kvr").string());
         EXPECT_EQ(bad.status, 2) << text.substr(0, 60);
         EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
-        EXPECT_NE(bad.err.find(says), std::string::npos) << bad.err;
+        EXPECT_THAT(bad.err, HasSubstr(says));
     }
     const std::string cases[] = {
         "",                                                                       // empty
@@ -505,9 +499,7 @@ TEST(Recordings, RoundTripAndHostileFilesAreRefusedInOneLine) {
         auto bad = RunSim(dir, "--replay " + (dir / "bad.kvr").string());
         EXPECT_EQ(bad.status, 2) << text.substr(0, 60);
         EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
-        if (text == cases[5]) {
-            EXPECT_NE(bad.err.find("rising '@' polls"), std::string::npos) << bad.err;
-        }
+        if (text == cases[5]) { EXPECT_THAT(bad.err, HasSubstr("rising '@' polls")); }
     }
 }
 

@@ -234,6 +234,6 @@ TEST(StoreConformance, AnOldDatabaseIsUpgradedStepByStep) {
         OpenStore(where);
         ADD_FAILURE() << "a newer schema was opened";
     } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("schema version 99"), std::string::npos) << e.what();
+        EXPECT_THAT(std::string(e.what()), HasSubstr("schema version 99")) << e.what();
     }
 }

@@ -6,9 +6,10 @@ counts the faults some test caught. The faults are a fixed, seeded choice among 
 could go: the same code gives the same faults, so two versions of the tests can be compared on
 them. A fault that does not compile is passed over for the next one, in the same fixed order.
 
-  tools/mutate.py BUILD_DIR [--count 60] [--seed 1] [--list]
+  tools/mutate.py BUILD_DIR [--count 60] [--seed 1] [--list] [--filter GTEST_FILTER]
 
-BUILD_DIR is a configured build of this checkout with the tests on (warnings not as errors: a
+--filter runs only some suites (gtest's filter), to see what they alone catch. BUILD_DIR is a
+configured build of this checkout with the tests on (warnings not as errors: a
 dropped statement may leave a variable unused). The source files are restored after each fault,
 and on any exit."""
 import argparse
@@ -109,6 +110,7 @@ def main():
     p.add_argument("--count", type=int, default=60)
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--list", action="store_true", help="name the faults' places, build nothing")
+    p.add_argument("--filter", help="run only the tests gtest's filter names")
     a = p.parse_args()
     build = os.path.abspath(a.build)
     order = sites()
@@ -121,6 +123,8 @@ def main():
     if run(targets, SOURCE, 1200) != 0:
         sys.exit("mutate: the unmutated build fails")
     tests = [f"{build}/tests/koravel_tests", "--gtest_fail_fast", "--gtest_brief=1"]
+    if a.filter:
+        tests.append(f"--gtest_filter={a.filter}")
     if run(tests, build, 1200) != 0:
         sys.exit("mutate: the unmutated suite fails")
     tried = caught = 0
