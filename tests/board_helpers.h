@@ -307,27 +307,16 @@ inline std::string RawRequest(int port, const std::string& request) {
 // writes (`site` adds its options), its files in `folder`; stopped with the test.
 struct Nginx {
     pid_t pid = -1;
-    int port = 0, tlsPort = 0;
+    int port = 0;
     fs::path dir;
 
-    Nginx(const fs::path& folder, int boardPort, const std::vector<std::string>& site = {},
-          bool tls = false)
+    Nginx(const fs::path& folder, int boardPort, const std::vector<std::string>& site = {})
         : dir(folder) {
         fs::create_directories(dir);
         port = QuietPort();
         std::string options = " --ipv6 off --board 127.0.0.1:" + std::to_string(boardPort) +
                               " --listen " + std::to_string(port) + " --cache " +
                               (dir / "cache").string();
-        if (tls) {
-            tlsPort = QuietPort();
-            const std::string cert = (dir / "cert.pem").string(), key = (dir / "key.pem").string();
-            const std::string make = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "
-                                     "/CN=localhost -keyout " +
-                                     key + " -out " + cert + " >/dev/null 2>&1";
-            if (std::system(make.c_str()) != 0) return;
-            options +=
-                " --tls-listen " + std::to_string(tlsPort) + " --cert " + cert + " --key " + key;
-        }
         for (const auto& o : site) options += " " + o;
         const std::string write = std::string(KORAVEL_SOURCE_DIR) + "/tools/nginx_site.sh" +
                                   options + " --standalone " + dir.string() + " >" +

@@ -43,21 +43,6 @@ TEST_F(Player, HitBoxIsTwiceTheReachPlusOne) {
     EXPECT_EQ(world.field.nucsalive, 0);
 }
 
-TEST_F(Player, ReticleGrowsEverySixtyOneFramesUnlessANucleusWasCaught) {
-    World& world = CurrentWorld();
-    for (int i = 0; i < 60; ++i) UpdatePlayer();
-    EXPECT_EQ(world.point.pw, 4);
-    UpdatePlayer();
-    EXPECT_EQ(world.point.pw, 5);
-    world.point.nucskilled = 1;
-    for (int i = 0; i < 61; ++i) UpdatePlayer();
-    EXPECT_EQ(world.point.pw, 4);
-    EXPECT_EQ(world.point.nucskilled, 0);
-    world.point.pw = 80;
-    for (int i = 0; i < 61; ++i) UpdatePlayer();
-    EXPECT_EQ(world.point.pw, 80);
-}
-
 TEST_F(Player, TwoPhotonsBurstTwiceTwoPulsarsOnce) {
     World& world = CurrentWorld();
     for (int i = 0; i < 2; ++i) {
@@ -80,34 +65,6 @@ TEST_F(Player, TwoPhotonsBurstTwiceTwoPulsarsOnce) {
 }
 
 using Trail = GameTest;
-
-TEST_F(Trail, SmallMovesLayNothingAndTheTailAges) {
-    World& world = CurrentWorld();
-    LayTo(401, 301);
-    EXPECT_EQ(world.trail.segs, 0);
-    LayTo(402, 301); // 2 pixels from the newest end
-    EXPECT_EQ(world.trail.segs, 1);
-    for (int i = 0; i < 25; ++i) UpdateSegs();
-    EXPECT_EQ(world.trail.segs, 1);
-    UpdateSegs(); // removed on the 26th pass
-    EXPECT_EQ(world.trail.segs, 0);
-}
-
-TEST_F(Trail, ANucleusCutsTheTouchedSegmentAndEverythingOlderWithOneSound) {
-    World& world = CurrentWorld();
-    LayTo(420, 300); // oldest
-    LayTo(440, 300);
-    LayTo(460, 300); // third newest
-    LayTo(480, 300);
-    LayTo(500, 300); // newest
-    Nucleus(0, 450, 301);
-    Nucleus(1, 445, 299);
-    UpdateSegs();
-    EXPECT_EQ(Sounds(), std::vector<std::string>{"killtail"});
-    UpdateSegs();
-    EXPECT_EQ(world.trail.segs, 2);
-    EXPECT_EQ(world.seg_list.Last()->x1, 480);
-}
 
 TEST_F(Trail, ColoursFlashAndAShrinkingSegmentTurnsTheOlderOnesMagenta) {
     World& world = CurrentWorld();
@@ -136,27 +93,6 @@ TEST_F(Trail, ColoursFlashAndAShrinkingSegmentTurnsTheOlderOnesMagenta) {
 }
 
 using Loop = GameTest;
-
-TEST_F(Loop, ThreeSegmentsCloseATriangleAndTheLoopShrinksOnItsTimeline) {
-    World& world = CurrentWorld();
-    LayTo(500, 300);
-    LayTo(450, 200);
-    EXPECT_EQ(world.trail.looping, 0); // two segments never close a loop
-    LayTo(380, 350);                   // crosses the first segment
-    ASSERT_EQ(world.trail.looping, 1);
-    EXPECT_EQ(world.loop.numsegsinloop, 3);
-    EXPECT_EQ(Sounds(), std::vector<std::string>{"loop"}); // caught nothing
-    std::vector<int> loopingAfter;
-    for (int f = 1; f <= 8; ++f) {
-        UpdateSegs();
-        loopingAfter.push_back(world.trail.looping);
-        if (f == 5) { // on the loop's centre after four steps of the shrink
-            for (auto& s : world.seg_list) EXPECT_FLOAT_EQ(s.x1, world.loop.cpx);
-        }
-    }
-    EXPECT_EQ(loopingAfter, (std::vector<int>{0, 1, 1, 1, 1, 1, 0, 0}));
-    EXPECT_EQ(world.trail.segs, 0);
-}
 
 TEST_F(Loop, ASharpTurnBackClosesATwoVertexLoopAndClearsTheOlderTrail) {
     World& world = CurrentWorld();
@@ -331,61 +267,7 @@ TEST_F(Popups, AwardsLifetimesAndExtraLives) {
     EXPECT_EQ(world.game.score, 2147483647); // held, never wrapped negative
 }
 
-TEST_F(Popups, ShortPopupLivesThirteenFramesNormalOneTwentySix) {
-    World& world = CurrentWorld();
-    for (int v : {-20, 300}) {
-        world.pnts_list.Clear();
-        CreatePoints(300, 300, v);
-        int drawn = 0;
-        while (!world.pnts_list.Empty()) RenderPoints(), drawn++;
-        EXPECT_EQ(drawn, v < 0 ? 13 : 26);
-    }
-}
-
 using Death = GameTest;
-
-TEST_F(Death, ANormalDeathResetsTheFieldAndKeepsTheLevel) {
-    World& world = CurrentWorld();
-    world.game.men = 3;
-    Nucleus(0, 400, 300);
-    Nucleus(1, 420, 300);
-    world.field.nucs[1]->active = kSlotFree;
-    CreateBonds(world.field.nucs[0], world.field.nucs[1]);
-    auto p = New<phot>();
-    LayTo(450, 300);
-    CreatePoints(1, 1, 10);
-    world.point.x = 400, world.point.y = 300, world.point.pw = 30;
-    CreateFrags();
-    KillPlayer();
-    EXPECT_EQ(world.game.men, 2);
-    EXPECT_EQ(world.game.gameover, 0);
-    EXPECT_EQ(world.point.dead, 0);
-    EXPECT_EQ(world.trail.segs, 0);
-    EXPECT_EQ(world.pnts_list.Count(), 0);
-    EXPECT_EQ(world.bond_list.Count(), 0);
-    EXPECT_EQ(world.phot_list.Count(), 0);
-    EXPECT_EQ(world.field.fragsalive, 0);
-    EXPECT_EQ(world.point.pw, 4);
-    EXPECT_EQ(world.point.x, 400);
-    const float nx = world.field.nucs[0]->x, ny = world.field.nucs[0]->y;
-    EXPECT_TRUE((nx > 125 && nx <= 350) || (nx >= 450 && nx < 675)) << nx;
-    EXPECT_TRUE((ny > 65 && ny <= 250) || (ny >= 350 && ny < 535)) << ny;
-    EXPECT_EQ(world.field.nucs[1]->x, 420); // gone nuclei are not moved
-    EXPECT_EQ(Sounds().front(), "death");
-}
-
-TEST_F(Death, TheLastLifeEndsTheGameAndLeavesTheHostilesInPlace) {
-    World& world = CurrentWorld();
-    world.game.men = 1;
-    New<phot>();
-    New<star>();
-    KillPlayer();
-    EXPECT_EQ(world.game.gameover, 1);
-    EXPECT_EQ(world.phot_list.Count(), 1);
-    EXPECT_EQ(world.star_list.Count(), 1);
-    EXPECT_EQ(world.point.x, 400);
-    EXPECT_EQ(world.point.pw, 4);
-}
 
 TEST_F(Death, FragmentsFadeAndLeaveTheScreen) {
     World& world = CurrentWorld();

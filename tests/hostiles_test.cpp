@@ -76,80 +76,8 @@ TEST_F(Hostiles, PhotonsTurnFlashAndLeaveStrictlyBeyondTheBorders) {
     EXPECT_EQ(world.phot_list.Count(), 0);
 }
 
-TEST_F(Hostiles, TanksLayMinesInRhythmAndWarnInWhite) {
+TEST_F(Hostiles, MinesAreDangerousAndCatchableOnlyAboveLifeFifteen) {
     World& world = CurrentWorld();
-    world.game.level = 14;
-    SetLevelDifficulty();
-    for (int i = 0; i < 50; ++i) {
-        CreateTanks();
-        const tank& t = *world.tank_list.Last();
-        EXPECT_GE(std::fabs(t.x - 400), 50);
-        EXPECT_GE(std::fabs(t.y - 300), 50);
-        EXPECT_LT(t.frame, 31);
-    }
-    world.tank_list.Clear();
-    auto t = New<tank>();
-    t->x = 300, t->y = 300, t->timer = 0;
-    world.field.nucsalive = 1;
-    std::vector<int> mines, whites;
-    for (int f = 1; f <= 150; ++f) {
-        const int before = world.mine_list.Count();
-        UpdateTanks();
-        t->x = 300, t->y = 300, t->dx = t->dy = 0; // keep it still
-        if (world.mine_list.Count() > before) mines.push_back(f);
-        Cls();
-        RenderTanks();
-        bool white = false;
-        for (int py = 280; py <= 320; ++py)
-            for (int px = 280; px <= 320; ++px) white |= BackBuffer()[py * 800 + px] == 0xffffffu;
-        if (white) whites.push_back(f);
-    }
-    ASSERT_GE(mines.size(), 2u);
-    EXPECT_EQ(mines[1] - mines[0], 71);
-    // Timer 10 onwards: white for the eleven frames before each mine.
-    EXPECT_EQ(whites, (std::vector<int>{61,  62,  63,  64,  65,  66,  67,  68,  69,  70,  71,
-                                        132, 133, 134, 135, 136, 137, 138, 139, 140, 141, 142}));
-    EXPECT_EQ(Sounds().size(), mines.size());
-    world.field.nucsalive = 0;
-    world.mine_list.Clear();
-    for (int f = 0; f < 100; ++f) UpdateTanks();
-    EXPECT_EQ(world.mine_list.Count(), 0); // no nucleus: rhythm kept, no mines
-}
-
-TEST_F(Hostiles, TanksBounceTurnAndPay) {
-    World& world = CurrentWorld();
-    auto t = New<tank>();
-    t->x = 679, t->y = 300, t->dx = 1, t->dy = 0;
-    for (int i = 0; i < 100 && t->dx > 0; ++i) {
-        t->x = 679, t->dx = 1;
-        UpdateTanks(); // a random turn can swap the axes; try until a plain step
-    }
-    EXPECT_EQ(t->dx, -1);
-    EXPECT_EQ(t->x, 679);
-    t->caught = 1;
-    world.trail.looping = 0;
-    world.loop.g_numkilled = 1;
-    UpdateTanks();
-    EXPECT_EQ(world.game.score, 100);
-    EXPECT_EQ(world.tank_list.Count(), 0);
-}
-
-TEST_F(Hostiles, MinesShrinkAndAreDangerousOnlyWhileBig) {
-    World& world = CurrentWorld();
-    world.game.level = 14;
-    SetLevelDifficulty();
-    ASSERT_EQ(world.difficulty.minedur, 107);
-    CreateMine(300, 300);
-    UpdateMines();
-    auto m = world.mine_list.First();
-    EXPECT_EQ(m->life, 106);
-    Cls();
-    RenderMines();
-    EXPECT_EQ(BackBuffer()[293 * 800 + 300], 0x00ff00u); // radius 7
-    int updates = 1;
-    while (!world.mine_list.Empty()) UpdateMines(), updates++;
-    EXPECT_EQ(updates, 98);
-    // Harmless and uncatchable at life 15.
     CreateMine(400, 300);
     world.mine_list.First()->life = 15;
     UpdatePlayer();
@@ -157,35 +85,6 @@ TEST_F(Hostiles, MinesShrinkAndAreDangerousOnlyWhileBig) {
     world.mine_list.First()->life = 16;
     UpdatePlayer();
     EXPECT_EQ(world.point.dead, 1);
-    world.mine_list.First()->caught = 1;
-    world.loop.g_numkilled = 2;
-    UpdateMines();
-    EXPECT_EQ(world.game.score, 600);
-}
-
-TEST_F(Hostiles, StarsSplitOnTheSharedCountdownUpToNineteen) {
-    World& world = CurrentWorld();
-    world.game.level = 6;
-    SetLevelDifficulty();
-    world.field.startimer = world.difficulty.starsplitwait;
-    world.field.nucsalive = 1;
-    CreateStars(300, 300);
-    std::vector<int> counts;
-    std::vector<std::pair<int, std::string>> sounds;
-    for (int f = 1; f <= 4 * 369; ++f) {
-        const int before = world.star_list.Count();
-        UpdateStars();
-        RenderStars();
-        for (const auto& s : Sounds()) sounds.emplace_back(world.field.startimer, s);
-        if (world.star_list.Count() != before) counts.push_back(world.star_list.Count());
-        for (auto& s : world.star_list) s.x = 300, s.y = 300; // keep them in the field
-    }
-    EXPECT_EQ(counts, (std::vector<int>{3, 9, 19}));
-    EXPECT_EQ(world.field.starsalive, 19);
-    // Warnings at 54, 38 and 22 (once per drawing), the split at 0 (once per splitting star).
-    const std::vector<std::pair<int, std::string>> firstCycle(sounds.begin(), sounds.begin() + 4);
-    EXPECT_EQ(firstCycle, (std::vector<std::pair<int, std::string>>{
-                              {54, "split1"}, {38, "split2"}, {22, "split3"}, {0, "split4"}}));
 }
 
 TEST_F(Hostiles, NewStarsLeadTheListAndAreInvisibleBeforeTheirFirstUpdate) {
@@ -239,37 +138,6 @@ TEST_F(Hostiles, PulsarsPulseSoundAndGuardWithTheirShield) {
     p->pulse = 36; // k 9
     UpdatePlayer();
     EXPECT_EQ(world.point.dead, 1);
-}
-
-TEST_F(Hostiles, PulsarsReAimUnlessClose) {
-    World& world = CurrentWorld();
-    world.game.level = 8;
-    SetLevelDifficulty();
-    auto p = New<pulsar>();
-    world.point.x = 300, world.point.y = 300;
-    int reaimed = 0;
-    for (int f = 0; f < 200; ++f) {
-        p->x = 311, p->y = 305, p->dx = 1, p->dy = 1, p->pulse = 1, p->dir = 1;
-        UpdatePulsars();
-        if (p->dx < 0) {
-            reaimed++;
-            EXPECT_GE(p->dx, -world.difficulty.pulsarspeed);
-            EXPECT_LE(p->dx, -0.5f);
-        }
-        EXPECT_EQ(p->dy, 1); // 6 pixels off on y: kept
-    }
-    EXPECT_GT(reaimed, 60);
-    EXPECT_LT(reaimed, 140);
-    // A caught pulsar first in the list, with no stars drawn, is a green cross.
-    p->caught = 1;
-    world.field.starsalive = 0;
-    Cls();
-    RenderEnemies();
-    EXPECT_EQ(BackBuffer()[305 * 800 + int(p->x)], 0x00ff00u);
-    world.trail.looping = 0;
-    world.loop.g_numkilled = 0;
-    UpdatePulsars();
-    EXPECT_EQ(world.game.score, 300);
 }
 
 // The table of kinds is the game's order: what a frame updates and draws, what a level starts
