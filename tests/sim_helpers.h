@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "sim/steer.h"
 #include "tests/temp_dir.h"
 
 // What a message says: its words, wherever they are, printed whole when they are not there.
@@ -88,41 +87,4 @@ inline std::string Field(const std::string& line, const std::string& name) {
 
 inline int Num(const std::string& line, const std::string& name) {
     return std::stoi(Field(line, name));
-}
-
-// Script lines that steer the point of play from (x, y) through the waypoints, one `move` a
-// frame from startFrame on, as fast as the pointer's screen limits allow and keeping each
-// leg's direction (so no leg turns back on itself). Returns the frame after the last move.
-inline int SteerPoint(std::string& script, int frame,
-                      const std::vector<std::pair<int, int>>& points, int x = 400, int y = 300) {
-    for (auto [tx, ty] : points) {
-        while (x != tx || y != ty) {
-            int dx, dy;
-            StepToward(x, y, tx, ty, dx, dy);
-            script += std::to_string(frame++) + " move " + std::to_string(x + PointerOffset(dx)) +
-                      " " + std::to_string(y + PointerOffset(dy)) + "\n";
-            x += dx, y += dy;
-        }
-    }
-    return frame;
-}
-
-// A loop around the whole field the nuclei move in, closed across its first side.
-inline const std::vector<std::pair<int, int>> kFieldLoop = {
-    {90, 280}, {80, 60}, {700, 45}, {715, 540}, {110, 555}, {100, 200}, {60, 190}};
-
-// On the choosing screens the point follows the pointer: a lead-in from the left, then a small
-// spiral clockwise around (cx, cy) that crosses the lead-in and closes a loop around the point.
-// Returns the frame after it, leaving time for the loop to shrink.
-inline int CircleAt(std::string& script, int frame, int cx, int cy) {
-    auto move = [&](int px, int py) {
-        script += std::to_string(frame++) + " move " + std::to_string(px) + " " +
-                  std::to_string(py) + "\n";
-    };
-    move(cx - 35, cy + 3);
-    for (int k = 0; k < 8; ++k) {
-        const double a = (195 + 60 * k) * 3.14159265358979323846 / 180, r = 14 + 1.2 * k;
-        move(int(std::lround(cx + r * std::cos(a))), int(std::lround(cy + r * std::sin(a))));
-    }
-    return frame + 10;
 }

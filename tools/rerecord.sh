@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Re-records every golden replay with this build: each .kvr is played again (its events at their
 # polls) and written back stamped with the build's rules and fresh checkpoints, its .trace beside.
-#   tests/replays/rerecord.sh build [--why "what changed and why the games differ"]
+#   tools/rerecord.sh build [--why "what changed and why the games differ"]
 # A replay whose frames change under the same rules number is refused: whatever changed what the
 # game reads or decides must bump kRulesVersion (format/recording.h). A replay whose final score,
-# level or lives change is refused unless --why says why; the reason goes to CHANGES.md here.
+# level or lives change is refused unless --why says why; the reason goes to their CHANGES.md.
 # Nothing is written unless every replay may be.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 why=
 if [ "${2:-}" = --why ]; then why=${3:?--why needs a reason}; fi
-here=$(cd "$(dirname "$0")" && pwd)
+here=$(cd "$(dirname "$0")/../tests/replays" && pwd)
 sim="$build/koravel-sim"
 rules=$("$sim" --version | sed -nE 's/.*\(rules ([0-9]+)\)$/\1/p')
 [ -n "$rules" ] || { echo "rerecord.sh: $sim names no rules" >&2; exit 2; }
