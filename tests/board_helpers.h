@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -90,6 +91,26 @@ inline std::string Sql(const std::string& db, const std::string& sql) {
             : std::string("error: ") + PQerrorMessage(c);
     PQclear(r);
     PQfinish(c);
+    return out;
+}
+
+// A shell command's status and what it printed, kept in `dir`.
+inline std::pair<int, std::string> Shell(const std::string& command, const fs::path& dir) {
+    const fs::path out = dir / "shell.txt";
+    const int raw = std::system((command + " >" + out.string() + " 2>&1").c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAllOf(out)};
+}
+
+// The first row's first column of one query on a SQLite file.
+inline std::string SqliteValue(const fs::path& file, const std::string& sql) {
+    sqlite3* db = nullptr;
+    std::string out;
+    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_exec(
+        db, sql.c_str(),
+        [](void* to, int, char** v, char**) { return *static_cast<std::string*>(to) = v[0], 0; },
+        &out, nullptr);
+    sqlite3_close(db);
     return out;
 }
 

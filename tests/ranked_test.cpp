@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <openssl/sha.h>
-#include <sqlite3.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -74,19 +73,6 @@ std::vector<BotGame> BotGames(const fs::path& dir, int seed, size_t count) {
         games.push_back(g);
     }
     return games;
-}
-
-// The first row's first column of one query on a SQLite file.
-std::string SqliteValue(const fs::path& file, const std::string& sql) {
-    sqlite3* db = nullptr;
-    std::string out;
-    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_exec(
-        db, sql.c_str(),
-        [](void* to, int, char** v, char**) { return *static_cast<std::string*>(to) = v[0], 0; },
-        &out, nullptr);
-    sqlite3_close(db);
-    return out;
 }
 
 std::string Code(const json& verdict) {
@@ -260,10 +246,7 @@ TEST(Ranking, TodaysFieldRanksOnlyAPersonsGameUnderAnAttemptItIssued) {
     // A moderator hides the day's best game from the host's command line, with a reason (none
     // is refused): gone from every answer, and back when shown again; each act audited.
     auto moderate = [&](const std::string& args) {
-        const std::string cmd = std::string(KORAVEL_BOARD) + " --db " + StoreFor(board.db) + " " +
-                                args + " >" + (dir / "mod.txt").string() + " 2>&1";
-        const int raw = std::system(cmd.c_str());
-        return std::make_pair(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAllOf(dir / "mod.txt"));
+        return Shell(std::string(KORAVEL_BOARD) + " --db " + StoreFor(board.db) + " " + args, dir);
     };
     const auto lists = [&](const std::string& path) {
         return board.Client().Get(path)->body.find("\"id\":" + topId + ",") != std::string::npos;

@@ -16,6 +16,7 @@ import argparse
 import os
 import random
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -112,6 +113,9 @@ def main():
     p.add_argument("--list", action="store_true", help="name the faults' places, build nothing")
     p.add_argument("--filter", help="run only the tests gtest's filter names")
     a = p.parse_args()
+    # Stopped with kill or Ctrl+C: the finally below still puts the mutated file back.
+    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(sig, lambda *_: sys.exit("mutate: stopped; the source is restored"))
     build = os.path.abspath(a.build)
     order = sites()
     random.Random(a.seed).shuffle(order)
