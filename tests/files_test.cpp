@@ -101,19 +101,20 @@ std::vector<ScoreEntry> Shown() {
     return t;
 }
 
-// A PCM wave of the given number of sample bytes.
-std::vector<uint8_t> WaveBytes(int bits, size_t dataBytes) {
+// A mono PCM wave of the given number of sample bytes, each `fill`.
+std::vector<uint8_t> WaveBytes(int bits, size_t dataBytes, uint32_t rate = 22050,
+                               uint8_t fill = 0x80) {
     auto le = [](std::vector<uint8_t>& v, uint32_t x, int n) {
         for (int i = 0; i < n; ++i) v.push_back(uint8_t(x >> (8 * i)));
     };
     std::vector<uint8_t> w{'R', 'I', 'F', 'F'};
     le(w, uint32_t(36 + dataBytes), 4);
     for (char c : std::string("WAVEfmt ")) w.push_back(uint8_t(c));
-    le(w, 16, 4), le(w, 1, 2), le(w, 1, 2), le(w, 22050, 4), le(w, 22050 * uint32_t(bits / 8), 4);
+    le(w, 16, 4), le(w, 1, 2), le(w, 1, 2), le(w, rate, 4), le(w, rate * uint32_t(bits / 8), 4);
     le(w, uint32_t(bits / 8), 2), le(w, uint32_t(bits), 2);
     for (char c : std::string("data")) w.push_back(uint8_t(c));
     le(w, uint32_t(dataBytes), 4);
-    w.resize(w.size() + dataBytes, 0x80);
+    w.resize(w.size() + dataBytes, fill);
     return w;
 }
 
@@ -317,13 +318,10 @@ TEST_F(Files, NonsenseInputIsRefusedWithItsReason) {
 TEST_F(Files, AWaveShorterThanOneStepLoopsWithinItsSamples) {
     // One frame at 384 kHz mixed to 44.1 kHz: every step passes over the whole wave. The 8-bit
     // form is a single byte of data.
-    static const char wave16[] = "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x00\xdc\x05\x00"
-                                 "\x00\xdc\x05\x00\x02\0\x10\0data\x02\0\0\0\x00\x40";
-    static const char wave8[] = "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x00\xdc\x05\x00"
-                                "\x00\xdc\x05\x00\x01\0\x08\0data\x01\0\0\0\xc0";
-    for (const std::string_view bytes :
-         {std::string_view(wave16, sizeof wave16 - 1), std::string_view(wave8, sizeof wave8 - 1)}) {
-        auto w = DecodeWave(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    auto wave16 = WaveBytes(16, 2, 384000, 0);
+    wave16.back() = 0x40;
+    for (const auto& bytes : {wave16, WaveBytes(8, 1, 384000, 0xc0)}) {
+        auto w = DecodeWave(bytes.data(), bytes.size());
         ASSERT_TRUE(w);
         ASSERT_EQ(w->frames, 1);
         ASSERT_EQ(w->rate, 384000);
@@ -622,10 +620,8 @@ TEST_F(Files, LargeInputsTakeBoundedMemory) {
     fs::create_directories(sounds / "sound");
     std::ofstream(sounds / "one.wav", std::ios::binary)
         .write(reinterpret_cast<const char*>(wave.data()), long(wave.size()));
-    for (const char* name : {"bounce", "photon", "killph", "killnuc", "killnuc2", "killstar",
-                             "killtail", "bonus", "death", "zoom", "bond", "splitter1", "splitter2",
-                             "splitter3", "splitter4", "mine", "pulsar", "loop"})
-        fs::create_symlink(sounds / "one.wav", sounds / "sound" / (std::string(name) + ".wav"));
+    for (const auto& e : fs::directory_iterator(fs::path(KORAVEL_BUILD_DIR) / "sound"))
+        fs::create_symlink(sounds / "one.wav", sounds / "sound" / e.path().filename());
     const auto old = fs::current_path();
     fs::current_path(sounds);
     EXPECT_TRUE(LoadSounds().empty());
@@ -699,17 +695,11 @@ TEST_F(Files, UserFoldersThatAreUnsetRelativeOrReadOnlyAreSaidSo) {
 
 TEST_F(Files, NumbersAreWholeWordsOfDigits) {
     int64_t v = 0;
-    const std::string bads[] = {" 5",
-                                "+5",
-                                "5 ",
-                                std::string("5\0"
-                                            "0",
-                                            3),
-                                "-",
-                                "",
-                                "0x10",
-                                "--1"};
-    for (const std::string& bad : bads)
+    using namespace std::string_literals;
+    for (const std::string& bad : {" 5"s, "+5"s, "5 "s,
+                                   "5\0"
+                                   "0"s,
+                                   "-"s, ""s, "0x10"s, "--1"s})
         EXPECT_FALSE(ParseWholeNumber(bad, INT64_MIN, INT64_MAX, v)) << bad;
     EXPECT_TRUE(ParseWholeNumber("-12", -100, 100, v));
     EXPECT_EQ(v, -12);
@@ -732,9 +722,8 @@ TEST_F(Files, DefaultTableRoundTripsInItsExactFormat) {
     ASSERT_TRUE(SaveScores());
     const std::string text = Read();
     EXPECT_THAT(text, StartsWith("45000\r\n20\r\nMAX\r\n43650\r\n19\r\nMAX\r\n"));
-    int lines = 0;
-    for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2) ++lines;
-    EXPECT_EQ(lines, 30);
+    EXPECT_EQ(Lines(text), 30);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 30);
     world.hiscores.scores[0] = 1;
     LoadScores();
     EXPECT_EQ(world.hiscores.scores[0], 45000);
