@@ -133,13 +133,6 @@ inline std::string StoreFor(const fs::path& file) {
 
 inline bool OnPostgres() { return !PostgresServer().empty(); }
 
-// One of the test server's programs (pg_dump, pg_restore), from the folder beside its URI.
-inline std::string PostgresTool(const std::string& name) {
-    std::string bin;
-    std::ifstream(fs::path(std::getenv("KORAVEL_TEST_POSTGRES")).parent_path() / "bin") >> bin;
-    return bin + "/" + name;
-}
-
 // Blocks until `done()` holds, woken by what the boards write to their logs (each verdict is a
 // line there) rather than by a timer, and false once `seconds` have passed. A wake-up at least
 // every second stands in for a verdict written by a host whose log is not watched.

@@ -611,27 +611,12 @@ TEST(Board, AnOperatorSeesEachRequestItsHealthAndCountsAndCanBackItUp) {
         return json(verdicts).dump();
     }();
     fs::create_directories(dir / "restored");
-    if (OnPostgres()) {
-        // pg_dump while games are sent, and pg_restore into a new database, as README says.
-        const std::string copy = (dir / "copy.dump").string();
-        const auto dumped = Shell(PostgresTool("pg_dump") + " -Fc -f " + copy + " '" +
-                                      StoreFor(dir / "board.sqlite3") + "'",
-                                  dir);
-        ASSERT_EQ(dumped.first, 0) << dumped.second;
-        sender.join();
-        const auto restored = Shell(PostgresTool("pg_restore") + " -d '" +
-                                        StoreFor(dir / "restored" / "board.sqlite3") + "' " + copy,
-                                    dir);
-        ASSERT_EQ(restored.first, 0) << restored.second;
-    } else {
-        const auto copied =
-            Shell(std::string(KORAVEL_BOARD) + " --db " + (dir / "board.sqlite3").string() +
-                      " --backup " + (dir / "copy.sqlite3").string(),
-                  dir);
-        ASSERT_EQ(copied.first, 0) << copied.second;
-        sender.join();
-        fs::copy_file(dir / "copy.sqlite3", dir / "restored" / "board.sqlite3");
-    }
+    const auto copied = Shell(std::string(KORAVEL_BOARD) + " --db " + StoreFor(board.db) +
+                                  " --backup " + (dir / "copy.sqlite3").string(),
+                              dir);
+    ASSERT_EQ(copied.first, 0) << copied.second;
+    sender.join();
+    fs::copy_file(dir / "copy.sqlite3", dir / "restored" / "board.sqlite3");
     Board restored(dir / "restored", dir / "restored" / "board.sqlite3");
     ASSERT_GT(restored.port, 0) << restored.said;
     for (const int64_t id : before)
@@ -671,102 +656,6 @@ TEST(Board, ThePageIsSentCompressedOnceAndThenOnlyRevalidated) {
     EXPECT_EQ(data->body, "data");
     EXPECT_FALSE(data->has_header("Content-Encoding"));
 }
-
-} // namespace
-
-namespace {
-
-// The processes whose parent is `pid` (a verifier's koravel-sim, say).
-int ChildrenOf(pid_t pid) {
-    int n = 0;
-    for (const auto& p : fs::directory_iterator("/proc")) {
-        const std::string stat = ReadAllOf(p.path() / "stat"); // it may be gone already
-        const auto close = stat.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream rest(stat.substr(close + 1));
-        std::string state;
-        pid_t parent = 0;
-        rest >> state >> parent;
-        n += parent == pid;
-    }
-    return n;
-}
-
-// Two front ends and three verifier workers on one PostgreSQL database, one worker killed with
-// -9 while it replays: every upload ends stored or refused exactly once, the killed worker's
-// job is taken again when its lease runs out, and each game is kept once whichever front end
-// took it.
-TEST(Stress, FrontsAndWorkersOnOneDatabaseLoseNothingWhenAWorkerDies) {
-    if (!OnPostgres()) GTEST_SKIP() << "workers on other hosts share a PostgreSQL store";
-    const auto dir = GameDir("board_hosts");
-    std::vector<std::string> uploads;
-    for (int seed = 1; seed <= 10; ++seed) {
-        const std::string game = Recorded(dir, "random", seed, 1200);
-        for (int copy = 0; copy < 2; ++copy) // the same game in other words, to each front
-            uploads.push_back(game.substr(0, game.find('\n') + 1) + "# copy " +
-                              std::to_string(copy) + "\n" + game.substr(game.find('\n') + 1));
-    }
-    const fs::path db = dir / "board.sqlite3";
-    const std::vector<std::string> front = {"--verifiers", "0", "--queue", "64"};
-    std::vector<std::unique_ptr<Board>> fronts, workers;
-    for (int i = 0; i < 2; ++i) {
-        fronts.push_back(std::make_unique<Board>(dir / ("front" + std::to_string(i)), db, front));
-        ASSERT_GT(fronts.back()->port, 0) << fronts.back()->said;
-    }
-    for (int i = 0; i < 3; ++i) {
-        workers.push_back(
-            std::make_unique<Board>(dir / ("worker" + std::to_string(i)), db,
-                                    std::vector<std::string>{"--worker", "--verify-seconds", "3"}));
-        ASSERT_TRUE(workers.back()->worker) << workers.back()->said;
-    }
-    std::map<int64_t, size_t> submitted; // submission -> upload
-    for (size_t i = 0; i < uploads.size(); ++i) {
-        const auto r = Post(*fronts[i % 2], uploads[i]);
-        ASSERT_TRUE(r && r->status == 202) << (r ? r->body : "no answer");
-        submitted[json::parse(r->body)["id"].get<int64_t>()] = i;
-    }
-    // The first worker seen replaying is killed in the middle of it.
-    bool killed = false;
-    for (int wait = 0; wait < 20000 && !killed; ++wait)
-        for (auto& w : workers)
-            if (!killed && ChildrenOf(w->pid) > 0) {
-                w->Kill(SIGKILL);
-                killed = true;
-            }
-    ASSERT_TRUE(killed) << "no worker was ever seen replaying";
-    std::map<size_t, std::set<int64_t>> gamesOf; // seed's game -> the ids it was stored as
-    for (const auto& [id, upload] : submitted) {
-        json v;
-        auto client = fronts[id % 2]->Client(); // asked of either front
-        std::vector<fs::path> logs;
-        for (const auto& w : workers) logs.push_back(w->dir / "board-err.txt");
-        WaitOnLogs(logs, kVerdictSeconds, [&] {
-            v = json::parse(client.Get("/api/submissions/" + std::to_string(id))->body);
-            return v["state"] == "stored" || v["state"] == "refused";
-        });
-        ASSERT_TRUE(v["state"] == "stored" || v["state"] == "refused") << id << ": " << v;
-        if (v["state"] == "stored") gamesOf[upload / 2].insert(v["game"].get<int64_t>());
-    }
-    for (const auto& [game, ids] : gamesOf) EXPECT_EQ(ids.size(), 1u) << "game " << game;
-    const std::string name = ReadAllOf(db);
-    EXPECT_EQ(Sql(name, "SELECT count(*) FROM submissions WHERE state < 2"), "0");
-    EXPECT_EQ(Sql(name, "SELECT count(*) FROM games"), std::to_string(gamesOf.size()));
-    // The killed worker held one job or two (one a verifier thread): each taken once more.
-    const int retaken = std::stoi(Sql(name, "SELECT count(*) FROM submissions WHERE attempt > 1"));
-    EXPECT_TRUE(retaken == 1 || retaken == 2) << retaken;
-    EXPECT_EQ(Sql(name, "SELECT max(attempt) FROM submissions"), "2");
-    // The fronts count the verifiers of every host: two of each live worker (and the killed
-    // one's until it has been quiet for half a minute).
-    const std::string metrics = fronts[0]->Client().Get("/metrics")->body;
-    const auto at = metrics.find("\nkoravel_verifiers ");
-    ASSERT_NE(at, std::string::npos) << metrics;
-    EXPECT_GE(std::atoi(metrics.c_str() + at + 19), 4) << metrics;
-    EXPECT_GE(Gauge(metrics, "koravel_verifier_hosts"), 2) << metrics;
-}
-
-} // namespace
-
-namespace {
 
 // The board behind nginx, as an operator puts it on the internet with tools/nginx_site.sh:
 // slow and silent clients are held and cut off by nginx alone, kept-open connections to the

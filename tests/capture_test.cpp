@@ -66,32 +66,6 @@ TEST_F(Player, TwoPhotonsBurstTwiceTwoPulsarsOnce) {
 
 using Trail = GameTest;
 
-TEST_F(Trail, ColoursFlashAndAShrinkingSegmentTurnsTheOlderOnesMagenta) {
-    World& world = CurrentWorld();
-    LayTo(100, 300);
-    LayTo(110, 200);
-    LayTo(200, 190);
-    ASSERT_EQ(world.trail.looping, 0);
-    Cls();
-    world.trail.counter = 14; // becomes 15: still green
-    RenderSegs();
-    EXPECT_EQ(BackBuffer()[250 * 800 + 105], 0x00ff00u);
-    auto middle = ++world.seg_list.begin(); // segments keep no link of their own: walk to it
-    (*middle).shrink = 3;
-    Cls();
-    RenderSegs();
-    EXPECT_EQ(world.trail.counter, 16);
-    Cls();
-    world.trail.counter = 0;
-    RenderSegs();
-    EXPECT_EQ(BackBuffer()[195 * 800 + 155], 0x00ff00u); // newest: trail colour
-    EXPECT_EQ(BackBuffer()[250 * 800 + 105], 0xff00ffu); // shrinking
-    EXPECT_EQ(BackBuffer()[300 * 800 + 250], 0xff00ffu); // older: magenta too
-    world.trail.counter = 30;
-    RenderSegs();
-    EXPECT_EQ(world.trail.counter, 0);
-}
-
 using Loop = GameTest;
 
 TEST_F(Loop, ASharpTurnBackClosesATwoVertexLoopAndClearsTheOlderTrail) {
