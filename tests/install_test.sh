@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The installed tree: its layout, the validators, data found from the installed programs, and
-# nothing written under the prefix or, by koravel-sim, in the user's folder.
+# nothing written under the prefix or, by koravel-sim, in the user's folder. (The package, and
+# lintian on it, are the README's commands, which CI runs.)
 set -u
 build=$1
 command -v desktop-file-validate >/dev/null && command -v appstreamcli >/dev/null ||
@@ -34,11 +35,6 @@ printf '300 quit\n' > "$dest/quit.txt"
 [ -e "$root/share/koravel/scores" ] && fail "something was written under the prefix"
 chmod -R u+w "$root"
 
-"$root/bin/koravel" --version | grep -q '^koravel ' || fail "--version"
-"$root/bin/koravel" --help | grep -q 'usage' || fail "--help"
-"$root/bin/koravel" --nonsense 2>/dev/null; [ $? = 2 ] || fail "an unknown option should give status 2"
-"$root/bin/koravel-sim" --help | grep -q -- '--replay' || fail "koravel-sim --help"
-"$root/bin/koravel-board" --version | grep -q '^koravel-board ' || fail "koravel-board --version"
 "$root/bin/koravel-board" --sim /nonexistent 2>/dev/null; [ $? = 2 ] || fail "koravel-board without its koravel-sim"
 # The board's service unit, as installed, checks clean (its program as it lies in this root).
 unit="$root/lib/systemd/system/koravel-board.service"
@@ -49,8 +45,4 @@ for want in DynamicUser=yes StateDirectory= PrivateTmp=yes ProtectSystem=strict 
 done
 systemd-analyze verify --man=no "$dest/koravel-board.service" > "$dest/analyze.txt" 2>&1 ||
   fail "systemd-analyze verify: $(cat "$dest/analyze.txt")"
-# The Debian package, with its dependencies computed from the binaries.
-(cd "$build" && cpack -G DEB >"$dest/cpack.txt" 2>&1) || { cat "$dest/cpack.txt"; fail "cpack -G DEB"; }
-deb=$(ls "$build"/koravel_*_amd64.deb "$build"/koravel_*.deb 2>/dev/null | head -1)
-dpkg-deb -f "$deb" Depends | grep -q libsdl2 || fail "the package does not depend on SDL2"
 echo "install tests passed"

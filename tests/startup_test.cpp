@@ -20,13 +20,6 @@
 
 namespace {
 
-int LitIn(int x0, int y0, int w, int h) {
-    int n = 0;
-    for (int y = y0; y < y0 + h; ++y)
-        for (int x = x0; x < x0 + w; ++x) n += BackBuffer()[y * kScreenW + x] != 0;
-    return n;
-}
-
 TEST(Startup, BuildsListsTablesFontCachesAndResources) {
     World& world = CurrentWorld();
     run.seed_override = 1;
@@ -69,26 +62,6 @@ TEST(Startup, BuildsListsTablesFontCachesAndResources) {
     EXPECT_NE(world.sfx.snd_killtank, world.sfx.snd_killpuls);
     EXPECT_TRUE(world.sfx.snd_bond1->loop && world.sfx.snd_bond2->loop);
     EXPECT_FALSE(world.sfx.snd_loop->loop);
-
-    // Drawing text: what is drawn and where.
-    Cls();
-    SetColor(255, 255, 255);
-    DrawDigit(32, 10, 10, 3, 0);
-    DrawDigit(96, 10, 10, 3, 0);
-    DrawDigit(65, 10, 10, -1, 4);
-    DrawDigit(32, 10, 10, -1, 0);
-    EXPECT_EQ(LitIn(0, 0, 100, 100), 0);
-    DrawString("A B", 100, 50, -1, 9);
-    EXPECT_GT(LitIn(100, 50, 10, 14), 0);
-    EXPECT_EQ(LitIn(110, 50, 10, 14), 0);
-    EXPECT_GT(LitIn(120, 50, 10, 14), 0);
-    Cls();
-    DrawDigit(65, 300, 300, 0, 0); // scale 0: every stroke collapses to its corner
-    EXPECT_EQ(LitIn(290, 290, 30, 30), 1);
-    Cls();
-    DrawString("11", 100, 100, 2.5f, 0);  // second character 12.5 pixels right
-    EXPECT_GT(LitIn(108, 100, 1, 16), 0); // 107.5 lands on pixel 108
-    EXPECT_GT(LitIn(120, 100, 1, 16), 0);
 }
 
 } // namespace
