@@ -108,48 +108,34 @@ class Mixer : public ::testing::Test {
 };
 
 TEST_F(Mixer, OverlappingVoicesAddUpAndBendBelowFullScale) {
-    const Wave a = Constant(1000, 100), loud = Constant(30000, 100);
-    MixerStart(&a, false);
-    MixerStart(&a, false);
-    auto out = Render(10);
-    EXPECT_EQ(out[0], 2000);
-    EXPECT_EQ(out[1], 2000);
-    MixerReset();
-    MixerStart(&loud, false);
-    MixerStart(&loud, false);
-    out = Render(10);
-    EXPECT_GT(out[0], 30000); // bent towards the top, not wrapped
-    EXPECT_LT(out[0], 32767);
-    const Wave negative = Constant(-30000, 100);
-    MixerReset();
-    MixerStart(&loud, false);
-    MixerStart(&loud, false);
-    MixerStart(&negative, false);
-    const int16_t summedFirst = Render(1)[0];
-    MixerReset();
-    MixerStart(&loud, false);
-    EXPECT_EQ(summedFirst, Render(1)[0]); // summed first, then limited: as 30000 alone
-    EXPECT_EQ(summedFirst, 27839);
-
+    auto mixOf = [&](std::vector<Wave> waves, int voices = 1) {
+        MixerReset();
+        for (const Wave& w : waves)
+            for (int i = 0; i < voices; ++i) MixerStart(&w, false);
+        const int16_t first = Render(1)[0];
+        MixerReset(); // before the waves go
+        return int(first);
+    };
+    EXPECT_EQ(mixOf({Constant(1000, 100), Constant(1000, 100)}), 2000);
+    const int loud = mixOf({Constant(30000, 100), Constant(30000, 100)});
+    EXPECT_GT(loud, 30000); // bent towards the top, not wrapped
+    EXPECT_LT(loud, 32767);
+    // Summed first, then limited: as 30000 alone.
+    EXPECT_EQ(mixOf({Constant(30000, 4), Constant(30000, 4), Constant(-30000, 4)}), 27839);
+    EXPECT_EQ(mixOf({Constant(30000, 4)}), 27839);
     // The curve: the identity up to the knee, rising all the way, and full scale out of reach
     // even for every voice at full scale, either way.
     int previous = -1;
     for (int v = 0; v <= 32767; v += 7) {
-        const Wave w = Constant(v, 4);
-        MixerReset();
-        MixerStart(&w, false);
-        const int got = Render(1)[0];
+        const int got = mixOf({Constant(v, 4)});
         if (v <= kLimiterKnee) { ASSERT_EQ(got, v); }
         ASSERT_GE(got, previous) << v;
         previous = got;
     }
     for (const int top : {32767, -32768}) {
-        const Wave w = Constant(top, 4);
-        MixerReset();
-        for (int i = 0; i < kMaxVoices; ++i) MixerStart(&w, false);
-        const int16_t got = Render(1)[0];
-        EXPECT_GT(std::abs(int(got)), 32700);
-        EXPECT_LT(std::abs(int(got)), 32767);
+        const int got = std::abs(mixOf({Constant(top, 4)}, kMaxVoices));
+        EXPECT_GT(got, 32700);
+        EXPECT_LT(got, 32767);
     }
 }
 
