@@ -316,57 +316,6 @@ inline std::string RawRequest(int port, const std::string& request) {
     return answer;
 }
 
-#ifdef KORAVEL_NGINX
-// nginx in front of a board, on a free port of 127.0.0.1, with the site tools/nginx_site.sh
-// writes (`site` adds its options), its files in `folder`; stopped with the test.
-struct Nginx {
-    pid_t pid = -1;
-    int port = 0;
-    fs::path dir;
-
-    Nginx(const fs::path& folder, int boardPort, const std::vector<std::string>& site = {})
-        : dir(folder) {
-        fs::create_directories(dir);
-        port = QuietPort();
-        std::string options = " --ipv6 off --board 127.0.0.1:" + std::to_string(boardPort) +
-                              " --listen " + std::to_string(port) + " --cache " +
-                              (dir / "cache").string();
-        for (const auto& o : site) options += " " + o;
-        const std::string write = std::string(KORAVEL_SOURCE_DIR) + "/tools/nginx_site.sh" +
-                                  options + " --standalone " + dir.string() + " >" +
-                                  (dir / "nginx.conf").string();
-        if (std::system(write.c_str()) != 0) return;
-        const std::string conf = (dir / "nginx.conf").string(), err = (dir / "error.log").string();
-        pid = ::fork();
-        if (pid == 0) {
-            ::execl(KORAVEL_NGINX, "nginx", "-p", dir.c_str(), "-c", conf.c_str(), "-e",
-                    err.c_str(), "-g", "daemon off;", nullptr);
-            ::_exit(127);
-        }
-        // Up when it answers.
-        for (int wait = 0; wait < 500; ++wait) {
-            const int fd = Connect(port);
-            if (fd >= 0) {
-                ::close(fd);
-                return;
-            }
-            if (::waitpid(pid, nullptr, WNOHANG) == pid) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        port = 0;
-    }
-    ~Nginx() {
-        if (pid <= 0) return;
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-    }
-    Nginx(const Nginx&) = delete;
-    Nginx& operator=(const Nginx&) = delete;
-    std::string Log() const { return ReadAllOf(dir / "error.log"); }
-};
-
-#endif
-
 // Room for a few thousand sockets in this process; how many it may open.
 inline int MoreFiles() {
     rlimit files{};

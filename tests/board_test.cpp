@@ -40,6 +40,16 @@ std::vector<int> RudeCrowd(int port, int block, int promising, int silent) {
     return rude;
 }
 
+// How many of 100 asks for the table are answered.
+int TopsAnswered(httplib::Client& client) {
+    int answered = 0;
+    for (int i = 0; i < 100; ++i) {
+        const auto r = client.Get("/api/top");
+        answered += r && r->status == 200;
+    }
+    return answered;
+}
+
 // How many of `fds` the other end closes within `seconds`; all are closed here after.
 int ClosedWithin(const std::vector<int>& fds, int seconds) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -390,13 +400,8 @@ TEST(Stress, RudeConnectionsAndGzipBombsCannotStarveTheOthers) {
     const std::string honest = Recorded(dir, "random", 1, 1200);
     const std::vector<int> rude = RudeCrowd(board.port, 10, 200, silent);
     ASSERT_EQ(rude.size(), size_t(200 + silent));
-    int answered = 0;
     auto client = board.Client();
-    for (int i = 0; i < 100; ++i) {
-        const auto r = client.Get("/api/top");
-        answered += r && r->status == 200;
-    }
-    EXPECT_EQ(answered, 100);
+    EXPECT_EQ(TopsAnswered(client), 100);
     EXPECT_EQ(Send(board, honest)["state"], "stored");
     // Past their deadlines every rude connection is closed by the board.
     ClosedWithin(rude, 20);
@@ -420,12 +425,10 @@ TEST(Stress, RudeConnectionsAndGzipBombsCannotStarveTheOthers) {
     // Eight bombs at once are the verifiers' problem; the board holds only what was sent.
     const std::string bomb = Bomb();
     std::vector<std::thread> bombers;
-    std::atomic<int> refused{0}, finished{0};
+    std::atomic<int> finished{0};
     for (int i = 0; i < 8; ++i)
         bombers.emplace_back([&, i] {
-            const json v = Send(board, bomb, "?game=" + std::to_string(i));
-            EXPECT_EQ(v["state"], "refused") << v;
-            refused += v["state"] == "refused";
+            EXPECT_EQ(Send(board, bomb, "?game=" + std::to_string(i))["state"], "refused");
             ++finished;
         });
     long most = 0;
@@ -434,7 +437,6 @@ TEST(Stress, RudeConnectionsAndGzipBombsCannotStarveTheOthers) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     for (auto& t : bombers) t.join();
-    EXPECT_EQ(refused, 8);
 #ifdef __SANITIZE_ADDRESS__
     const long limitKb = 1 << 20; // AddressSanitizer keeps freed memory in quarantine
 #else
@@ -522,13 +524,11 @@ TEST(Stress, KilledTwentyTimesUnderLoadEveryUploadEndsOnce) {
         const auto end = std::chrono::steady_clock::now() + within;
         for (auto ours = ourProcesses(); !ours.empty(); ours = ourProcesses()) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                end - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                for (const pollfd& p : ours) ::close(p.fd);
-                return false;
-            }
-            ::poll(ours.data(), ours.size(), int(left.count()));
+                                  end - std::chrono::steady_clock::now())
+                                  .count();
+            if (left > 0) ::poll(ours.data(), ours.size(), int(left));
             for (const pollfd& p : ours) ::close(p.fd);
+            if (left <= 0) return false;
         }
         return true;
     };
@@ -584,7 +584,8 @@ TEST(Board, AnOperatorSeesEachRequestItsHealthAndCountsAndCanBackItUp) {
     EXPECT_EQ(json::parse(health->body), (json{{"ok", true}, {"queue", 0}}));
     const json first = Send(board, games[0]);
     ASSERT_EQ(first["state"], "stored") << first;
-    EXPECT_EQ(client.Get("/api/top")->status, 200);
+    // Not behind a proxy, a client's own word for its address is not taken.
+    EXPECT_EQ(client.Get("/api/top", {{"X-Forwarded-For", "6.6.6.6"}})->status, 200);
     const auto metrics = client.Get("/metrics");
     ASSERT_TRUE(metrics);
     EXPECT_THAT(metrics->get_header_value("Content-Type"), StartsWith("text/plain; version=0.0.4"));
@@ -607,6 +608,7 @@ TEST(Board, AnOperatorSeesEachRequestItsHealthAndCountsAndCanBackItUp) {
                            [&](const std::string& r) { return log.find(r) != std::string::npos; });
     };
     EXPECT_TRUE(WaitOnLogs({dir / "access.log"}, 30, logged)) << log;
+    EXPECT_THAT(log, Not(HasSubstr("6.6.6.6")));
 
     // Backed up while the others are sent.
     std::mutex said;
@@ -644,77 +646,6 @@ TEST(Board, AnOperatorSeesEachRequestItsHealthAndCountsAndCanBackItUp) {
     const json again = Send(restored, games[0]);
     EXPECT_EQ(again["state"], "stored") << again;
     EXPECT_EQ(again["game"], first["game"]);
-}
-
-// The board behind nginx, as an operator puts it on the internet with tools/nginx_site.sh:
-// slow and silent clients are held and cut off by nginx alone, kept-open connections to the
-// board are reused, the board names the client nginx saw (not what the client claims), each
-// address's uploads are limited, bodies over 4 MiB never reach the board, and /play is cached.
-TEST(Stress, BehindNginxSlowClientsNeverReachTheBoard) {
-    if (OnPostgres()) GTEST_SKIP() << "the proxy in front is the same whatever the store";
-    MoreFiles();
-    const auto dir = GameDir("board_nginx");
-    fs::create_directories(dir / "page");
-    std::ofstream(dir / "page" / "index.html") << "<!doctype html><title>Koravel</title>";
-    Board board(dir, dir / "board.sqlite3",
-                {"--behind-proxy", "--access-log", (dir / "access.log").string(), "--web",
-                 (dir / "page").string()});
-    ASSERT_GT(board.port, 0) << board.said;
-    Nginx nginx(dir / "nginx", board.port, {"--timeout", "2", "--rate", "1000"});
-    ASSERT_GT(nginx.port, 0) << nginx.Log();
-    httplib::Client client("127.0.0.1", nginx.port);
-    client.set_read_timeout(60);
-    client.set_keep_alive(true); // one kept-open connection to nginx, and nginx's to the board
-
-    std::vector<int> rude = RudeCrowd(nginx.port, 10, 100, 300);
-    int answered = 0;
-    for (int i = 0; i < 100; ++i) {
-        const auto r = client.Get("/api/top");
-        answered += r && r->status == 200;
-    }
-    EXPECT_EQ(answered, 100);
-    // The board holds none of them: only nginx's few kept-open connections.
-    const auto direct = board.Client().Get("/metrics");
-    ASSERT_TRUE(direct);
-    EXPECT_LE(Gauge(direct->body, "koravel_open_connections"), 8) << direct->body;
-    EXPECT_EQ(ClosedWithin(rude, 20), int(rude.size())) << "nginx left slow clients open";
-
-    // Who asked: the address nginx saw, whatever the client wrote in the header.
-    const std::string honest = Recorded(dir, "random", 1, 1200);
-    const int fd = Connect(nginx.port, "127.0.5.7");
-    SendAll(fd, "GET /api/top HTTP/1.1\r\nHost: x\r\nX-Forwarded-For: 6.6.6.6\r\n"
-                "Connection: close\r\n\r\n");
-    EXPECT_THAT(Answer(fd), HasSubstr("200 OK"));
-    ::close(fd);
-    const auto sent = client.Post("/api/games", honest, "application/octet-stream");
-    ASSERT_TRUE(sent && sent->status == 202) << (sent ? sent->body : "no answer");
-    std::string log;
-    WaitOnLogs({dir / "access.log"}, 30, [&] {
-        return (log = ReadText(dir / "access.log")).find("127.0.5.7 GET") != std::string::npos;
-    });
-    EXPECT_THAT(log, HasSubstr("127.0.5.7 GET /api/top 200"));
-    EXPECT_THAT(log, Not(HasSubstr("6.6.6.6")));
-    EXPECT_THAT(log, Not(HasSubstr("127.0.10."))) << "a slow client reached the board";
-
-    // Uploads from one address: 30 a minute, bursts of 10; the rest 429 from nginx.
-    int limited = 0;
-    httplib::Client greedy("127.0.0.1", nginx.port);
-    for (int i = 0; i < 20; ++i) {
-        const auto r = greedy.Post("/api/games?game=" + std::to_string(i), "# junk\n",
-                                   "application/octet-stream");
-        limited += r && r->status == 429;
-    }
-    EXPECT_GE(limited, 5);
-    const auto huge =
-        client.Post("/api/games", std::string(5 << 20, 'x'), "application/octet-stream");
-    EXPECT_TRUE(!huge || huge->status == 413) << huge->status;
-
-    // The page: the second time from nginx's cache.
-    client.Get("/play/");
-    const auto cached = client.Get("/play/");
-    ASSERT_TRUE(cached);
-    EXPECT_EQ(cached->status, 200);
-    EXPECT_EQ(cached->get_header_value("X-Cache-Status"), "HIT");
 }
 
 } // namespace

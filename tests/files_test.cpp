@@ -328,34 +328,6 @@ TEST_F(Files, RecordingsSurviveAFullDiskAndTheBestIsKept) {
     RecordInput(nullptr);
 }
 
-TEST_F(Files, TheSimWritesOnlyWhatItsOptionsName) {
-    // Recording a game that ends leaves the user's own recordings alone.
-    const auto dir = GameDir("sim_writes");
-    const auto home = Fresh("sim_writes_home");
-    setenv("XDG_DATA_HOME", home.c_str(), 1);
-    setenv("HOME", home.c_str(), 1);
-    auto r = RunSim(dir, "--seed 3 --record " + (dir / "run.kvr").string(),
-                    kStartAndLeave + "600 quit\n");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(fs::exists(dir / "run.kvr"));
-    EXPECT_TRUE(fs::is_empty(home)) << "koravel-sim wrote in the user's folder";
-
-    // Watching it in another folder leaves that folder's table as it was.
-    const auto other = GameDir("sim_writes_other");
-    const std::string table = TableText("ABC", 99000);
-    WriteText(other / "scores" / "hiscores.dat", table);
-    auto watched = RunSim(other, "--replay " + (dir / "run.kvr").string());
-    ASSERT_EQ(watched.status, 0) << watched.err;
-    EXPECT_EQ(watched.trace, r.trace);
-    EXPECT_EQ(ReadText(other / "scores" / "hiscores.dat"), table);
-    EXPECT_TRUE(fs::is_empty(home));
-
-    // The test suite itself runs with a home of its own.
-    const char* testHome = std::getenv("KORAVEL_TEST_HOME");
-    ASSERT_NE(testHome, nullptr) << "CTest gives the tests a home of their own";
-    EXPECT_THAT(std::string(testHome), StartsWith(KORAVEL_BUILD_DIR));
-}
-
 TEST_F(Files, NonsenseInputIsRefusedWithItsReason) {
     const auto dir = GameDir("nonsense");
     auto r = RunSim(dir, "", "5 press key 0\n");
