@@ -163,32 +163,4 @@ TEST(Bitmap, RefusesBrokenAndHostileFiles) {
     EXPECT_FALSE(Decode(garbage));
 }
 
-TEST(Bitmap, AnimImageCutsCellsLeftToRightThenDown) {
-    BmpSpec s;
-    s.width = 26;
-    s.height = 26;
-    for (int i = 0; i < 26 * 26; ++i)
-        s.colours.push_back(uint32_t((i % 26) / 13 + 2 * ((i / 26) / 13)));
-    const auto path = (PrivateFolder("cells") / "cells.bmp").string();
-    const auto bytes = MakeBmp(s);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
-    Image img = LoadAnimImage(path, 13, 13, 1, 3);
-    ASSERT_TRUE(img);
-    ASSERT_EQ(img->frames.size(), 3u);
-    EXPECT_EQ(img->frames[0][0] & 0xffffff, 1u);
-    EXPECT_EQ(img->frames[1][0] & 0xffffff, 2u);
-    EXPECT_EQ(img->frames[2][168] & 0xffffff, 3u);
-    EXPECT_FALSE(LoadAnimImage(path, 13, 13, 2, 3)); // too few cells
-    EXPECT_FALSE(LoadAnimImage(path, 0, 13, 0, 1));
-    EXPECT_FALSE(LoadAnimImage("/nonexistent.bmp", 13, 13, 0, 1));
-
-    Image spheres = LoadAnimImage("gfx/spheres.bmp", 13, 13, 0, 7);
-    ASSERT_TRUE(spheres) << "the build writes gfx/spheres.bmp beside the tests";
-    EXPECT_EQ(spheres->frames.size(), 7u);
-    const uint32_t centre0 = spheres->frames[0][6 * 13 + 6];
-    EXPECT_GT(centre0 >> 16 & 255, 100u); // frame 0 is the red ball
-    EXPECT_GT((centre0 >> 16 & 255), (centre0 >> 8 & 255) + 100);
-}
-
 } // namespace

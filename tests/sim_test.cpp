@@ -86,25 +86,6 @@ TEST(Sim, EscapeHeldAcrossTheEndOfAGameNeitherSpinsNorHangs) {
     EXPECT_THAT(r.err, HasSubstr("no frame presented"));
 }
 
-TEST(Sim, MissingAssetsWarnOnceAndTheGameRunsOn) {
-    auto r = RunSim(GameDir("bare", false), "--frames 50");
-    ASSERT_EQ(r.status, 0);
-    EXPECT_THAT(r.err, HasSubstr("gfx/spheres.bmp"));
-    EXPECT_THAT(r.err, HasSubstr("18 sound files"));
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2);
-}
-
-TEST(Sim, LockstepStepsFrameByFrameUntilStdinEnds) {
-    auto r = RunSim(GameDir("lockstep"), "--lockstep", "", "step\nmove 10 10\nstep 5\n");
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::istringstream lines(r.out);
-    std::vector<std::string> out;
-    for (std::string l; std::getline(lines, l);) out.push_back(l);
-    ASSERT_EQ(out.size(), 8u); // frames 0..6, then the summary
-    EXPECT_EQ(Num(out[6], "frame"), 6);
-    EXPECT_THAT(out[7], StartsWith("frames=7 "));
-}
-
 } // namespace
 
 namespace {
