@@ -2,7 +2,7 @@
 // of slow and idle connections, beside gzip bombs, beside clients re-sending three-hour games;
 // reads on one kept-open connection; and real games verified per second.
 // Usage: build/bench/board_load [SECONDS_PER_SCENE [SCENE...]]; with KORAVEL_TEST_POSTGRES naming
-// the file of a PostgreSQL URI (tests/postgres_cluster.sh start DIR writes DIR/uri), on PostgreSQL.
+// the file of a PostgreSQL URI (tools/postgres_cluster.sh start DIR writes DIR/uri), on PostgreSQL.
 #include <atomic>
 #include <cstdio>
 #include <mutex>

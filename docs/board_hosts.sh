@@ -13,7 +13,7 @@ pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
-  "$source_dir/tests/postgres_cluster.sh" stop "$work/postgres"
+  "$source_dir/tools/postgres_cluster.sh" stop "$work/postgres"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -22,7 +22,7 @@ free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-"$source_dir/tests/postgres_cluster.sh" start "$work/postgres"
+"$source_dir/tools/postgres_cluster.sh" start "$work/postgres"
 server=$(cat "$work/postgres/uri")
 bin=$(cat "$work/postgres/bin")
 # On a real database host: sudo -u postgres createuser koravel; sudo -u postgres createdb -O koravel koravel

@@ -65,7 +65,7 @@ inline int QuietPort() {
 }
 
 // The throwaway PostgreSQL server the tests run against when KORAVEL_TEST_POSTGRES names the
-// file holding its URI (tests/postgres_cluster.sh writes it); empty: the tests use SQLite.
+// file holding its URI (tools/postgres_cluster.sh writes it); empty: the tests use SQLite.
 inline std::string PostgresServer() {
     const char* file = std::getenv("KORAVEL_TEST_POSTGRES");
     if (!file) return "";

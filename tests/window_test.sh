@@ -151,14 +151,6 @@ if ! diff <(strip "$work/real.trace") <(strip "$work/sim.trace") > "$work/trace.
   fail "the replay differs from the real game"
 fi
 
-note "2. Escape held at the title ends every screen at once, then the program."
-start
-wait_for "the title" shown_for title 5
-xdotool keydown Escape
-finish; xdotool keyup Escape
-[ $status = 0 ] || fail "Escape did not end the program with status 0"
-table_ok
-
 note "3. SIGTERM, SIGHUP, SIGUSR1, SIGUSR2 and SIGALRM end it the same way; SIGPIPE is ignored."
 for sig in TERM HUP USR1 USR2 ALRM; do
   start

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# A throwaway PostgreSQL server for the board's tests: `start FOLDER` makes a cluster in a new
-# private temporary folder, owned by an unprivileged user (initdb refuses root), on a free port
-# of 127.0.0.1, and writes its URI to FOLDER/uri and its programs' folder to FOLDER/bin;
+# A throwaway PostgreSQL server for the board's tests, its bench and docs/board_hosts.sh:
+# `start FOLDER` makes a cluster in a new private temporary folder, owned by an unprivileged
+# user (initdb refuses root), on a free port of 127.0.0.1, and writes its URI to FOLDER/uri and its programs' folder to FOLDER/bin;
 # `stop FOLDER` stops it and removes everything it made. `start FOLDER durable` syncs to disk as
 # a real server does (for measuring); the tests' server does not.
 set -euo pipefail
