@@ -82,8 +82,6 @@ TEST_F(Player, TwoPhotonsBurstTwiceTwoPulsarsOnce) {
     EXPECT_EQ(world.field.fragsalive, 112);
 }
 
-using Trail = GameTest;
-
 using Loop = GameTest;
 
 TEST_F(Loop, ASharpTurnBackClosesATwoVertexLoopAndClearsTheOlderTrail) {
@@ -225,8 +223,6 @@ TEST_F(Loop, LiveBondsKillTheTrailAndSnapThePoint) {
     UpdatePlayer();
     EXPECT_EQ(world.point.dead, 0);
 }
-
-using Popups = GameTest;
 
 using Death = GameTest;
 
