@@ -83,5 +83,13 @@ class GameTest : public ::testing::Test {
         return n;
     }
 
+    // A closed loop through the corners, the first given again last.
+    static void SetLoop(const std::vector<std::pair<float, float>>& corners) {
+        World& world = CurrentWorld();
+        for (size_t i = 0; i < corners.size(); ++i)
+            world.loop.xpseg[i] = corners[i].first, world.loop.ypseg[i] = corners[i].second;
+        world.loop.numsegsinloop = int(corners.size()) - 1;
+    }
+
     static std::vector<std::string> Sounds() { return TakeStartedSounds(); }
 };

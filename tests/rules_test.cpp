@@ -129,22 +129,15 @@ TEST_F(Loop, VerticalAndHorizontalSpecialCases) {
 }
 
 TEST_F(Loop, PointInPolyCountsEdgesEvenOddWithHalfOpenEnds) {
-    World& world = CurrentWorld();
     // A square from (100, 100) to (200, 200), and a triangle with a vertex at y 150.
-    const float sq[][2] = {{100, 100}, {200, 100}, {200, 200}, {100, 200}, {100, 100}};
-    for (int i = 0; i < 5; ++i)
-        world.loop.xpseg[size_t(i)] = sq[i][0], world.loop.ypseg[size_t(i)] = sq[i][1];
-    world.loop.numsegsinloop = 4;
+    SetLoop({{100, 100}, {200, 100}, {200, 200}, {100, 200}, {100, 100}});
     EXPECT_EQ(PointInPoly(150, 150), 1);
     EXPECT_EQ(PointInPoly(100, 150), 1); // on the left edge: the right edge still counts
     EXPECT_EQ(PointInPoly(200, 150), 0); // on the right edge: not counted by it
     EXPECT_EQ(PointInPoly(150, 100), 1); // top edge: horizontal edges never count
     EXPECT_EQ(PointInPoly(150, 200), 0); // bottom: each edge excludes its larger y
     EXPECT_EQ(PointInPoly(250, 150), 0);
-    const float tri[][2] = {{100, 100}, {200, 150}, {100, 200}, {100, 100}};
-    for (int i = 0; i < 4; ++i)
-        world.loop.xpseg[size_t(i)] = tri[i][0], world.loop.ypseg[size_t(i)] = tri[i][1];
-    world.loop.numsegsinloop = 3;
+    SetLoop({{100, 100}, {200, 150}, {100, 200}, {100, 100}});
     EXPECT_EQ(PointInPoly(50, 150), 0); // through the vertex where the outline turns back
     EXPECT_EQ(PointInPoly(150, 150), 1);
 }
@@ -152,10 +145,7 @@ TEST_F(Loop, PointInPolyCountsEdgesEvenOddWithHalfOpenEnds) {
 TEST_F(Loop, KillEmMarksWhatIsInsideAndCountsIt) {
     World& world = CurrentWorld();
     // A square loop from (100, 100) to (300, 300).
-    const float sq[][2] = {{100, 100}, {300, 100}, {300, 300}, {100, 300}, {100, 100}};
-    for (int i = 0; i < 5; ++i)
-        world.loop.xpseg[size_t(i)] = sq[i][0], world.loop.ypseg[size_t(i)] = sq[i][1];
-    world.loop.numsegsinloop = 4;
+    SetLoop({{100, 100}, {300, 100}, {300, 300}, {100, 300}, {100, 100}});
     world.loop.minx = world.loop.miny = 100, world.loop.maxx = world.loop.maxy = 300;
     nuc& in = Nucleus(0, 150, 150);
     nuc& edge = Nucleus(1, 300, 200); // truncated x equals maxx: never inside
@@ -185,10 +175,7 @@ TEST_F(Loop, KillEmMarksWhatIsInsideAndCountsIt) {
     EXPECT_TRUE(Sounds().empty());
 
     // A triangle whose bounding box holds a star that the polygon does not.
-    const float tri[][2] = {{100, 100}, {300, 100}, {100, 300}, {100, 100}};
-    for (int i = 0; i < 4; ++i)
-        world.loop.xpseg[size_t(i)] = tri[i][0], world.loop.ypseg[size_t(i)] = tri[i][1];
-    world.loop.numsegsinloop = 3;
+    SetLoop({{100, 100}, {300, 100}, {100, 300}, {100, 100}});
     auto far = New<star>();
     far->x = 290, far->y = 290;
     KillEm();
