@@ -12,17 +12,17 @@
 namespace {
 
 using namespace board_test;
+using Clock = std::chrono::steady_clock;
 
-inline double Percentile(std::vector<double> v, double p) {
+double Percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
     return v[std::min(v.size() - 1, size_t(p * double(v.size())))];
 }
 
-inline double MsSince(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+double MsSince(Clock::time_point t0) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
 }
-using Clock = std::chrono::steady_clock;
 
 fs::path work;
 

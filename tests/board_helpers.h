@@ -108,7 +108,10 @@ inline std::string SqliteValue(const fs::path& file, const std::string& sql) {
     sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_exec(
         db, sql.c_str(),
-        [](void* to, int, char** v, char**) { return *static_cast<std::string*>(to) = v[0], 0; },
+        [](void* to, int, char** v, char**) {
+            *static_cast<std::string*>(to) = v[0] ? v[0] : ""; // NULL reads as empty
+            return 0;
+        },
         &out, nullptr);
     sqlite3_close(db);
     return out;

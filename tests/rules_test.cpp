@@ -28,8 +28,6 @@
 
 namespace {
 
-using ::testing::HasSubstr;
-
 // The point, the trail, closing loops and what they catch, popups, death and fragments.
 
 TEST(Contact, BoxesOverlapStrictlyAndTheHitBoxFollowsTheReach) {
